@@ -1,0 +1,125 @@
+// Hub and commutator.
+#include <gtest/gtest.h>
+
+#include "runtime/zkCommutator.h"
+#include "runtime/zkHub.h"
+#include "support/recorder.h"
+
+namespace {
+
+TEST(Hub, FiresInOrderEachWithTheIncomingValue) {
+  TDispatchScope on;
+  TZKHub hub;
+  hub.setOutCount(3);
+  std::vector<int> order;
+  TRecorder first, second, third;
+  first.onReceive = [&](TData& d, uint16_t) {
+    order.push_back(1);
+    makeString(d, "changed");
+  };
+  second.onReceive = [&](TData&, uint16_t) { order.push_back(2); };
+  third.onReceive = [&](TData&, uint16_t) { order.push_back(3); };
+  hub.outEvent = {first.link(), second.link(), third.link()};
+  TData d = stringData("in");
+  hub.inWork(d, 0);
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(second.received[0].StrValue, "in");
+  EXPECT_EQ(third.received[0].StrValue, "in");
+  EXPECT_EQ(d.StrValue, "in");
+}
+
+TEST(Hub, ZeroOutputsAndUnassignedOutputsDoNothing) {
+  TDispatchScope on;
+  TZKHub hub;
+  TData d = integerData(1);
+  hub.inWork(d, 0);
+  hub.setOutCount(2);
+  TRecorder r;
+  hub.outEvent[1] = r.link();
+  hub.inWork(d, 0);
+  EXPECT_EQ(r.received.size(), 1u);
+  EXPECT_EQ(hub.OutCount, 2);
+}
+
+class CommutatorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sw.setOutCount(2);
+    sw.outEvent = {a.link(), b.link()};
+  }
+  void route(int input = 0) {
+    TData d = stringData("bytes");
+    sw.inWork(d, static_cast<uint16_t>(input));
+  }
+  TDispatchScope on;
+  TZKCommutator sw;
+  TRecorder a, b;
+};
+
+TEST_F(CommutatorTest, OutputChoice) {
+  TProvider output;
+  sw.dataOutput = output.link();
+  output.answer = integerData(1);
+  route();
+  EXPECT_EQ(a.received.size(), 0u);
+  ASSERT_EQ(b.received.size(), 1u);
+  EXPECT_EQ(b.received[0].StrValue, "bytes");
+
+  output.answer = integerData(-1);
+  std::vector<char> order;
+  a.onReceive = [&](TData&, uint16_t) { order.push_back('a'); };
+  b.onReceive = [&](TData&, uint16_t) { order.push_back('b'); };
+  route();
+  EXPECT_EQ(order, (std::vector<char>{'a', 'b'}));
+
+  output.answer = integerData(2);
+  route();
+  EXPECT_EQ(a.received.size() + b.received.size(), 3u);
+}
+
+TEST_F(CommutatorTest, UnlinkedOutputFiresAll) {
+  route();
+  EXPECT_EQ(a.received.size(), 1u);
+  EXPECT_EQ(b.received.size(), 1u);
+}
+
+TEST_F(CommutatorTest, DisabledSkipsTheOtherReads) {
+  TProvider enable, output, input;
+  enable.answer = integerData(0);
+  sw.dataEnable = enable.link();
+  sw.dataOutput = output.link();
+  sw.dataInput = input.link();
+  route();
+  EXPECT_TRUE(a.received.empty());
+  EXPECT_EQ(enable.reads, 1);
+  EXPECT_EQ(output.reads, 0);
+  EXPECT_EQ(input.reads, 0);
+}
+
+TEST_F(CommutatorTest, InputFilter) {
+  TProvider input;
+  input.answer = integerData(1);
+  sw.dataInput = input.link();
+  route(0);
+  EXPECT_TRUE(a.received.empty());
+  route(1);
+  EXPECT_EQ(a.received.size(), 1u);
+}
+
+TEST_F(CommutatorTest, ZeroOutputCountKeepsArrayButFiresNothing) {
+  sw.setOutCount(0);
+  EXPECT_EQ(sw.outEvent.size(), 2u);
+  route();
+  EXPECT_TRUE(a.received.empty());
+}
+
+TEST_F(CommutatorTest, ReceiverChangesDoNotReachTheCaller) {
+  a.onReceive = [](TData& d, uint16_t) { makeInteger(d, 5); };
+  TData d = stringData("orig");
+  sw.inWork(d, 0);
+  EXPECT_EQ(d.StrValue, "orig");
+  EXPECT_EQ(kindOf(d), TDataKind::String);
+  EXPECT_EQ(kindOf(b.received[0]), TDataKind::String);
+}
+
+}  // namespace

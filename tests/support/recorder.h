@@ -1,0 +1,53 @@
+// Test elements: a receiver that records what reaches it and a provider that
+// answers a fixed value.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "runtime/link.h"
+
+struct TRecorder {
+  std::vector<TData> received;
+  std::vector<uint16_t> indexes;
+  std::function<void(TData&, uint16_t)> onReceive;
+
+  void inWork(TData& d, uint16_t index) {
+    received.push_back(d);
+    indexes.push_back(index);
+    if (onReceive) onReceive(d, index);
+  }
+  TEventLink link(uint16_t index = 0) { return makeEventLink<&TRecorder::inWork>(this, index); }
+};
+
+struct TProvider {
+  TData answer;
+  int reads = 0;
+
+  void varValue(TData& d, uint16_t) {
+    ++reads;
+    d = answer;
+  }
+  TEventLink link() { return makeEventLink<&TProvider::varValue>(this); }
+};
+
+inline TData integerData(int32_t n) {
+  TData d;
+  makeInteger(d, n);
+  return d;
+}
+
+inline TData stringData(std::string s) {
+  TData d;
+  makeString(d, std::move(s));
+  return d;
+}
+
+// Turns dispatch on for one test and off again afterwards.
+class TDispatchScope {
+ public:
+  TDispatchScope() { enableDispatch(); }
+  ~TDispatchScope() { disableDispatch(); }
+  TDispatchScope(const TDispatchScope&) = delete;
+  TDispatchScope& operator=(const TDispatchScope&) = delete;
+};
