@@ -1,0 +1,189 @@
+// The portable half of the window library: synchronous calls into the UI
+// thread, the system colour palette and the installed backend.
+#include "windowSystem.h"
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "runtime/systemSeams.h"
+
+namespace {
+enum class TCallState : uint8_t { Queued, Running, Done, Dropped };
+
+struct TCall {
+  const std::function<void()>* fn;
+  TCallState state = TCallState::Queued;
+};
+}  // namespace
+
+struct TWindowSystem::TPendingCalls {
+  std::mutex mutex;
+  // Signals both a finished call (to its caller) and a newly queued one (to
+  // a UI thread in waitPumping).
+  std::condition_variable changed;
+  std::deque<TCall*> queue;
+  bool shutDown = false;
+  std::thread::id uiThread = std::this_thread::get_id();
+};
+
+TWindowSystem::TWindowSystem() : pending_(std::make_unique<TPendingCalls>()) {}
+
+TWindowSystem::~TWindowSystem() { shutdown(); }
+
+void TWindowSystem::invokeSync(const std::function<void()>& fn) {
+  if (isUiThread()) {
+    fn();
+    return;
+  }
+  TCall call{&fn};
+  {
+    std::lock_guard lock(pending_->mutex);
+    if (pending_->shutDown) return;
+    pending_->queue.push_back(&call);
+  }
+  pending_->changed.notify_all();
+  wakeUiThread();
+  std::unique_lock lock(pending_->mutex);
+  // A call that started runs to its end even across a shutdown: fn may
+  // refer to this thread's stack.
+  pending_->changed.wait(
+      lock, [&] { return call.state == TCallState::Done || call.state == TCallState::Dropped; });
+}
+
+void TWindowSystem::pumpPending() {
+  if (!isUiThread()) return;
+  for (;;) {
+    TCall* call = nullptr;
+    {
+      std::lock_guard lock(pending_->mutex);
+      if (pending_->queue.empty()) return;
+      call = pending_->queue.front();
+      pending_->queue.pop_front();
+      call->state = TCallState::Running;
+    }
+    (*call->fn)();
+    {
+      std::lock_guard lock(pending_->mutex);
+      call->state = TCallState::Done;
+    }
+    pending_->changed.notify_all();
+  }
+}
+
+void TWindowSystem::waitPumping(const std::function<bool()>& finished) {
+  const bool onUiThread = isUiThread();
+  while (!finished()) {
+    if (onUiThread) pumpPending();
+    std::unique_lock lock(pending_->mutex);
+    // Short waits: finished() has no way to signal this condition.
+    pending_->changed.wait_for(lock, std::chrono::milliseconds(2),
+                               [&] { return onUiThread && !pending_->queue.empty(); });
+  }
+}
+
+void TWindowSystem::shutdown() {
+  {
+    std::lock_guard lock(pending_->mutex);
+    pending_->shutDown = true;
+    for (TCall* call : pending_->queue) call->state = TCallState::Dropped;
+    pending_->queue.clear();
+  }
+  pending_->changed.notify_all();
+}
+
+bool TWindowSystem::isShutDown() const {
+  std::lock_guard lock(pending_->mutex);
+  return pending_->shutDown;
+}
+
+bool TWindowSystem::isUiThread() const {
+  std::lock_guard lock(pending_->mutex);
+  return pending_->uiThread == std::this_thread::get_id();
+}
+
+void TWindowSystem::bindToCurrentThread() {
+  std::lock_guard lock(pending_->mutex);
+  pending_->uiThread = std::this_thread::get_id();
+}
+
+TColor TWindowSystem::systemColor(int32_t index) { return systemColorRgb(index); }
+
+namespace {
+constexpr TColor rgb(uint32_t r, uint32_t g, uint32_t b) { return r | (g << 8) | (b << 16); }
+
+constexpr std::array<TColor, 31> DefaultSystemColors = {
+    rgb(200, 200, 200),  // 0 scroll bar
+    rgb(0, 0, 0),        // 1 desktop
+    rgb(153, 180, 209),  // 2 active caption
+    rgb(191, 205, 219),  // 3 inactive caption
+    rgb(240, 240, 240),  // 4 menu
+    rgb(255, 255, 255),  // 5 window
+    rgb(100, 100, 100),  // 6 window frame
+    rgb(0, 0, 0),        // 7 menu text
+    rgb(0, 0, 0),        // 8 window text
+    rgb(0, 0, 0),        // 9 caption text
+    rgb(180, 180, 180),  // 10 active border
+    rgb(244, 247, 252),  // 11 inactive border
+    rgb(171, 171, 171),  // 12 application workspace
+    rgb(0, 120, 215),    // 13 highlight
+    rgb(255, 255, 255),  // 14 highlight text
+    rgb(240, 240, 240),  // 15 button face
+    rgb(160, 160, 160),  // 16 button shadow
+    rgb(109, 109, 109),  // 17 grey text
+    rgb(0, 0, 0),        // 18 button text
+    rgb(0, 0, 0),        // 19 inactive caption text
+    rgb(255, 255, 255),  // 20 button highlight (3D light edge)
+    rgb(105, 105, 105),  // 21 3D dark shadow
+    rgb(227, 227, 227),  // 22 3D light
+    rgb(0, 0, 0),        // 23 tooltip text
+    rgb(255, 255, 225),  // 24 tooltip background
+    rgb(0, 0, 0),        // 25 (unused)
+    rgb(0, 102, 204),    // 26 hot-tracked item
+    rgb(185, 209, 234),  // 27 active caption gradient
+    rgb(215, 228, 242),  // 28 inactive caption gradient
+    rgb(0, 120, 215),    // 29 menu highlight
+    rgb(240, 240, 240),  // 30 menu bar
+};
+
+std::unique_ptr<TWindowSystem>& installedSystem() {
+  static std::unique_ptr<TWindowSystem> system;
+  return system;
+}
+
+void windowSystemMessageBox(const std::string& text, const std::string& caption) {
+  windowSystem().messageBox(text, caption);
+}
+}  // namespace
+
+TColor systemColorRgb(int32_t index) {
+  if (index < 0 || index >= static_cast<int32_t>(DefaultSystemColors.size())) return 0;
+  return DefaultSystemColors[static_cast<size_t>(index)];
+}
+
+TColor resolveColor(uint32_t color) {
+  if (static_cast<int32_t>(color) >= 0) return color;
+  return windowSystem().systemColor(static_cast<int32_t>(color & 0xFF));
+}
+
+TWindowSystem& windowSystem() {
+  auto& system = installedSystem();
+  if (!system) {
+    installWindowSystem(std::getenv("QUIL_HEADLESS") != nullptr ? createHeadlessWindowSystem()
+                                                                : createPlatformWindowSystem());
+  }
+  return *system;
+}
+
+void installWindowSystem(std::unique_ptr<TWindowSystem> system) {
+  installedSystem() = std::move(system);
+  systemSeams().messageBox = &windowSystemMessageBox;
+}
+
+void pumpPendingCalls() { windowSystem().pumpPending(); }
+
+void waitPumping(const std::function<bool()>& finished) { windowSystem().waitPumping(finished); }
