@@ -6,7 +6,7 @@
 #include "systemSeams.h"
 
 uint32_t TMemoryStream::read(void* buffer, uint32_t n) {
-  if (position_ >= bytes_.size()) return 0;
+  if (n == 0 || position_ >= bytes_.size()) return 0;
   const uint32_t count = std::min<uint32_t>(n, size() - position_);
   std::memcpy(buffer, bytes_.data() + position_, count);
   position_ += count;
@@ -14,6 +14,7 @@ uint32_t TMemoryStream::read(void* buffer, uint32_t n) {
 }
 
 uint32_t TMemoryStream::write(const void* buffer, uint32_t n) {
+  if (n == 0) return 0;  // an empty resource comes with no buffer at all
   const size_t end = size_t{position_} + n;
   if (end > bytes_.size()) bytes_.resize(end);
   std::memcpy(bytes_.data() + position_, buffer, n);
