@@ -323,6 +323,8 @@ class TWindowSystem {
                                                         const TTooltipSpec& spec) = 0;
   // Icon from the program's icon resource; 0 when there is none.
   virtual TIconHandle loadIcon(const std::string& name) = 0;
+  // A second handle of the same picture (CopyImage), for a second window.
+  virtual TIconHandle copyIcon(TIconHandle icon) = 0;
   virtual void destroyIcon(TIconHandle icon) = 0;
 
   // RGB of a Win32 system colour index (GetSysColor). The default answers

@@ -1,0 +1,67 @@
+// Tooltip manager.
+#include "zkHintManager.h"
+
+namespace {
+constexpr size_t MaxFaceName = 31;
+constexpr uint32_t SystemTooltipBackground = 0xFF000018;
+constexpr uint32_t SystemTooltipText = 0xFF000017;
+}  // namespace
+
+TZKHintManager::TZKHintManager() {
+  ops_.hintCreateTool = [this](TNativeControl& window) { return createTool(window); };
+  ops_.hintDestroyTool = [](THintTool* tool) { delete tool; };
+  ops_.hintSetText = [](THintTool* tool, const std::string& text) {
+    tool->Text = text;
+    tool->Tooltip->setText(text);
+  };
+  ops_.hintSetTitle = [](THintTool* tool, int32_t icon, const std::string& title) {
+    tool->Tooltip->setTitle(icon, title);
+  };
+  ops_.hintActivate = [this](THintTool* tool) {
+    if (Tracking != 0) tool->Tooltip->trackActivate(true);
+  };
+  ops_.hintDeactivate = [this](THintTool* tool) {
+    if (Tracking != 0) tool->Tooltip->trackActivate(false);
+  };
+  ops_.hintMoveTo = [this](THintTool* tool, int16_t x, int16_t y) {
+    if (Tracking != 0) tool->Tooltip->trackPosition(x, y);
+  };
+}
+
+void TZKHintManager::setDefaults() {
+  Rectangular = 1;
+  BackColor = SystemTooltipBackground;
+  InitialDelay = 500;
+  AutoPopDelay = 5000;
+  Margin = 0;
+  Tracking = 0;
+  Font = makeFontRec("Tahoma", 8, 0, SystemTooltipText, 1);
+}
+
+THintTool* TZKHintManager::createTool(TNativeControl& window) {
+  TTooltipSpec spec;
+  spec.Balloon = Rectangular == 0;
+  spec.Font.Name = Font.Name.substr(0, MaxFaceName);
+  spec.Font.Height = fontHeight(Font.Size);
+  spec.Font.Style = Font.Style;
+  spec.Font.Color = resolveColor(Font.Color);
+  spec.Font.Charset = Font.Charset;
+  spec.BackColor = resolveColor(BackColor);
+  spec.InitialDelay = InitialDelay;
+  spec.AutoPopDelay = AutoPopDelay;
+  spec.Margin = Margin;
+  auto* tool = new THintTool;
+  tool->Window = &window;
+  tool->Tooltip = windowSystem().createTooltip(window, spec);
+  return tool;
+}
+
+namespace {
+TZKHintManager* makeDefaultHintManager() {
+  auto* manager = new TZKHintManager;
+  manager->setDefaults();
+  return manager;
+}
+}  // namespace
+
+TZKHintManager* const HintManager = makeDefaultHintManager();
