@@ -1,0 +1,387 @@
+// Linux serial backend: termios2 (BOTHER sets any baud rate exactly, such as
+// 38462), raw mode, non-blocking reads that return what is buffered, and a
+// reader that waits with poll() on the port and an eventfd that wakes it.
+//
+// Port names are device names under /dev ("ttyUSB0") or full paths. The port
+// list holds the ttys in /sys/class/tty that have a driver, then the full
+// paths listed, colon-separated, in the environment variable
+// QUILMATRONX_EXTRA_PORTS (ports the machine does not list itself: a pty of
+// a simulator, a socat link); with CheckPorts both only when they open now.
+//
+// What differs from the Windows driver: only EV_RXCHAR is ever reported (the
+// other watches are accepted and stay silent); no line error bits are
+// reported; DiscardNull and the queue sizes have no effect; DTR and RTS
+// follow the control indexes (enable and handshake raise the line, RTS
+// handshake also turns on RTS/CTS flow control, disable and RTS toggle drop
+// it), and a tty without modem lines (a pty) ignores them.
+#include <asm/ioctls.h>
+#include <asm/termbits.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+
+#include "../portNames.h"
+#include "../serialDevice.h"
+
+using namespace serial;
+
+namespace {
+
+// Opens a tty for reading and writing and takes the lock other programs
+// check; -1 when it is missing, busy, not permitted or not a tty.
+int openExclusive(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  termios2 t{};
+  if (::ioctl(fd, TCGETS2, &t) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool setCharacterSize(termios2& t, uint8_t byteSize) {
+  static constexpr tcflag_t Sizes[] = {CS5, CS6, CS7, CS8};
+  if (byteSize < 5 || byteSize > 8) return false;
+  t.c_cflag |= Sizes[byteSize - 5];
+  return true;
+}
+
+bool setParity(termios2& t, uint8_t parity) {
+  switch (parity) {
+    case 0:
+      return true;
+    case 1:
+      t.c_cflag |= PARENB | PARODD;
+      return true;
+    case 2:
+      t.c_cflag |= PARENB;
+      return true;
+    case 3:
+      t.c_cflag |= PARENB | PARODD | CMSPAR;
+      return true;
+    case 4:
+      t.c_cflag |= PARENB | CMSPAR;
+      return true;
+    default:
+      return false;
+  }
+}
+
+void setModemLine(int fd, int line, bool on) {
+  // A pty has no modem lines; that is not an error here.
+  ::ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line);
+}
+
+class TPosixDevice;
+
+class TPosixWaiter final : public TSerialWaiter {
+ public:
+  TPosixWaiter(const TPosixDevice& device, int fd, int wake) : Device(device), Fd(fd), Wake(wake) {}
+  TResult wait(uint32_t& mask) override;
+
+ private:
+  const TPosixDevice& Device;
+  const int Fd;
+  const int Wake;
+  // What the last report said, to tell bytes nobody took from new ones.
+  int LastReported = 0;
+  uint64_t ReadAtReport = 0;
+};
+
+class TPosixDevice final : public TSerialDevice {
+ public:
+  ~TPosixDevice() override { close(); }
+
+  bool open(const std::string& name) override {
+    const int fd = openExclusive(devicePath(name));
+    if (fd < 0) return false;
+    const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wake < 0) {
+      ::close(fd);
+      return false;
+    }
+    // Keeps other programs that honour it (and are not root) out.
+    ::ioctl(fd, TIOCEXCL);
+    Wake = wake;
+    Fd = fd;
+    return true;
+  }
+
+  bool configure(const TSerialSettings& s) override {
+    const int fd = Fd;
+    termios2 t{};
+    if (fd < 0 || ::ioctl(fd, TCGETS2, &t) != 0) return false;
+    t.c_cflag &= ~static_cast<tcflag_t>(CBAUD | (CBAUD << IBSHIFT) | CSIZE | PARENB | PARODD |
+                                        CMSPAR | CSTOPB | CRTSCTS);
+    t.c_cflag |= BOTHER | (BOTHER << IBSHIFT) | CREAD | CLOCAL;
+    t.c_ispeed = s.BaudRate;
+    t.c_ospeed = s.BaudRate;
+    if (!setCharacterSize(t, s.ByteSize) || !setParity(t, s.Parity) || s.StopBits > 2) {
+      return false;
+    }
+    if (s.StopBits != 0) t.c_cflag |= CSTOPB;  // one and a half: two
+    const bool rtsHandshake = s.rtsControl() == 2;
+    if ((s.Flags & flag::OutxCtsFlow) != 0 || rtsHandshake) t.c_cflag |= CRTSCTS;
+    t.c_iflag = 0;
+    if ((s.Flags & flag::OutX) != 0) t.c_iflag |= IXON;
+    if ((s.Flags & flag::InX) != 0) t.c_iflag |= IXOFF;
+    if ((s.Flags & flag::Parity) != 0) t.c_iflag |= INPCK;
+    t.c_oflag = 0;
+    t.c_lflag = 0;
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    t.c_cc[VSTART] = static_cast<cc_t>(s.XonChar);
+    t.c_cc[VSTOP] = static_cast<cc_t>(s.XoffChar);
+    if (::ioctl(fd, TCSETS2, &t) != 0) return false;
+    const uint32_t dtr = s.dtrControl();
+    setModemLine(fd, TIOCM_DTR, dtr == 1 || dtr == 2);
+    setModemLine(fd, TIOCM_RTS, s.rtsControl() == 1 || rtsHandshake);
+    return true;
+  }
+
+  bool setTimeouts(const TSerialTimeouts& timeouts) override {
+    WriteConstant = timeouts.WriteTotalTimeoutConstant;
+    WriteMultiplier = timeouts.WriteTotalTimeoutMultiplier;
+    return true;
+  }
+
+  bool setEventMask(uint32_t mask) override {
+    Mask = mask;
+    return Fd >= 0;
+  }
+
+  bool purge(uint32_t flags) override {
+    const bool rx = (flags & PurgeRxClear) != 0;
+    const bool tx = (flags & PurgeTxClear) != 0;
+    const int fd = Fd;
+    if (fd < 0) return false;
+    if (!rx && !tx) return true;
+    return ::ioctl(fd, TCFLSH, rx && tx ? TCIOFLUSH : (rx ? TCIFLUSH : TCOFLUSH)) == 0;
+  }
+
+  void setupQueues(uint32_t, uint32_t) override {}
+
+  bool modemStatus(uint32_t& status) override {
+    int lines = 0;
+    const int fd = Fd;
+    if (fd < 0 || ::ioctl(fd, TIOCMGET, &lines) != 0) return false;
+    status = ((lines & TIOCM_CTS) != 0 ? MsCtsOn : 0) | ((lines & TIOCM_DSR) != 0 ? MsDsrOn : 0) |
+             ((lines & TIOCM_RNG) != 0 ? MsRingOn : 0) | ((lines & TIOCM_CAR) != 0 ? MsRlsdOn : 0);
+    return true;
+  }
+
+  bool clearErrors(uint32_t& errors, uint32_t& waiting) override {
+    int count = 0;
+    const int fd = Fd;
+    if (fd < 0 || ::ioctl(fd, FIONREAD, &count) != 0) return false;
+    errors = 0;
+    waiting = static_cast<uint32_t>(count);
+    return true;
+  }
+
+  bool write(const std::string& bytes, uint32_t& written) override {
+    const int fd = Fd;
+    if (fd < 0) return false;
+    using Clock = std::chrono::steady_clock;
+    const uint64_t limitMs = WriteConstant + static_cast<uint64_t>(WriteMultiplier) * bytes.size();
+    const bool timed = WriteConstant != 0 || WriteMultiplier != 0;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limitMs);
+    size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+      if (n > 0) {
+        done += static_cast<size_t>(n);
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && errno != EAGAIN) {
+        written = 0;
+        return true;
+      }
+      int waitMs = -1;
+      if (timed) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) break;  // timed out: what went out is the result
+        waitMs = static_cast<int>(std::min<int64_t>(left, 1000));
+      }
+      pollfd p{fd, POLLOUT, 0};
+      if (::poll(&p, 1, waitMs) < 0 && errno != EINTR) break;
+      if ((p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+        written = 0;
+        return true;
+      }
+    }
+    written = static_cast<uint32_t>(done);
+    return true;
+  }
+
+  bool read(uint32_t count, std::string& bytes) override {
+    const int fd = Fd;
+    if (fd < 0) return false;
+    bytes.resize(count);
+    ssize_t n = 0;
+    do {
+      n = ::read(fd, bytes.data(), count);
+    } while (n < 0 && errno == EINTR);
+    // Nothing waiting (EAGAIN) or a port gone: the read finished with nothing.
+    bytes.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    if (n > 0) BytesRead += static_cast<uint64_t>(n);
+    return true;
+  }
+
+  void flush() override {
+    const int fd = Fd;
+    if (fd >= 0) ::ioctl(fd, TCSBRK, 1);  // waits until the output has gone out
+  }
+
+  void close() override {
+    const int fd = Fd.exchange(-1);
+    if (fd >= 0) {
+      ::ioctl(fd, TIOCNXCL);
+      ::close(fd);
+    }
+    const int wake = Wake.exchange(-1);
+    if (wake >= 0) ::close(wake);
+  }
+
+  std::unique_ptr<TSerialWaiter> makeWaiter() override {
+    return std::make_unique<TPosixWaiter>(*this, Fd, Wake);
+  }
+
+  void wakeReader() override {
+    const uint64_t one = 1;
+    const int wake = Wake;
+    if (wake >= 0) [[maybe_unused]]
+      auto ignored = ::write(wake, &one, sizeof one);
+  }
+
+  uint32_t mask() const { return Mask; }
+  uint64_t bytesRead() const { return BytesRead; }
+
+ private:
+  std::atomic<int> Fd{-1};
+  std::atomic<int> Wake{-1};
+  std::atomic<uint32_t> Mask{0};
+  std::atomic<uint64_t> BytesRead{0};
+  uint32_t WriteConstant = 0;
+  uint32_t WriteMultiplier = 0;
+};
+
+TSerialWaiter::TResult TPosixWaiter::wait(uint32_t& mask) {
+  constexpr int RetryMs = 10;
+  for (;;) {
+    const bool watchRx = (Device.mask() & EvRxChar) != 0;
+    // Bytes reported but not taken by anyone: only new bytes make a new
+    // report, and poll() cannot wait for those, so look again shortly.
+    const bool unclaimed = LastReported > 0 && Device.bytesRead() == ReadAtReport;
+    pollfd p[2] = {{Fd, static_cast<short>(watchRx && !unclaimed ? POLLIN : 0), 0},
+                   {Wake, POLLIN, 0}};
+    if (::poll(p, 2, unclaimed ? RetryMs : -1) < 0) {
+      if (errno == EINTR) continue;
+      return TResult::Failed;
+    }
+    if (p[1].revents != 0) return TResult::Stopped;
+    int waiting = 0;
+    if (::ioctl(Fd, FIONREAD, &waiting) != 0) return TResult::Failed;
+    const bool fresh = Device.bytesRead() != ReadAtReport || waiting > LastReported;
+    if (watchRx && waiting > 0 && fresh) {
+      LastReported = waiting;
+      ReadAtReport = Device.bytesRead();
+      mask = EvRxChar;
+      return TResult::Event;
+    }
+    if ((p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return TResult::Failed;
+    if (waiting == 0) LastReported = 0;
+    if ((p[0].revents & POLLIN) != 0) {
+      // Readable with nothing to read: do not spin on it.
+      pollfd w{Wake, POLLIN, 0};
+      if (::poll(&w, 1, RetryMs) > 0) return TResult::Stopped;
+    }
+  }
+}
+
+// ttyS0 before ttyS1 before ttyS10.
+bool naturalLess(const std::string& a, const std::string& b) {
+  const auto split = [](const std::string& s) {
+    size_t i = s.size();
+    while (i > 0 && s[i - 1] >= '0' && s[i - 1] <= '9') --i;
+    const std::string digits = s.substr(i);
+    return std::make_pair(s.substr(0, i), digits.size() > 9 ? 0 : std::atoll(digits.c_str()));
+  };
+  return split(a) < split(b);
+}
+
+class TPosixSerialSystem final : public TSerialSystem {
+ public:
+  std::unique_ptr<TSerialDevice> createDevice() override {
+    return std::make_unique<TPosixDevice>();
+  }
+
+  int32_t portNumber(const std::string& name) override { return devicePortNumber(name); }
+
+  std::vector<std::string> listPorts(bool checkPorts) override {
+    std::vector<std::string> names = driverTtys();
+    std::sort(names.begin(), names.end(), naturalLess);
+    for (std::string& path : extraPorts()) names.push_back(std::move(path));
+    if (!checkPorts) return names;
+    std::vector<std::string> available;
+    for (std::string& name : names) {
+      const int fd = openExclusive(devicePath(name));
+      if (fd < 0) continue;
+      ::close(fd);
+      available.push_back(std::move(name));
+    }
+    return available;
+  }
+
+ private:
+  static std::vector<std::string> driverTtys() {
+    namespace fs = std::filesystem;
+    std::vector<std::string> names;
+    std::error_code error;
+    for (fs::directory_iterator it("/sys/class/tty", error), end; !error && it != end;
+         it.increment(error)) {
+      std::error_code missing;
+      // Virtual consoles and ptys have no device driver; serial ports do.
+      if (fs::exists(it->path() / "device" / "driver", missing)) {
+        names.push_back(it->path().filename().string());
+      }
+    }
+    return names;
+  }
+
+  static std::vector<std::string> extraPorts() {
+    std::vector<std::string> paths;
+    const char* list = std::getenv("QUILMATRONX_EXTRA_PORTS");
+    if (list == nullptr) return paths;
+    const std::string text = list;
+    size_t start = 0;
+    while (start <= text.size()) {
+      const size_t end = std::min(text.find(':', start), text.size());
+      std::string path = text.substr(start, end - start);
+      // Full paths only, so an entry cannot be mistaken for a name in /dev.
+      if (path.starts_with('/') && devicePortNumber(path) != 0) paths.push_back(std::move(path));
+      start = end + 1;
+    }
+    return paths;
+  }
+};
+
+}  // namespace
+
+TSerialSystem& platformSerialSystem() {
+  static TPosixSerialSystem system;
+  return system;
+}

@@ -1,0 +1,19 @@
+// Port name rules. Each backend answers TSerialSystem::portNumber with the
+// rule of its platform; both live here so either can be tested anywhere.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Windows: "COM" in any letter case, then the number 1..255, at most six
+// characters; characters after the digits are not examined. 0 rejects.
+int32_t comPortNumber(const std::string& name);
+
+// Linux: a device name under /dev ("ttyUSB0", "ttyS1", "pts/3" is not one:
+// no slash) or a full path ("/dev/pts/3"). A valid name reports its trailing
+// number + 1 (ttyUSB0 -> 1, /dev/pts/3 -> 4), or 1 without one, so a
+// successful open is always positive. 0 rejects.
+int32_t devicePortNumber(const std::string& name);
+
+// The path a device name opens: a full path as given, a bare name under /dev.
+std::string devicePath(const std::string& name);

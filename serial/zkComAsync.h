@@ -1,0 +1,161 @@
+// The asynchronous serial port element: lists the machine's ports, opens one
+// with fixed line settings, runs a reader thread that fires the port's
+// events, and reads and writes raw bytes (NUL included).
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "runtime/link.h"
+#include "serial/serialDevice.h"
+
+class TZKComAsync {
+ public:
+  explicit TZKComAsync(TSerialSystem& system = platformSerialSystem());
+  virtual ~TZKComAsync();
+  TZKComAsync(const TZKComAsync&) = delete;
+  TZKComAsync& operator=(const TZKComAsync&) = delete;
+
+  // Called over and over while a thread waits for the reader thread to stop,
+  // so that thread keeps serving synchronous calls the reader may be waiting
+  // in (the window library installs it). Each call should wait briefly (a
+  // few milliseconds) for work rather than return at once. Without it the
+  // waiting thread just sleeps until the reader has ended.
+  static inline std::function<void()> WaitPump;
+
+  std::string Port;
+  int32_t BaudRate = 9600;
+  int32_t Parity = 0;
+  int32_t DataBits = 3;
+  int32_t StopBits = 0;
+  int32_t EventChar = 0;
+  bool DiscardNull = false;
+  bool AbortOnError = false;
+  bool ParityCheck = false;
+  bool ReplaceErrors = false;
+  int32_t ErrorChar = 0;
+  bool DsrSensitivity = false;
+  bool CtsFlow = false;
+  bool DsrFlow = false;
+  bool TxContinueOnXoff = false;
+  int32_t XoffChar = 19;
+  int32_t XonChar = 17;
+  bool InX = false;
+  bool OutX = false;
+  int32_t InQueue = 4096;
+  int32_t OutQueue = 4096;
+  int32_t RtsControl = 0;
+  int32_t DtrControl = 0;
+  bool WatchRxChar = true;
+  bool WatchRxFlag = false;
+  bool WatchTxEmpty = false;
+  bool WatchCts = false;
+  bool WatchDsr = false;
+  bool WatchRlsd = false;
+  bool WatchBreak = false;
+  bool WatchError = false;
+  bool WatchRing = false;
+  bool WatchRx80Full = false;
+  uint32_t ReadIntervalTimeout = 0;
+  uint32_t ReadTotalTimeoutConstant = 0;
+  uint32_t ReadTotalTimeoutMultiplier = 0;
+  uint32_t WriteTotalTimeoutConstant = 0;
+  uint32_t WriteTotalTimeoutMultiplier = 0;
+  bool CheckPorts = true;
+  bool FlushOnClose = false;
+
+  TEventLink outWritten;
+  TEventLink outRead;
+  TEventLink outPort;
+  TEventLink outRxChar;
+  TEventLink outRing;
+  TEventLink outCts;
+  TEventLink outDsr;
+  TEventLink outRlsd;
+  TEventLink outRxFlag;
+  TEventLink outBreak;
+  TEventLink outRx80Full;
+  TEventLink outTxEmpty;
+  TEventLink outError;
+  TEventLink outOpening;
+  TEventLink outOpen;
+  TEventLink outClosing;
+  TEventLink outClosed;
+
+  TEventLink dataBaudRate;
+  TEventLink dataPort;
+  TEventLink dataDtrControl;
+  TEventLink dataRtsControl;
+
+  void inOpen(TData& d, uint16_t index);
+  void inClose(TData& d, uint16_t index);
+  void inWrite(TData& d, uint16_t index);
+  void inRead(TData& d, uint16_t index);
+  void inEnumPorts(TData& d, uint16_t index);
+
+  bool opened() const { return Opened.load(std::memory_order_acquire); }
+  // What the last open decided (valid after it got that far).
+  const TSerialSettings& settings() const { return Settings; }
+  const TSerialTimeouts& timeouts() const { return Timeouts; }
+  uint32_t eventMask() const { return EventMask; }
+  const std::string& portName() const { return PortName; }
+  // Line states as last read: 0 or 1.
+  uint8_t dsr() const { return Dsr.load(); }
+  uint8_t cts() const { return Cts.load(); }
+  uint8_t rlsd() const { return Rlsd.load(); }
+  // Texts of the last successful error check.
+  std::vector<std::string> errorList() const;
+
+  // The settings record and the event mask the current properties give.
+  TSerialSettings buildSettings(int32_t baudRate, int32_t dtrIndex, int32_t rtsIndex) const;
+  uint32_t buildEventMask() const;
+
+ private:
+  // What one reader thread shares with the element; it outlives the element's
+  // interest in it when the thread closed its own port.
+  struct TReaderState {
+    std::atomic<bool> StopRequested{false};
+    std::mutex Lock;
+    std::condition_variable Ended;
+    bool Finished = false;  // guarded by Lock
+  };
+
+  bool openSequence(int32_t baudRate, int32_t dtrIndex, int32_t rtsIndex);
+  void closeRoutine();
+  void stopReader();
+  void joinLeftoverReader();
+  void readerLoop(std::shared_ptr<TReaderState> state);
+  void dispatch(uint32_t mask, const TReaderState& state);
+  bool readModemStatus();
+  void checkErrors();
+
+  TSerialSystem& System;
+  std::unique_ptr<TSerialDevice> Device;
+  std::thread Reader;
+  std::shared_ptr<TReaderState> ReaderState;
+  // A reader whose own handler closed the port: it ends by itself and is
+  // joined by the next open or the destructor.
+  std::thread LeftoverReader;
+  uint32_t EventMask = 0;
+  std::atomic<bool> Opened{false};
+  std::atomic<bool> Closing{false};
+  std::atomic<uint8_t> Dsr{0};
+  std::atomic<uint8_t> Cts{0};
+  std::atomic<uint8_t> Rlsd{0};
+  uint32_t WaitingBytes = 0;  // from the last error query; reader thread only
+  TSerialTimeouts Timeouts;
+  TSerialSettings Settings;
+  std::string PortName;
+  mutable std::mutex ErrorListLock;
+  std::vector<std::string> ErrorList;
+};
+
+// The line error texts for an error word, in the order they are listed.
+std::vector<std::string> lineErrorTexts(uint32_t errors, bool parityCheck);

@@ -1,0 +1,169 @@
+// A serial seam in memory: records what the element asks of the port and
+// lets a test play port events, line states and failures.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "serial/portNames.h"
+#include "serial/serialDevice.h"
+
+struct TFakePort {
+  std::mutex Lock;
+  std::condition_variable Changed;
+  std::vector<std::string> Calls;
+  std::string OpenedName;
+  TSerialSettings Settings;
+  TSerialTimeouts Timeouts;
+  uint32_t Mask = 0;
+  std::string Written;
+  std::string Incoming;
+  std::deque<uint32_t> Events;
+  bool Woken = false;
+  bool Vanished = false;
+  int Waiters = 0;
+  // Failures to play.
+  bool FailOpen = false, FailPurge = false, FailConfigure = false, FailTimeouts = false,
+       FailMask = false, FailModem = false;
+  uint32_t Modem = 0;
+  uint32_t Errors = 0;
+  std::vector<std::string> Ports{"COM1", "COM3"};
+
+  void call(std::string name) { Calls.push_back(std::move(name)); }
+  std::vector<std::string> calls() {
+    std::lock_guard lock(Lock);
+    return Calls;
+  }
+  void pushEvent(uint32_t mask, std::string bytes = {}) {
+    std::lock_guard lock(Lock);
+    Incoming += bytes;
+    Events.push_back(mask);
+    Changed.notify_all();
+  }
+  void vanish() {
+    std::lock_guard lock(Lock);
+    Vanished = true;
+    Changed.notify_all();
+  }
+};
+
+class TFakeDevice final : public TSerialDevice {
+ public:
+  explicit TFakeDevice(TFakePort& port) : P(port) {}
+
+  bool open(const std::string& name) override {
+    std::lock_guard lock(P.Lock);
+    P.call("open " + name);
+    if (P.FailOpen) return false;
+    P.OpenedName = name;
+    P.Woken = false;
+    return true;
+  }
+  bool configure(const TSerialSettings& s) override {
+    std::lock_guard lock(P.Lock);
+    P.call("configure");
+    P.Settings = s;
+    return !P.FailConfigure;
+  }
+  bool setTimeouts(const TSerialTimeouts& t) override {
+    std::lock_guard lock(P.Lock);
+    P.call("timeouts");
+    P.Timeouts = t;
+    return !P.FailTimeouts;
+  }
+  bool setEventMask(uint32_t mask) override {
+    std::lock_guard lock(P.Lock);
+    P.call("mask " + std::to_string(mask));
+    P.Mask = mask;
+    return !P.FailMask;
+  }
+  bool purge(uint32_t flags) override {
+    std::lock_guard lock(P.Lock);
+    P.call("purge " + std::to_string(flags));
+    return !P.FailPurge;
+  }
+  void setupQueues(uint32_t in, uint32_t out) override {
+    std::lock_guard lock(P.Lock);
+    P.call("queues " + std::to_string(in) + " " + std::to_string(out));
+  }
+  bool modemStatus(uint32_t& status) override {
+    std::lock_guard lock(P.Lock);
+    status = P.Modem;
+    return !P.FailModem;
+  }
+  bool clearErrors(uint32_t& errors, uint32_t& waiting) override {
+    std::lock_guard lock(P.Lock);
+    errors = P.Errors;
+    waiting = static_cast<uint32_t>(P.Incoming.size());
+    return true;
+  }
+  bool write(const std::string& bytes, uint32_t& written) override {
+    std::lock_guard lock(P.Lock);
+    P.Written += bytes;
+    written = static_cast<uint32_t>(bytes.size());
+    return true;
+  }
+  bool read(uint32_t count, std::string& bytes) override {
+    std::lock_guard lock(P.Lock);
+    bytes = P.Incoming.substr(0, count);
+    P.Incoming.erase(0, bytes.size());
+    return true;
+  }
+  void flush() override {
+    std::lock_guard lock(P.Lock);
+    P.call("flush");
+  }
+  void close() override {
+    std::lock_guard lock(P.Lock);
+    P.call("close");
+  }
+  std::unique_ptr<TSerialWaiter> makeWaiter() override {
+    {
+      std::lock_guard lock(P.Lock);
+      ++P.Waiters;
+    }
+    return std::make_unique<TWaiter>(P);
+  }
+  void wakeReader() override {
+    std::lock_guard lock(P.Lock);
+    P.Woken = true;
+    P.Changed.notify_all();
+  }
+
+ private:
+  class TWaiter final : public TSerialWaiter {
+   public:
+    explicit TWaiter(TFakePort& port) : P(port) {}
+    TResult wait(uint32_t& mask) override {
+      std::unique_lock lock(P.Lock);
+      P.Changed.wait(lock, [&] { return P.Woken || P.Vanished || !P.Events.empty(); });
+      if (P.Woken) return TResult::Stopped;
+      if (P.Vanished) return TResult::Failed;
+      mask = P.Events.front();
+      P.Events.pop_front();
+      return TResult::Event;
+    }
+
+   private:
+    TFakePort& P;
+  };
+  TFakePort& P;
+};
+
+// Port names follow the Windows rule unless a test picks the Linux one.
+class TFakeSystem final : public TSerialSystem {
+ public:
+  TFakePort Port;
+  bool DeviceNames = false;
+
+  std::unique_ptr<TSerialDevice> createDevice() override {
+    return std::make_unique<TFakeDevice>(Port);
+  }
+  int32_t portNumber(const std::string& name) override {
+    return DeviceNames ? devicePortNumber(name) : comPortNumber(name);
+  }
+  std::vector<std::string> listPorts(bool) override { return Port.Ports; }
+};
