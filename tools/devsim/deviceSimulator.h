@@ -1,0 +1,88 @@
+// The simulated bootloader on its own thread, at the device end of a pty pair
+// (or of a given tty). The host opens portPath() and talks to it as to a
+// device on a serial line.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "tools/devsim/deviceProtocol.h"
+#include "tools/devsim/simulatorOptions.h"
+
+namespace devsim {
+
+class DeviceSimulator {
+ public:
+  explicit DeviceSimulator(SimulatorOptions options);
+  ~DeviceSimulator();
+  DeviceSimulator(const DeviceSimulator&) = delete;
+  DeviceSimulator& operator=(const DeviceSimulator&) = delete;
+
+  // Creates the pty pair (or opens the tty) and starts the session thread.
+  // On failure returns false and error() says why.
+  bool start();
+  // Ends the session now; its outcome is Stopped unless it had already ended.
+  void stop();
+  // Waits for the session to end; true when it has.
+  bool waitFor(std::chrono::milliseconds timeout);
+
+  // The path the host opens: the pty's slave, or the attached tty.
+  const std::string& portPath() const { return portPath_; }
+  const std::string& error() const { return error_; }
+
+  SessionOutcome outcome() const;
+  // The image bytes received during the upload.
+  std::string received() const;
+  int blocks() const;
+  std::vector<std::string> log() const;
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  enum class Wait { Ready, Woken, TimedOut };
+
+  bool openPty();
+  bool attach();
+  void run();
+  SessionOutcome serve();
+  // Handles the bytes of one read; Running while the session goes on.
+  SessionOutcome handle(const char* bytes, size_t count, Clock::time_point readAt);
+  SessionOutcome send(const DeviceStep& step);
+  // Writes the bytes in one write once the line would have carried them.
+  bool writeOnLine(std::string_view bytes);
+  bool writeAll(std::string_view bytes);
+  // Sleeps until `when`; false when stopped meanwhile.
+  bool pauseUntil(Clock::time_point when);
+  // Waits for `events` on `fd` (or only for the deadline when fd is -1),
+  // and for stop().
+  Wait waitOn(int fd, short events, Clock::time_point deadline);
+  void addLog(const std::string& line);
+
+  const SimulatorOptions options_;
+  std::string portPath_;
+  std::string error_;
+  int port_ = -1;  // the device end: the pty master, or the attached tty
+  int hold_ = -1;  // our own handle on the pty slave, see serve()
+  int wake_ = -1;  // eventfd that stop() signals
+  Clock::time_point startedAt_{};
+  Clock::duration byteTime_{};        // zero when unpaced
+  Clock::time_point inboundFree_{};   // when the last received byte finished arriving
+  Clock::time_point outboundFree_{};  // when the line towards the host is free again
+  // Why the last write or pause gave up (session thread only).
+  SessionOutcome interruption_ = SessionOutcome::Stopped;
+
+  mutable std::mutex logMutex_;
+  std::vector<std::string> log_;
+  // Guards the protocol and the outcome; taken before logMutex_, never after.
+  mutable std::mutex stateMutex_;
+  std::condition_variable ended_;
+  DeviceProtocol protocol_;
+  SessionOutcome outcome_ = SessionOutcome::Running;
+  std::thread thread_;
+};
+
+}  // namespace devsim
