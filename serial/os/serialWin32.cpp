@@ -1,0 +1,274 @@
+// Windows serial backend: an overlapped handle from CreateFileA on "\\.\"
+// + name, the comm API for settings and events, and the SERIALCOMM registry
+// key for the port list.
+//
+// The reader waits for WaitCommEvent's completion together with a wake
+// event, so a close never depends on how a driver completes a pending wait
+// when the mask is cleared. Reads and writes each wait on an event of their
+// own, so a write on one thread and a read on the reader thread never share
+// a completion.
+#include <windows.h>
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+
+#include "../portNames.h"
+#include "../serialDevice.h"
+
+using namespace serial;
+
+namespace {
+
+std::string devicePathOf(const std::string& name) { return "\\\\.\\" + name; }
+
+// An overlapped transfer that waits for its own completion. False when it
+// could not be started; otherwise done is the count transferred (0 when the
+// transfer failed after it started).
+template <class Start>
+bool transfer(HANDLE port, Start start, uint32_t& done) {
+  OVERLAPPED overlapped{};
+  overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (overlapped.hEvent == nullptr) return false;
+  const bool started = start(&overlapped) || GetLastError() == ERROR_IO_PENDING;
+  if (started) {
+    DWORD count = 0;
+    done = GetOverlappedResult(port, &overlapped, &count, TRUE) ? count : 0;
+  }
+  CloseHandle(overlapped.hEvent);
+  return started;
+}
+
+class TWin32Waiter final : public TSerialWaiter {
+ public:
+  TWin32Waiter(HANDLE port, HANDLE wake)
+      : Port(port), Wake(wake), Event(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+  }
+  ~TWin32Waiter() override {
+    if (Event != nullptr) CloseHandle(Event);
+  }
+  TWin32Waiter(const TWin32Waiter&) = delete;
+  TWin32Waiter& operator=(const TWin32Waiter&) = delete;
+
+  TResult wait(uint32_t& mask) override {
+    if (Event == nullptr) return TResult::Failed;
+    Overlapped = OVERLAPPED{};
+    Overlapped.hEvent = Event;
+    Mask = 0;
+    // An immediate and a pending completion both signal the event.
+    if (!WaitCommEvent(Port, &Mask, &Overlapped) && GetLastError() != ERROR_IO_PENDING) {
+      return TResult::Failed;
+    }
+    HANDLE handles[2] = {Event, Wake};
+    const DWORD woken = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+    DWORD unused = 0;
+    if (woken == WAIT_OBJECT_0) {
+      if (!GetOverlappedResult(Port, &Overlapped, &unused, FALSE)) return TResult::Failed;
+      mask = Mask;
+      return TResult::Event;
+    }
+    // The close cleared the mask, which ends the wait; the record and the
+    // mask word must stay ours until it has.
+    CancelIo(Port);
+    GetOverlappedResult(Port, &Overlapped, &unused, TRUE);
+    return TResult::Stopped;
+  }
+
+ private:
+  HANDLE Port;
+  HANDLE Wake;
+  HANDLE Event;
+  OVERLAPPED Overlapped{};
+  DWORD Mask = 0;
+};
+
+class TWin32Device final : public TSerialDevice {
+ public:
+  ~TWin32Device() override { close(); }
+
+  bool open(const std::string& name) override {
+    const HANDLE port =
+        CreateFileA(devicePathOf(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
+    if (port == INVALID_HANDLE_VALUE) return false;
+    const HANDLE wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (wake == nullptr) {
+      CloseHandle(port);
+      return false;
+    }
+    Wake = wake;
+    Port = port;
+    return true;
+  }
+
+  bool configure(const TSerialSettings& s) override {
+    DCB dcb{};
+    dcb.DCBlength = sizeof(DCB);
+    // Fields set below replace the driver's; the rest (EofChar...) stay.
+    GetCommState(Port, &dcb);
+    dcb.DCBlength = sizeof(DCB);
+    dcb.BaudRate = s.BaudRate;
+    dcb.ByteSize = s.ByteSize;
+    dcb.Parity = s.Parity;
+    dcb.StopBits = s.StopBits;
+    dcb.XonLim = s.XonLim;
+    dcb.XoffLim = s.XoffLim;
+    dcb.XonChar = s.XonChar;
+    dcb.XoffChar = s.XoffChar;
+    dcb.EvtChar = s.EvtChar;
+    const auto bit = [&s](uint32_t b) { return (s.Flags & b) != 0; };
+    dcb.fBinary = bit(flag::Binary);
+    dcb.fParity = bit(flag::Parity);
+    dcb.fOutxCtsFlow = bit(flag::OutxCtsFlow);
+    dcb.fOutxDsrFlow = bit(flag::OutxDsrFlow);
+    dcb.fDtrControl = s.dtrControl() & 3u;
+    dcb.fDsrSensitivity = bit(flag::DsrSensitivity);
+    dcb.fTXContinueOnXoff = bit(flag::TxContinueOnXoff);
+    dcb.fOutX = bit(flag::OutX);
+    dcb.fInX = bit(flag::InX);
+    dcb.fErrorChar = bit(flag::ErrorChar);
+    dcb.fNull = bit(flag::Null);
+    dcb.fRtsControl = s.rtsControl() & 3u;
+    dcb.fAbortOnError = bit(flag::AbortOnError);
+    dcb.fDummy2 = 0;
+    if (s.SetErrorChar) dcb.ErrorChar = s.ErrorChar;
+    return SetCommState(Port, &dcb) != FALSE;
+  }
+
+  bool setTimeouts(const TSerialTimeouts& t) override {
+    COMMTIMEOUTS timeouts{t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier,
+                          t.ReadTotalTimeoutConstant, t.WriteTotalTimeoutMultiplier,
+                          t.WriteTotalTimeoutConstant};
+    return SetCommTimeouts(Port, &timeouts) != FALSE;
+  }
+
+  bool setEventMask(uint32_t mask) override { return SetCommMask(Port, mask) != FALSE; }
+
+  bool purge(uint32_t flags) override { return PurgeComm(Port, flags) != FALSE; }
+
+  void setupQueues(uint32_t inQueue, uint32_t outQueue) override {
+    SetupComm(Port, inQueue, outQueue);
+  }
+
+  bool modemStatus(uint32_t& status) override {
+    DWORD lines = 0;
+    if (!GetCommModemStatus(Port, &lines)) return false;
+    status = lines;
+    return true;
+  }
+
+  bool clearErrors(uint32_t& errors, uint32_t& waiting) override {
+    DWORD flags = 0;
+    COMSTAT status{};
+    if (!ClearCommError(Port, &flags, &status)) return false;
+    errors = flags;
+    waiting = status.cbInQue;
+    return true;
+  }
+
+  bool write(const std::string& bytes, uint32_t& written) override {
+    const HANDLE port = Port;
+    return transfer(
+        port,
+        [&](OVERLAPPED* o) {
+          return WriteFile(port, bytes.data(), static_cast<DWORD>(bytes.size()), nullptr, o) !=
+                 FALSE;
+        },
+        written);
+  }
+
+  bool read(uint32_t count, std::string& bytes) override {
+    const HANDLE port = Port;
+    bytes.resize(count);
+    uint32_t done = 0;
+    const bool started = transfer(
+        port,
+        [&](OVERLAPPED* o) { return ReadFile(port, bytes.data(), count, nullptr, o) != FALSE; },
+        done);
+    bytes.resize(started ? done : 0);
+    return started;
+  }
+
+  void flush() override { FlushFileBuffers(Port); }
+
+  void close() override {
+    const HANDLE port = Port.exchange(INVALID_HANDLE_VALUE);
+    if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
+    if (Wake != nullptr) CloseHandle(Wake);
+    Wake = nullptr;
+  }
+
+  std::unique_ptr<TSerialWaiter> makeWaiter() override {
+    return std::make_unique<TWin32Waiter>(Port, Wake);
+  }
+
+  void wakeReader() override { SetEvent(Wake); }
+
+ private:
+  std::atomic<HANDLE> Port{INVALID_HANDLE_VALUE};
+  HANDLE Wake = nullptr;
+};
+
+bool portOpensNow(const std::string& name) {
+  const HANDLE port = CreateFileA(devicePathOf(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (port == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(port);
+  return true;
+}
+
+class TWin32SerialSystem final : public TSerialSystem {
+ public:
+  std::unique_ptr<TSerialDevice> createDevice() override {
+    return std::make_unique<TWin32Device>();
+  }
+
+  int32_t portNumber(const std::string& name) override { return comPortNumber(name); }
+
+  // The values of SERIALCOMM in registry order; the first value that is not
+  // a string ends the list.
+  std::vector<std::string> listPorts(bool checkPorts) override {
+    std::vector<std::string> ports;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS) {
+      return ports;
+    }
+    DWORD valueCount = 0;
+    DWORD longestName = 0;
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount,
+                         &longestName, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+      valueCount = 0;
+    }
+    for (DWORD index = 0; index < valueCount; ++index) {
+      std::string valueName(longestName + 1, '\0');
+      DWORD nameLength = longestName + 1;
+      RegEnumValueA(key, index, valueName.data(), &nameLength, nullptr, nullptr, nullptr, nullptr);
+      valueName.resize(std::strlen(valueName.c_str()));
+      DWORD type = 0;
+      DWORD size = 0;
+      if (RegQueryValueExA(key, valueName.c_str(), nullptr, &type, nullptr, &size) !=
+              ERROR_SUCCESS ||
+          type != REG_SZ) {
+        break;
+      }
+      std::string value(size + 1, '\0');
+      if (RegQueryValueExA(key, valueName.c_str(), nullptr, nullptr,
+                           reinterpret_cast<BYTE*>(value.data()), &size) != ERROR_SUCCESS) {
+        continue;
+      }
+      value.resize(std::strlen(value.c_str()));
+      if (!checkPorts || portOpensNow(value)) ports.push_back(std::move(value));
+    }
+    RegCloseKey(key);
+    return ports;
+  }
+};
+
+}  // namespace
+
+TSerialSystem& platformSerialSystem() {
+  static TWin32SerialSystem system;
+  return system;
+}
