@@ -34,6 +34,24 @@ void TZKWin::createControl(const char* className, const std::string& text, uint3
   createNativeControl(spec);
 }
 
+void TZKWin::applyTextAlign(uint8_t align) {
+  struct TAlignBits {
+    const char* ClassName;
+    uint32_t Mask;
+    uint32_t Left, Right, Centre;
+  };
+  // Aligning a label also drops SS_LEFTNOWORDWRAP, so aligned labels wrap.
+  static constexpr TAlignBits Classes[] = {{WinClass::Static, 0xF, 0, 2, 1},
+                                           {WinClass::Button, 0x300, 0x100, 0x200, 0x300},
+                                           {WinClass::Edit, 0x3, 0, 2, 1}};
+  if (align > 2 || !node_) return;
+  for (const TAlignBits& bits : Classes) {
+    if (node_->control().className() != bits.ClassName) continue;
+    const uint32_t value = align == 0 ? bits.Left : align == 1 ? bits.Right : bits.Centre;
+    changeStyle(value, bits.Mask);
+  }
+}
+
 TFontSpec TZKWin::fontSpec(const TFontRec& font) const {
   TFontSpec spec;
   spec.Name = font.Name.substr(0, MaxFaceName);

@@ -33,6 +33,7 @@ class TZKWin : public TWindowElement {
   void init() override;
   virtual TNativeControl* controlRef();
   void attachHintManager(THintOps* ops);
+  THintTool* hintTool() const { return tooltip_; }
 
  protected:
   virtual void keyDown(int32_t& key);
@@ -45,6 +46,9 @@ class TZKWin : public TWindowElement {
   // Creates the native control of a derived class: styles on top of the
   // base ones, geometry from the properties with the class default sizes.
   void createControl(const char* className, const std::string& text, uint32_t classStyles);
+  // Text alignment 0 left, 1 right, 2 centre in the style bits of the
+  // control's class (STATIC, BUTTON or EDIT); other values change nothing.
+  void applyTextAlign(uint8_t align);
   // The font the properties describe, resolved for the window system.
   TFontSpec fontSpec(const TFontRec& font) const;
 

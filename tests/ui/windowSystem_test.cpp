@@ -1,0 +1,210 @@
+// The portable window library: synchronous calls from other threads, the
+// message loop, system colours, bitmaps and the message box seam.
+#include <atomic>
+#include <thread>
+
+#include "runtime/systemSeams.h"
+#include "ui/bitmap.h"
+#include "ui/zkEdit.h"
+#include "uiFixture.h"
+
+namespace {
+THeadlessWindowSystem& freshSystem() {
+  installWindowSystem(createHeadlessWindowSystem());
+  return static_cast<THeadlessWindowSystem&>(windowSystem());
+}
+}  // namespace
+
+TEST(InvokeSync, CallsFromAnotherThreadRunOnTheUiThreadInOrderWhileItWaits) {
+  THeadlessWindowSystem& system = freshSystem();
+  const auto uiThread = std::this_thread::get_id();
+  std::vector<int> order;
+  bool allOnUiThread = true;
+  std::atomic<bool> finished{false};
+  std::thread worker([&] {
+    for (int i = 0; i < 50; ++i) {
+      system.invokeSync([&, i] {
+        order.push_back(i);
+        allOnUiThread = allOnUiThread && std::this_thread::get_id() == uiThread;
+      });
+    }
+    finished = true;
+  });
+  // Joining a thread that calls in: the wait keeps serving its calls.
+  system.waitPumping([&] { return finished.load(); });
+  worker.join();
+  ASSERT_EQ(order.size(), 50u);
+  for (int i = 0; i < 50; ++i) EXPECT_EQ(order[static_cast<size_t>(i)], i);
+  EXPECT_TRUE(allOnUiThread);
+}
+
+TEST(InvokeSync, RunsDirectlyOnTheUiThreadAndNotAtAllAfterShutdown) {
+  THeadlessWindowSystem& system = freshSystem();
+  int runs = 0;
+  system.invokeSync([&] { system.invokeSync([&] { ++runs; }); });
+  EXPECT_EQ(runs, 1);
+
+  system.shutdown();
+  std::thread late([&] { system.invokeSync([&] { ++runs; }); });
+  late.join();  // returns although nobody serves it
+  EXPECT_EQ(runs, 1);
+}
+
+TEST(InvokeSync, ShutdownReleasesACallerThatIsStillQueued) {
+  THeadlessWindowSystem& system = freshSystem();
+  std::atomic<bool> returned{false};
+  bool ran = false;
+  std::thread caller([&] {
+    system.invokeSync([&] { ran = true; });
+    returned = true;
+  });
+  while (!returned) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    system.shutdown();
+  }
+  caller.join();
+  EXPECT_FALSE(ran);
+}
+
+TEST(MessageLoop, ServesOtherThreadsUntilQuitAndReturnsTheExitCode) {
+  THeadlessWindowSystem& system = freshSystem();
+  int served = 0;
+  std::thread worker([&] {
+    for (int i = 0; i < 10; ++i) system.invokeSync([&] { ++served; });
+    system.quit(3);
+  });
+  EXPECT_EQ(system.runMessageLoop(), 3);
+  worker.join();
+  EXPECT_EQ(served, 10);
+  EXPECT_TRUE(system.isShutDown());
+}
+
+TEST_F(UiTest, AnEditChangedFromAThreadTheUiThreadJoinsDoesNotDeadlock) {
+  TZKEdit edit(formControl());
+  edit.init();
+  TRecorder changes;
+  edit.outChange = changes.link();
+  std::atomic<bool> finished{false};
+  std::thread reader([&] {
+    for (int i = 0; i < 20; ++i) {
+      TData d = stringData(std::to_string(i));
+      edit.inSetText(d, 0);
+    }
+    finished = true;
+  });
+  waitPumping([&] { return finished.load(); });
+  reader.join();
+  EXPECT_EQ(native(edit).text(), "19");
+  ASSERT_EQ(changes.received.size(), 20u);
+  EXPECT_EQ(changes.received.front().StrValue, "0");
+}
+
+TEST(SystemColors, SystemValuesResolveThroughThePaletteAndPlainColoursStay) {
+  freshSystem();
+  EXPECT_EQ(systemColorRgb(15), 0xF0F0F0u);  // button face
+  EXPECT_EQ(systemColorRgb(24), 0xE1FFFFu);  // tooltip background, blue byte high
+  EXPECT_EQ(systemColorRgb(99), 0u);
+  EXPECT_EQ(resolveColor(0xFF00000F), 0xF0F0F0u);
+  EXPECT_EQ(resolveColor(0xFF000005), 0xFFFFFFu);
+  EXPECT_EQ(resolveColor(0x00123456), 0x00123456u);
+}
+
+TEST(MessageBoxSeam, InstallingAWindowSystemRoutesDiagnosticBoxesToIt) {
+  THeadlessWindowSystem& system = freshSystem();
+  debugMessage("boom");
+  ASSERT_EQ(system.messageBoxes().size(), 1u);
+  EXPECT_EQ(system.messageBoxes()[0].Text, "boom");
+  EXPECT_EQ(system.messageBoxes()[0].Caption, "String-Debug");
+}
+
+namespace {
+void putLe(std::string& s, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) s.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+// A DIB: info header, palette, rows padded to four bytes.
+std::string dib(int32_t width, int32_t height, uint16_t bits, const std::string& palette,
+                const std::string& rows) {
+  std::string s;
+  putLe(s, 40, 4);
+  putLe(s, static_cast<uint32_t>(width), 4);
+  putLe(s, static_cast<uint32_t>(height), 4);
+  putLe(s, 1, 2);
+  putLe(s, bits, 2);
+  putLe(s, 0, 4);
+  putLe(s, static_cast<uint32_t>(rows.size()), 4);
+  putLe(s, 0, 4);
+  putLe(s, 0, 4);
+  putLe(s, static_cast<uint32_t>(palette.size() / 4), 4);
+  putLe(s, 0, 4);
+  return s + palette + rows;
+}
+
+std::string bmpFile(const std::string& info, uint32_t paletteBytes) {
+  std::string s = "BM";
+  putLe(s, static_cast<uint32_t>(14 + info.size()), 4);
+  putLe(s, 0, 4);
+  putLe(s, 14 + 40 + paletteBytes, 4);
+  return s + info;
+}
+}  // namespace
+
+TEST(Bitmaps, DecodesBottomUpTwentyFourBitFilesAndBareDibs) {
+  // 2 x 2, bottom row first: blue, green / red, white (rows padded to 8).
+  std::string rows;
+  putLe(rows, 0x0000FF, 3);  // bottom left: blue (B first in memory)
+  putLe(rows, 0x00FF00, 3);
+  putLe(rows, 0, 2);
+  putLe(rows, 0xFF0000, 3);
+  putLe(rows, 0xFFFFFF, 3);
+  putLe(rows, 0, 2);
+  const std::string info = dib(2, 2, 24, "", rows);
+  const std::string file = bmpFile(info, 0);
+
+  for (const std::string& bytes : {file, info}) {
+    const TBitmap bitmap = decodeBitmap(bytes);
+    ASSERT_EQ(bitmap.Width, 2);
+    ASSERT_EQ(bitmap.Height, 2);
+    EXPECT_EQ(bitmap.pixel(0, 0), 0xFF0000u);  // top left: red
+    EXPECT_EQ(bitmap.pixel(1, 0), 0xFFFFFFu);
+    EXPECT_EQ(bitmap.pixel(0, 1), 0x0000FFu);  // bottom left: blue
+    EXPECT_EQ(bitmap.pixel(1, 1), 0x00FF00u);
+  }
+}
+
+TEST(Bitmaps, DecodesPalettesAndTopDownRowsAndRejectsDamagedData) {
+  std::string palette;
+  putLe(palette, 0x000000, 4);
+  putLe(palette, 0x123456, 4);
+  std::string rows;
+  putLe(rows, 0x40, 4);  // 1 bit per pixel: 0 1 0 ...
+  const TBitmap bitmap = decodeBitmap(dib(3, -1, 1, palette, rows));
+  ASSERT_EQ(bitmap.Width, 3);
+  ASSERT_EQ(bitmap.Height, 1);
+  EXPECT_EQ(bitmap.pixel(0, 0), 0u);
+  EXPECT_EQ(bitmap.pixel(1, 0), 0x123456u);
+
+  std::string full;
+  putLe(full, 0xABCDEF, 4);
+  const std::string good = dib(1, 1, 32, "", full);
+  EXPECT_FALSE(decodeBitmap(good).empty());
+  EXPECT_TRUE(decodeBitmap(good.substr(0, good.size() - 1)).empty());
+  EXPECT_TRUE(decodeBitmap(dib(1, 1, 16, "", full)).empty());
+  EXPECT_TRUE(decodeBitmap(dib(0, 1, 32, "", full)).empty());
+  EXPECT_TRUE(decodeBitmap("BM").empty());
+}
+
+TEST(Bitmaps, LoadsTheNamedResource) {
+  std::string pixel;
+  putLe(pixel, 0x00FF7F, 4);
+  static const std::string bytes = dib(1, 1, 32, "", pixel);
+  registerEmbeddedResource("TESTBMP", bytes);
+  const auto saved = systemSeams().findResource;
+  systemSeams().findResource = &findEmbeddedResource;
+  const TBitmap bitmap = loadBitmapResource("TESTBMP");
+  const TBitmap missing = loadBitmapResource("NOSUCH");
+  systemSeams().findResource = saved;
+  ASSERT_FALSE(bitmap.empty());
+  EXPECT_EQ(bitmap.pixel(0, 0), 0x00FF7Fu);
+  EXPECT_TRUE(missing.empty());
+}

@@ -1,0 +1,38 @@
+// Single-line text field.
+#pragma once
+
+#include <functional>
+
+#include "zkWin.h"
+
+class TZKEdit : public TZKWin {
+ public:
+  explicit TZKEdit(TNativeControl* parentControl);
+
+  // Answers the current value into the record; false when it has none. The
+  // edit's own currentText unless the schema binds another.
+  std::function<bool(TData&)> ValueSource;
+  uint8_t Password = 0;
+  std::string Text;  // initial text
+  uint8_t ReadOnly = 0;
+  uint8_t TextAlign = 0;  // 0 left, 1 right, 2 centre
+  TEventLink dataText;
+  TEventLink outEnter;
+  TEventLink outChange;
+
+  void init() override;
+  void inSetText(TData& d, uint16_t index);
+  void varText(TData& d, uint16_t index);
+  // The control's window text as a String.
+  bool currentText(TData& d);
+
+ protected:
+  void keyDown(int32_t& key) override;
+
+ private:
+  void textChanged();
+
+  std::string initText_;
+  bool changeArmed_ = false;  // the change that init causes fires nothing
+  bool enterPending_ = false;
+};
