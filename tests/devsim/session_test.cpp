@@ -128,6 +128,21 @@ TEST_F(Session, EndsAfterTheInactivityTimeOutOrWhenStopped) {
   EXPECT_FALSE(other.start());
 }
 
+TEST(Stop, FromTheLogCallbackEndsTheSessionWithoutJoiningItself) {
+  devsim::DeviceSimulator* self = nullptr;
+  devsim::SimulatorOptions options;
+  options.onLog = [&self](const std::string& line) {
+    if (line.find("VERS answered") != std::string::npos) self->stop();
+  };
+  devsim::DeviceSimulator simulator(std::move(options));
+  self = &simulator;
+  ASSERT_TRUE(simulator.start());
+  HostPort host(simulator.portPath());
+  ASSERT_TRUE(host.write("VERS"));
+  EXPECT_TRUE(simulator.waitFor(5s));
+  EXPECT_EQ(simulator.outcome(), SessionOutcome::Stopped);
+}
+
 TEST(Attach, TakesAGivenTtyAndFailsClearlyOnAMissingOne) {
   devsim::DeviceSimulator missing({.attachPath = "/dev/no-such-tty"});
   EXPECT_FALSE(missing.start());

@@ -98,6 +98,9 @@ void DeviceSimulator::stop() {
   const uint64_t one = 1;
   // The eventfd stays readable from now on, so every later wait ends at once.
   [[maybe_unused]] const ssize_t written = ::write(wake_, &one, sizeof one);
+  // Called from onLog, on the session thread itself: the session ends at its
+  // next wait, and the destructor joins.
+  if (std::this_thread::get_id() == thread_.get_id()) return;
   thread_.join();
 }
 
@@ -184,51 +187,42 @@ SessionOutcome DeviceSimulator::handle(const char* bytes, size_t count, Clock::t
     }
     if (step.kind == DeviceStep::Kind::Nothing) continue;
     if (step.kind == DeviceStep::Kind::End) return step.outcome;
-    // The device acts once the byte has fully arrived over the line.
-    if (byteTime_.count() > 0 && !pauseUntil(inboundFree_)) return interruption_;
-    const SessionOutcome outcome = send(step);
+    // On a paced line the device answers the moment the byte has arrived,
+    // however late this thread wakes up.
+    const SessionOutcome outcome = send(step, byteTime_.count() > 0 ? inboundFree_ : Clock::now());
     if (outcome != SessionOutcome::Running) return outcome;
   }
   return SessionOutcome::Running;
 }
 
-SessionOutcome DeviceSimulator::send(const DeviceStep& step) {
+SessionOutcome DeviceSimulator::send(const DeviceStep& step, Clock::time_point at) {
   if (step.kind == DeviceStep::Kind::Vanish) {
     closeFd(hold_);
     closeFd(port_);
     return step.outcome;
   }
-  if (options_.delay.count() > 0 && options_.delayed.matches(step.answer) &&
-      !pauseUntil(Clock::now() + options_.delay)) {
-    return interruption_;
-  }
+  if (options_.delayed.matches(step.answer)) at += options_.delay;
   const std::string_view bytes = step.bytes;
   if (options_.split.matches(step.answer) && bytes.size() > 1) {
     const size_t half = bytes.size() / 2;
-    if (!writeOnLine(bytes.substr(0, half)) || !pauseUntil(Clock::now() + options_.gap) ||
-        !writeOnLine(bytes.substr(half))) {
+    if (!writeOnLine(bytes.substr(0, half), at) ||
+        !writeOnLine(bytes.substr(half), outboundFree_ + options_.gap)) {
       return interruption_;
     }
     addLog("answer " + std::to_string(step.answer) + " split over two writes");
-  } else if (!writeOnLine(bytes)) {
+  } else if (!writeOnLine(bytes, at)) {
     return interruption_;
   }
   if (step.answer == 0 && !options_.stray.empty()) {
-    if (!pauseUntil(Clock::now() + options_.gap) || !writeOnLine(options_.stray)) {
-      return interruption_;
-    }
+    if (!writeOnLine(options_.stray, outboundFree_ + options_.gap)) return interruption_;
     addLog("stray bytes sent: " + quoted(options_.stray));
   }
   return SessionOutcome::Running;
 }
 
-bool DeviceSimulator::writeOnLine(std::string_view bytes) {
-  if (byteTime_.count() > 0) {
-    outboundFree_ =
-        std::max(outboundFree_, Clock::now()) + byteTime_ * static_cast<Clock::rep>(bytes.size());
-    if (!pauseUntil(outboundFree_)) return false;
-  }
-  return writeAll(bytes);
+bool DeviceSimulator::writeOnLine(std::string_view bytes, Clock::time_point at) {
+  outboundFree_ = std::max(outboundFree_, at) + byteTime_ * static_cast<Clock::rep>(bytes.size());
+  return pauseUntil(outboundFree_) && writeAll(bytes);
 }
 
 bool DeviceSimulator::writeAll(std::string_view bytes) {

@@ -51,9 +51,11 @@ class DeviceSimulator {
   SessionOutcome serve();
   // Handles the bytes of one read; Running while the session goes on.
   SessionOutcome handle(const char* bytes, size_t count, Clock::time_point readAt);
-  SessionOutcome send(const DeviceStep& step);
-  // Writes the bytes in one write once the line would have carried them.
-  bool writeOnLine(std::string_view bytes);
+  // Carries out an answer that becomes due at `at`.
+  SessionOutcome send(const DeviceStep& step, Clock::time_point at);
+  // Writes the bytes in one write once the line, free from `at` on, would
+  // have carried them.
+  bool writeOnLine(std::string_view bytes, Clock::time_point at);
   bool writeAll(std::string_view bytes);
   // Sleeps until `when`; false when stopped meanwhile.
   bool pauseUntil(Clock::time_point when);
