@@ -1,0 +1,73 @@
+// The firmware upload: sends the embedded image in 256-byte blocks, checks
+// each block against the running CRC the device answers, and reports
+// progress, success and failure. Hosted by a container on the form; its
+// points are those of uploadIface.
+#pragma once
+
+#include "elements/zkCRC16_32.h"
+#include "elements/zkConvertor.h"
+#include "elements/zkCounter.h"
+#include "elements/zkDataToFile.h"
+#include "elements/zkDoData.h"
+#include "elements/zkFor.h"
+#include "elements/zkIf_else.h"
+#include "elements/zkMMTimer.h"
+#include "elements/zkMemoryStream.h"
+#include "elements/zkStrCat.h"
+#include "elements/zkStrMask.h"
+#include "elements/zkStream2Hex.h"
+#include "runtime/zkHub.h"
+#include "runtime/zkMultiElementEx.h"
+
+class TClassMultiElementEx_2168BB0 : public TClassMultiBase {
+ public:
+  // Boundary points.
+  enum : uint16_t { inAnswer = 0, inUpload = 1 };
+  enum : uint16_t {
+    outProgress = 0,
+    outSend = 1,
+    outDone = 2,
+    outError = 3,
+    outCrc = 4,
+    outAnswered = 5
+  };
+  enum : uint16_t { dataCrc = 0 };
+
+  TClassMultiElementEx_2168BB0(TZKMultiElementEx* container, void* parentSchema);
+  // The container's factory.
+  static TZKEditMultiEx* create(TZKMultiElementEx* container, void* parentControl,
+                                void* parentSchema);
+
+  void* ParentSchema;
+  // Members in creation order; C++ destroys them in reverse, the boundary
+  // element last.
+  TZKEditMultiEx uploadIface;
+  TZKConvertor convChar;
+  TZKDataToFile readByte;
+  TZKCounter counterBlocks;
+  TZKHub hubNextBlock;
+  TZKStrMask maskBlockAck;
+  TZKStrMask maskFinalAck;
+  TZKHub hubAnswer;
+  TZKMemoryStream firmwareStream;
+  TZKFor loopBlock;
+  TZKHub hubBlockAck;
+  TZKHub hubSend;
+  TZKHub hubFinal;
+  TZKDoData dataPusk;
+  TZKCRC16_32 crcRunning;
+  TZKConvertor convHex;
+  TZKHub hubByte;
+  TZKHub hubCrc;
+  TZKStream2Hex answerHex;
+  TZKStrCat catFinal;
+  TZKHub hubUploadFail;
+  TZKMMTimer timerWatch;
+  TZKCounter counterSeconds;
+  TZKHub hubStart;
+  TZKIf_else ifTimeout;
+  // A plain block acknowledgement after the last block would start a block
+  // past the end of the image; the block counter wrapping to 0 turns it into
+  // a transfer error instead.
+  TZKIf_else ifImageLeft;
+};
