@@ -49,7 +49,7 @@ TEST_F(Faults, SwappedCrcAtOneBlockOrAtEvery) {
 }
 
 TEST_F(Faults, SilenceFromABlockOn) {
-  start({.inactivityTimeout = 300ms, .silentFrom = 2});
+  start({.inactivityTimeout = 500ms, .silentFrom = 2});
   ASSERT_TRUE(probe());
   ASSERT_TRUE(sendBlocks(1, 1));
   ASSERT_TRUE(host().write(block(image_, 2)));
@@ -66,7 +66,7 @@ TEST_F(Faults, NoAnswerToTheProbe) {
 }
 
 TEST_F(Faults, SplitAnswersArriveInTwoReads) {
-  start({.gap = 200ms, .split = AnswerPick::all(), .earlyFinal = 2});
+  start({.gap = 300ms, .split = AnswerPick::all(), .earlyFinal = 2});
   ASSERT_TRUE(host().write("VERS"));
   const std::string first = host().readOnce();
   EXPECT_EQ(first, "QUILMATRON");
@@ -95,7 +95,7 @@ TEST_F(Faults, EarlyFinalAnswerThenStartIsAnIncompleteUpload) {
 }
 
 TEST_F(Faults, StrayBytesComeInAReadOfTheirOwn) {
-  start({.gap = 200ms, .stray = "\r\nOK"});
+  start({.gap = 300ms, .stray = "\r\nOK"});
   ASSERT_TRUE(host().write("VERS"));
   EXPECT_EQ(host().readOnce(), "QUILMATRONX QX1 1.00");
   EXPECT_EQ(host().readOnce(), "\r\nOK");
