@@ -1,7 +1,6 @@
 #include "zkCRC16_32.h"
 
 #include "elements/hexText.h"
-#include "runtime/helpers.h"
 
 namespace {
 uint32_t swap16(uint32_t value) { return ((value & 0xFF) << 8) | ((value >> 8) & 0xFF); }
@@ -52,7 +51,7 @@ void TZKCRC16_32::inCRC(TData& d, uint16_t) {
   const uint32_t polynom = hexToInt(readString(d, dataPolynom, Polynom));
   const uint32_t init = hexToInt(readString(d, dataInit, Init));
   prepareTable(polynom);
-  if (HexInput == 1) text = replaceAll(replaceAll(std::move(text), " ", ""), "$", "");
+  if (HexInput == 1) std::erase_if(text, [](char c) { return c == ' ' || c == '$'; });
 
   uint32_t crc = Mode == 4 ? init : init & 0xFFFF;
   if (!text.empty()) {
