@@ -1,0 +1,21 @@
+#include "zkEventFromData.h"
+
+#include <utility>
+
+TZKEventFromData::~TZKEventFromData() { freeChain(stored); }
+
+void TZKEventFromData::inStore(TData& d, uint16_t) {
+  TData value;
+  readAll(d, dataStore, nullptr, value);
+  // Copy before releasing: the new chain may be the one stored here (a store
+  // linked to its own varStored).
+  TData copy;
+  copyChain(copy, value);
+  std::swap(stored, copy);
+  freeChain(copy);
+}
+
+void TZKEventFromData::varStored(TData& d, uint16_t) {
+  fireEvent(outQuery, d);
+  d = stored;
+}

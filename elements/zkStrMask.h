@@ -1,0 +1,23 @@
+// Matches a text against a wildcard mask: "#" one decimal digit, "?" any one
+// byte, "*" any run of bytes (empty included); every other byte stands for
+// itself. The whole text must be covered by the whole mask.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "runtime/link.h"
+
+class TZKStrMask {
+ public:
+  std::string Mask;
+  uint8_t IgnoreCase = 0;  // 1 compares Windows-1251 letters case-blind
+  TEventLink dataStr;
+  TEventLink outTrue;
+  TEventLink outFalse;
+
+  // Sends the text, as read, on outTrue when it matches, else on outFalse.
+  void inCompare(TData& d, uint16_t index);
+  // Replaces Mask by the incoming value; nothing is sent.
+  void inMask(TData& d, uint16_t index);
+};

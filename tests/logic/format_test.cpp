@@ -1,0 +1,94 @@
+// Building texts: numbered placeholders and joining.
+#include <gtest/gtest.h>
+
+#include "elements/zkFormatStr.h"
+#include "elements/zkStrCat.h"
+#include "runtime/codepage.h"
+#include "support/recorder.h"
+
+namespace {
+
+struct TFormatFixture : ::testing::Test {
+  TDispatchScope on;
+  TZKFormatStr format;
+  TRecorder out;
+  std::vector<TProvider> params;
+
+  // Mask with its parameters supplied through the data inputs.
+  std::string run(const std::string& mask, std::vector<std::string> values) {
+    format.Mask = mask;
+    format.setCount(static_cast<uint16_t>(values.size()));
+    params.resize(values.size());
+    for (size_t i = 0; i < values.size(); ++i) {
+      params[i].answer = stringData(values[i]);
+      format.dataParam[i] = params[i].link();
+    }
+    out.received.clear();
+    fireEvent(makeEventLink<&TZKFormatStr::inString>(&format));
+    EXPECT_EQ(out.received.size(), 1u);
+    EXPECT_EQ(kindOf(out.received.at(0)), TDataKind::String);
+    return out.received.at(0).StrValue;
+  }
+  TFormatFixture() { format.outString = out.link(); }
+};
+
+TEST_F(TFormatFixture, FillsTheDeviceLine) {
+  const std::string mask = utf8To1251("Устройство: %1   Текущая версия ПО: %2");
+  EXPECT_EQ(run(mask, {"KVM3", "9.5"}), utf8To1251("Устройство: KVM3   Текущая версия ПО: 9.5"));
+}
+
+TEST_F(TFormatFixture, PercentPairsAndLongerNumbersAreLeftAlone) {
+  EXPECT_EQ(run("100%% %1", {"x"}), "100% x");
+  EXPECT_EQ(run("%10 %1", {"p"}), "%10 p");
+  EXPECT_EQ(run("%1%1 %15", {"ab"}), "abab %15");
+  EXPECT_EQ(run("%3 %1", {"a", "b"}), "%3 a");  // above Count
+  EXPECT_EQ(run("%%1", {"v"}), "%1");
+  EXPECT_EQ(run("%1", {""}), "");
+}
+
+TEST_F(TFormatFixture, PlaceholderRightBeforeAnInsertedValueIsReplaced) {
+  EXPECT_EQ(run("%2%1", {"5", "a"}), "a5");
+  EXPECT_EQ(run("[%2%1%2]", {"7", ""}), "[7]");
+  EXPECT_EQ(run("%2 %1", {"a", "%1"}), "%1 a");  // a lower placeholder in a value stays
+}
+
+TEST_F(TFormatFixture, TenPlaceholdersAndMarkerBytesInValues) {
+  std::vector<std::string> values;
+  for (int i = 1; i <= 10; ++i) values.push_back("v" + std::to_string(i));
+  EXPECT_EQ(run("%10|%1|%9", values), "v10|v1|v9");
+  EXPECT_EQ(run("%1", {std::string("a\1b\0c", 5)}), "ab%c");
+}
+
+TEST_F(TFormatFixture, UnlinkedParametersTakeSuccessiveChainValues) {
+  format.Mask = "%2/%1";
+  format.setCount(2);
+  TData second = stringData("two");
+  TData first = stringData("one");
+  first.Next = &second;
+  fireEvent(makeEventLink<&TZKFormatStr::inString>(&format), first);
+  ASSERT_EQ(out.received.size(), 1u);
+  EXPECT_EQ(out.received[0].StrValue, "two/one");
+}
+
+TEST(StrCat, NonEmptyDefaultsWinOverTheIncomingValue) {
+  TDispatchScope on;
+  TZKStrCat cat;
+  TProvider checkSum;
+  TRecorder out;
+  checkSum.answer = stringData("F00D");
+  cat.dataStr1 = checkSum.link();
+  cat.Str2 = "465A";
+  cat.outResult = out.link();
+  fireEvent(makeEventLink<&TZKStrCat::inStrCat>(&cat), "incoming");
+
+  TZKStrCat passThrough;
+  passThrough.Str1 = "<";
+  passThrough.outResult = out.link();
+  fireEvent(makeEventLink<&TZKStrCat::inStrCat>(&passThrough), "incoming");
+
+  ASSERT_EQ(out.received.size(), 2u);
+  EXPECT_EQ(out.received[0].StrValue, "F00D465A");
+  EXPECT_EQ(out.received[1].StrValue, "<incoming");
+}
+
+}  // namespace

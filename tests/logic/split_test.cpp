@@ -1,0 +1,97 @@
+// Cutting texts into tokens and fixed numbers of parts.
+#include <gtest/gtest.h>
+
+#include "elements/nextToken.h"
+#include "elements/zkMultiStrPart.h"
+#include "support/recorder.h"
+
+namespace {
+
+TEST(NextToken, CutsAtTheFirstDelimiterByte) {
+  std::string s = "A  B";
+  EXPECT_EQ(nextToken(s, " "), "A");
+  EXPECT_EQ(nextToken(s, " "), "");
+  EXPECT_EQ(nextToken(s, " "), "B");
+  EXPECT_EQ(s, "");
+  EXPECT_EQ(nextToken(s, " "), "");
+
+  // Any byte of the delimiters cuts, and as many bytes as they have are dropped.
+  s = "a;b, c";
+  EXPECT_EQ(nextToken(s, ",;"), "a");
+  EXPECT_EQ(s, ", c");
+  s = "xy,";
+  EXPECT_EQ(nextToken(s, ",;"), "xy");
+  EXPECT_EQ(s, "");
+
+  s = std::string("a\0b c", 5);
+  EXPECT_EQ(nextToken(s, " "), std::string("a\0b", 3));
+  EXPECT_EQ(s, "c");
+}
+
+struct TSplitFixture : ::testing::Test {
+  TDispatchScope on;
+  TZKMultiStrPart split;
+  TRecorder out;  // index 1 = outSplit, 0 = outNotFound
+  TSplitFixture() {
+    split.Delimiters = " ";
+    split.setCount(3);
+    split.outSplit = out.link(1);
+    split.outNotFound = out.link(0);
+  }
+  void run(const std::string& text) {
+    out.received.clear();
+    out.indexes.clear();
+    fireEvent(makeEventLink<&TZKMultiStrPart::inSplit>(&split), text);
+    ASSERT_EQ(out.received.size(), 1u);
+  }
+  std::vector<std::string> parts() {
+    std::vector<std::string> result;
+    for (uint16_t i = 0; i < 3; ++i) {
+      TData d;
+      readData(makeEventLink<&TZKMultiStrPart::varPart>(&split, i), d);
+      EXPECT_EQ(kindOf(d), TDataKind::String);
+      result.push_back(d.StrValue);
+    }
+    return result;
+  }
+};
+
+TEST_F(TSplitFixture, SplitsTheDeviceAnswer) {
+  run("QUILMATRONX KVM3 9.5");
+  EXPECT_EQ(out.indexes[0], 1);
+  EXPECT_EQ(out.received[0].StrValue, "");
+  EXPECT_EQ(parts(), (std::vector<std::string>{"QUILMATRONX", "KVM3", "9.5"}));
+}
+
+TEST_F(TSplitFixture, EmptyPartsAndTheRestAfterThem) {
+  run("A  B");
+  EXPECT_EQ(parts(), (std::vector<std::string>{"A", "", "B"}));
+  run("1 2 3 4 5");
+  EXPECT_EQ(out.received[0].StrValue, "4 5");
+  split.Skip = 2;
+  run("1 2 3 4 5");
+  EXPECT_EQ(parts(), (std::vector<std::string>{"3", "4", "5"}));
+  EXPECT_EQ(out.received[0].StrValue, "");
+}
+
+TEST_F(TSplitFixture, TextWithoutDelimiterClearsEveryPart) {
+  run("A B C");
+  run("ABC");
+  EXPECT_EQ(out.indexes[0], 0);
+  EXPECT_EQ(out.received[0].StrValue, "ABC");
+  EXPECT_EQ(parts(), (std::vector<std::string>{"", "", ""}));
+
+  split.Delimiters = "";
+  run("A B");
+  EXPECT_EQ(out.indexes[0], 0);
+}
+
+TEST_F(TSplitFixture, IndexBeyondThePartsAnswersAnEmptyString) {
+  run("A B C");
+  TData d = integerData(1);
+  readData(makeEventLink<&TZKMultiStrPart::varPart>(&split, 7), d);
+  EXPECT_EQ(kindOf(d), TDataKind::String);
+  EXPECT_EQ(d.StrValue, "");
+}
+
+}  // namespace
