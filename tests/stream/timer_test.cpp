@@ -339,4 +339,17 @@ TEST(PlatformTimer, RunsUntilStoppedAndNoTickFollowsTheStop) {
   EXPECT_EQ(log.threads.back(), std::this_thread::get_id());
 }
 
+TEST(PlatformTimer, AZeroIntervalDoesNotStart) {
+  TDispatchScope on;
+  TEventLog log;
+  TZKMMTimer timer;
+  log.attach(timer);
+  timer.setInterval(0);
+  TData none;
+  timer.inStart(none, 0);
+  std::this_thread::sleep_for(30ms);
+  timer.inStop(none, 1);
+  EXPECT_EQ(log.text(), "S");
+}
+
 }  // namespace
