@@ -220,7 +220,7 @@ void TZKComAsync::closeRoutine() {
 
 void TZKComAsync::stopReader() {
   if (!ReaderState) return;
-  const std::shared_ptr<TReaderState> state = std::move(ReaderState);
+  std::shared_ptr<TReaderState> state = std::move(ReaderState);
   state->StopRequested = true;
   Device->setEventMask(0);
   Device->wakeReader();
@@ -228,30 +228,38 @@ void TZKComAsync::stopReader() {
     // Called from one of the reader's own handlers: it ends as soon as the
     // handler returns, having fired nothing more.
     LeftoverReader = std::move(Reader);
+    LeftoverState = std::move(state);
     return;
   }
-  std::unique_lock lock(state->Lock);
-  while (!state->Finished) {
+  waitForReaderEnd(*state, Reader);
+}
+
+void TZKComAsync::joinLeftoverReader() {
+  if (!LeftoverReader.joinable()) return;
+  const std::shared_ptr<TReaderState> state = std::move(LeftoverState);
+  if (LeftoverReader.get_id() == std::this_thread::get_id()) {
+    // The reader reopens or destroys its own element: let it run out.
+    LeftoverReader.detach();
+    return;
+  }
+  waitForReaderEnd(*state, LeftoverReader);
+}
+
+void TZKComAsync::waitForReaderEnd(TReaderState& state, std::thread& reader) {
+  // The reader may be waiting for this very thread (a synchronous call to
+  // the UI thread): keep serving such calls until it has ended.
+  std::unique_lock lock(state.Lock);
+  while (!state.Finished) {
     if (WaitPump) {
       lock.unlock();
       WaitPump();
       lock.lock();
     } else {
-      state->Ended.wait(lock);
+      state.Ended.wait(lock);
     }
   }
   lock.unlock();
-  Reader.join();
-}
-
-void TZKComAsync::joinLeftoverReader() {
-  if (!LeftoverReader.joinable()) return;
-  if (LeftoverReader.get_id() == std::this_thread::get_id()) {
-    // The reader destroys its own element: let it run out on its own.
-    LeftoverReader.detach();
-  } else {
-    LeftoverReader.join();
-  }
+  reader.join();
 }
 
 void TZKComAsync::inWrite(TData& d, uint16_t) {

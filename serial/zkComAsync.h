@@ -131,6 +131,7 @@ class TZKComAsync {
   void closeRoutine();
   void stopReader();
   void joinLeftoverReader();
+  static void waitForReaderEnd(TReaderState& state, std::thread& reader);
   void readerLoop(std::shared_ptr<TReaderState> state);
   void dispatch(uint32_t mask, const TReaderState& state);
   bool readModemStatus();
@@ -143,6 +144,7 @@ class TZKComAsync {
   // A reader whose own handler closed the port: it ends by itself and is
   // joined by the next open or the destructor.
   std::thread LeftoverReader;
+  std::shared_ptr<TReaderState> LeftoverState;
   uint32_t EventMask = 0;
   std::atomic<bool> Opened{false};
   std::atomic<bool> Closing{false};

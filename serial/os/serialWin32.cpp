@@ -68,8 +68,11 @@ class TWin32Waiter final : public TSerialWaiter {
       mask = Mask;
       return TResult::Event;
     }
-    // The close cleared the mask, which ends the wait; the record and the
-    // mask word must stay ours until it has.
+    // The record and the mask word must stay ours until the wait has ended.
+    // The close cleared the mask, which ends a wait started before; one that
+    // began after it ends only at the next change of the mask (so it is on
+    // Wine), hence the mask is cleared once more from here.
+    SetCommMask(Port, 0);
     CancelIo(Port);
     GetOverlappedResult(Port, &Overlapped, &unused, TRUE);
     return TResult::Stopped;

@@ -208,11 +208,13 @@ TEST_F(ComAsyncPtyTest, HandlerClosesThePortWhenTheAnswerArrives) {
       "\x12\x34"
       "FZ");
   ASSERT_TRUE(log.waitFor([](const TEventLog& l) { return l.entries().back() == "closed"; }));
+  // The close routine ends, on the reader thread, just after its last event.
+  for (int i = 0; i < 5000 && port.opened(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   EXPECT_FALSE(port.opened());
   peer.send("late");
   std::this_thread::sleep_for(30ms);
   EXPECT_EQ(log.entries().back(), "closed");
-  log.OnEvent = nullptr;
   log.clear();
   open();  // joins the reader that closed its own port
   EXPECT_EQ(log.entries().back(), "open=" + std::to_string(peer.number() + 1));

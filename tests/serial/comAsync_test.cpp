@@ -11,6 +11,7 @@
 
 namespace {
 
+using namespace std::chrono_literals;
 using Strings = std::vector<std::string>;
 
 const Strings CloseEvents = {"closing", "cts=0", "dsr=0", "rlsd=0", "closed"};
@@ -312,8 +313,8 @@ TEST_F(ComAsyncTest, WithNothingWatchedNoReaderRuns) {
 TEST_F(ComAsyncTest, HandlerOnTheReaderThreadMayCloseThePort) {
   port.WatchTxEmpty = true;
   std::atomic<bool> closedInHandler{false};
-  log.OnEvent = [&](TEventLog::TEvent event, TData&) {
-    if (event == TEventLog::Read) {
+  log.OnEvent = [&](TEventLog::TEvent event, TData& d) {
+    if (event == TEventLog::Read && d.StrValue == "bye") {
       close();
       closedInHandler = true;
     }
@@ -323,17 +324,37 @@ TEST_F(ComAsyncTest, HandlerOnTheReaderThreadMayCloseThePort) {
   // Receive and output-empty at once: the close in the read handler stops
   // the dispatch before output-empty fires.
   system.Port.pushEvent(serial::EvRxChar | serial::EvTxEmpty, "bye");
-  ASSERT_TRUE(log.waitFor([](const TEventLog& l) { return l.entries().size() >= 7; }));
-  EXPECT_TRUE(closedInHandler);
+  for (int i = 0; i < 5000 && !closedInHandler; ++i) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(closedInHandler);
   EXPECT_EQ(log.entries(), concat({"rxchar=3", "read=bye"}, CloseEvents));
   EXPECT_FALSE(port.opened());
   // The port opens again with a fresh reader; the old one is gone.
-  log.OnEvent = nullptr;
   open("COM1");
   system.Port.pushEvent(serial::EvRxChar, "again");
   ASSERT_TRUE(log.waitFor([](const TEventLog& l) { return l.received() == "byeagain"; }));
   close();
   EXPECT_EQ(system.Port.Waiters, 2);
+}
+
+TEST_F(ComAsyncTest, ReopenWhileTheOldReaderWaitsForThisThread) {
+  TSyncCalls ui;
+  TPumpScope pump(ui);
+  std::atomic<bool> closedInHandler{false};
+  log.OnEvent = [&](TEventLog::TEvent event, TData& d) {
+    if (event != TEventLog::Read || d.StrValue != "bye") return;
+    close();
+    closedInHandler = true;
+    ui.invokeSync([] {});  // e.g. shows "disconnected"
+  };
+  open("COM1");
+  system.Port.pushEvent(serial::EvRxChar, "bye");
+  for (int i = 0; i < 5000 && !closedInHandler; ++i) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(closedInHandler);
+  // Reopening joins the old reader, which first needs this thread.
+  log.clear();
+  open("COM1");
+  EXPECT_EQ(log.entries(), (Strings{"opening", "open=1"}));
+  EXPECT_EQ(ui.servedTotal(), 1u);
 }
 
 TEST_F(ComAsyncTest, VanishedPortEndsTheReaderAndCloseIsStillClean) {
@@ -344,8 +365,7 @@ TEST_F(ComAsyncTest, VanishedPortEndsTheReaderAndCloseIsStillClean) {
     const Strings calls = system.Port.calls();
     return calls.size() >= 2 && calls[calls.size() - 2] == "mask 0" && calls.back() == "purge 12";
   };
-  for (int i = 0; i < 5000 && !quiet(); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  for (int i = 0; i < 5000 && !quiet(); ++i) std::this_thread::sleep_for(1ms);
   ASSERT_TRUE(quiet());
   log.clear();
   close();
@@ -373,7 +393,7 @@ TEST_F(ComAsyncTest, CloseKeepsServingSyncCallsOfABusyHandler) {
   EXPECT_EQ(log.entries(), CloseEvents);
   // Data still arriving after the close is never delivered.
   system.Port.pushEvent(serial::EvRxChar, "late");
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  std::this_thread::sleep_for(20ms);
   EXPECT_EQ(log.entries(), CloseEvents);
 }
 

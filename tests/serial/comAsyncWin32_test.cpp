@@ -1,0 +1,126 @@
+// The Windows backend under Wine against a pty mapped as a COM port. Run by
+// winePortPeer.py, which maps the port, plays a device that echoes every
+// byte and unplugs itself when it has echoed "UNPLUG".
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <thread>
+
+#include "eventLog.h"
+#include "serial/portNames.h"
+#include "support/recorder.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const Strings CloseEvents = {"closing", "cts=0", "dsr=0", "rlsd=0", "closed"};
+
+struct WinePortTest : ::testing::Test {
+  TDispatchScope on;
+  std::string name;
+  TEventLog log;
+  TZKComAsync port;
+
+  void SetUp() override {
+    const char* mapped = std::getenv("QUIL_SERIAL_TEST_PORT");
+    if (mapped == nullptr) GTEST_SKIP() << "needs a mapped port (winePortPeer.py)";
+    name = mapped;
+    applyFormSettings(port);
+    log.attach(port, true);
+  }
+  std::string expectedOpen() const { return "open=" + std::to_string(comPortNumber(name)); }
+  void open() {
+    TData d = stringData(name);
+    port.inOpen(d, 0);
+  }
+  void close() {
+    TData d;
+    port.inClose(d, 1);
+  }
+  void write(const std::string& bytes) {
+    TData d = stringData(bytes);
+    port.inWrite(d, 2);
+  }
+  Strings listPorts() {
+    TRecorder names;
+    port.outPort = names.link();
+    TData none;
+    port.inEnumPorts(none, 4);
+    Strings result;
+    for (const TData& d : names.received) result.push_back(d.StrValue);
+    return result;
+  }
+};
+
+TEST_F(WinePortTest, PortListFindsTheMappedPort) {
+  port.CheckPorts = false;
+  const Strings all = listPorts();
+  EXPECT_NE(std::find(all.begin(), all.end(), name), all.end());
+  port.CheckPorts = true;
+  const Strings available = listPorts();
+  EXPECT_NE(std::find(available.begin(), available.end(), name), available.end());
+}
+
+TEST_F(WinePortTest, OpenReceiveWriteCloseAndReopen) {
+  open();
+  ASSERT_EQ(log.entries(), (Strings{"opening", expectedOpen()}));
+  EXPECT_EQ(port.settings().Flags, 0x00004001u);
+
+  std::string everyByte;
+  for (int b = 0; b < 256; ++b) everyByte += static_cast<char>(b);
+  write(everyByte);
+  ASSERT_TRUE(log.waitForReceived(everyByte.size()));
+  EXPECT_EQ(log.received(), everyByte);
+  EXPECT_EQ(log.entries()[2], "written=256");
+
+  // One write per byte, as the upload sends its blocks.
+  for (char c : std::string("VERS")) write(std::string(1, c));
+  ASSERT_TRUE(log.waitForReceived(260));
+  EXPECT_EQ(log.received(), everyByte + "VERS");
+
+  log.clear();
+  close();
+  EXPECT_EQ(log.entries(), CloseEvents);
+
+  log.clear();
+  open();
+  ASSERT_EQ(log.entries(), (Strings{"opening", expectedOpen()}));
+  write(std::string("again\0", 6));
+  ASSERT_TRUE(log.waitForReceived(6));
+  EXPECT_EQ(log.received(), std::string("again\0", 6));
+  close();
+}
+
+TEST_F(WinePortTest, HandlerClosesThePortOnTheReaderThread) {
+  log.OnEvent = [&](TEventLog::TEvent event, TData& d) {
+    if (event == TEventLog::Read && d.StrValue.find("FZ") != std::string::npos) close();
+  };
+  open();
+  write(
+      "\x12\x34"
+      "FZ");
+  ASSERT_TRUE(log.waitFor([](const TEventLog& l) { return l.entries().back() == "closed"; }));
+  // The close routine ends, on the reader thread, just after its last event.
+  for (int i = 0; i < 5000 && port.opened(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_FALSE(port.opened());
+  log.clear();
+  open();
+  EXPECT_EQ(log.entries(), (Strings{"opening", expectedOpen()}));
+  close();
+}
+
+// Last: the device goes away for good.
+TEST_F(WinePortTest, UnpluggedDeviceLeavesACleanClose) {
+  open();
+  write("UNPLUG");
+  ASSERT_TRUE(log.waitForReceived(6));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  log.clear();
+  close();
+  EXPECT_EQ(log.entries(), CloseEvents);
+}
+
+}  // namespace
