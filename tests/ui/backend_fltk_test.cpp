@@ -340,6 +340,12 @@ TEST_F(FltkBackend, PickingAnItemFromTheDropDownIsReportedOnceAfterItCloses) {
   EXPECT_EQ(events.selections, 1);
   EXPECT_EQ(selectedWhenReported, 1);
   EXPECT_EQ(combo->text(), "COM7");
+
+  // With the list closed, the arrow keys step the selection and report it.
+  ASSERT_EQ(system->focusedControl(), combo.get());
+  ASSERT_TRUE(runWhileLooping("xdotool key Up"));
+  ASSERT_TRUE(waitFor([&] { return events.selections == 2; }));
+  EXPECT_EQ(selectedWhenReported, 0);
 }
 
 TEST_F(FltkBackend, TypedKeysPassTheHandlerFirstAndTabMovesNoFocus) {

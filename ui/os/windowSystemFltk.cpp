@@ -421,6 +421,7 @@ class TFltkControl final : public TNativeControl, public TWidgetOwner {
   int windowEvent(int event, const std::function<int(int)>& native);
   void showWindow();
   int comboFieldHeight() const;
+  bool stepSelection(int key);
 
   static void widgetCallback(Fl_Widget* widget, void* data);
   static void selectionPosted(void* data);
@@ -933,6 +934,29 @@ void TFltkControl::selectItem(int32_t index) {
   rebuildMenu();
 }
 
+bool TFltkControl::stepSelection(int key) {
+  // A closed drop-down list moves its selection with the arrow keys and
+  // reports it, as the Win32 one does.
+  if (items_.empty()) return false;
+  int32_t next = selected_;
+  if (key == FL_Up || key == FL_Left) {
+    next = std::max(selected_ - 1, 0);
+  } else if (key == FL_Down || key == FL_Right) {
+    next = std::min(selected_ + 1, itemCount() - 1);
+  } else if (key == FL_Home) {
+    next = 0;
+  } else if (key == FL_End) {
+    next = itemCount() - 1;
+  } else {
+    return false;
+  }
+  if (next != selected_) {
+    selectItem(next);
+    Fl::add_timeout(0.0, &selectionPosted, this);
+  }
+  return true;
+}
+
 void TFltkControl::setProgressRange(int32_t low, int32_t high) {
   if (progress_ == nullptr) return;
   progress_->Low = low;
@@ -1106,6 +1130,10 @@ int TFltkControl::widgetEvent(int event, const std::function<int(int)>& native) 
       native(event);
       return 1;
     case FL_KEYBOARD:
+      if (combo_ != nullptr) {
+        return key(event, [&](int e) { return stepSelection(Fl::event_key()) ? 1 : native(e); });
+      }
+      return key(event, native);
     case FL_KEYUP:
       return key(event, native);
     case FL_FOCUS: {
