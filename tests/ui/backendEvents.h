@@ -21,6 +21,7 @@ struct TRecordingEvents : TControlEvents {
   // Runs for every key before it is recorded; may consume or replace it.
   std::function<void(TKeyInfo&)> onKeyHook;
   std::function<void(TPainter&)> onPaintHook;
+  std::function<void(const TMouseInfo&)> onMouseHook;
   // Runs inside onSelectionChange (the control's state at that moment).
   std::function<void()> onSelectionHook;
 
@@ -35,7 +36,10 @@ struct TRecordingEvents : TControlEvents {
     ++paints;
     if (onPaintHook) onPaintHook(painter);
   }
-  void onMouse(const TMouseInfo& info) override { mice.push_back(info); }
+  void onMouse(const TMouseInfo& info) override {
+    mice.push_back(info);
+    if (onMouseHook) onMouseHook(info);
+  }
   void onKey(TKeyInfo& key) override {
     if (onKeyHook) onKeyHook(key);
     keys.push_back(key);

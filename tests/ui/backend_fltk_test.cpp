@@ -325,6 +325,27 @@ TEST_F(FltkBackend, AClickOnTheScreenReachesTheButtonButNotThroughADisabledForm)
   EXPECT_TRUE(nativeWidget(*button)->active_r());
 }
 
+TEST_F(FltkBackend, DraggingByTheClientAreaMovesTheFormUntilTheButtonIsUp) {
+  TRecordingEvents& formEvents = suiteWindows->formEvents;
+  formEvents.onMouseHook = [&](const TMouseInfo& info) {
+    if (info.Action == TMouseAction::Down) form->dragWindow();
+  };
+  const TRect before = form->bounds();
+  Fl::flush();
+  ASSERT_TRUE(runWhileLooping("xdotool mousemove --sync " + rootPoint(400, 130) +
+                              " mousedown 1 sleep 0.2 mousemove_relative --sync 50 30"
+                              " sleep 0.2 mouseup 1"));
+  waitFor([] { return false; }, 0.3);
+  formEvents.onMouseHook = nullptr;
+  const TRect after = form->bounds();
+  EXPECT_EQ(after.left - before.left, 50);
+  EXPECT_EQ(after.top - before.top, 30);
+  // The drag took the button's release, as the system's move loop does.
+  EXPECT_EQ(formEvents.count(TMouseAction::Down), 1);
+  EXPECT_EQ(formEvents.count(TMouseAction::Up), 0);
+  form->setBounds(before);
+}
+
 TEST_F(FltkBackend, PickingAnItemFromTheDropDownIsReportedOnceAfterItCloses) {
   TRecordingEvents events;
   auto combo = child(WinClass::ComboBox, BackendStyles::Combo, {10, 10, 95, 34}, &events);

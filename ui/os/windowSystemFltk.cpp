@@ -1062,7 +1062,7 @@ int TFltkControl::windowEvent(int event, const std::function<int(int)>& native) 
         const int32_t button = win32Button(Fl::event_button());
         mouse(Fl::event_clicks() != 0 ? TMouseAction::DoubleClick : TMouseAction::Down, button);
       } else if (event == FL_MOUSEWHEEL) {
-        mouse(TMouseAction::Wheel, 0);
+        if (Fl::event_dy() != 0) mouse(TMouseAction::Wheel, 0);
       } else {
         mouse(TMouseAction::Move, 0);
       }
@@ -1115,7 +1115,7 @@ int TFltkControl::widgetEvent(int event, const std::function<int(int)>& native) 
       native(event);
       return 1;
     case FL_MOUSEWHEEL:
-      mouse(TMouseAction::Wheel, 0);
+      if (Fl::event_dy() != 0) mouse(TMouseAction::Wheel, 0);  // no sideways wheel on Win32
       return native(event);
     case FL_ENTER:
       native(event);
