@@ -20,7 +20,6 @@ void TZKEdit::init() {
   TZKWin::init();
   changeHandler = [this] { textChanged(); };
   node_->control().setText(Text);
-  initText_ = Text;
 }
 
 bool TZKEdit::currentText(TData& d) {

@@ -32,7 +32,6 @@ class TZKEdit : public TZKWin {
  private:
   void textChanged();
 
-  std::string initText_;
   bool changeArmed_ = false;  // the change that init causes fires nothing
   bool enterPending_ = false;
 };

@@ -84,3 +84,13 @@ TEST_F(UiTest, ElementWithoutHintGetsNoTooltip) {
   ui().mouse(*label.nativeControl(), mouseAt(TMouseAction::Move, 0, 0));
   EXPECT_EQ(enter.received.size(), 1u);
 }
+
+TEST_F(UiTest, ElementWithHintAndNoManagerUsesTheGlobalOne) {
+  TZKLabel label(formControl());
+  label.Hint = "Hint";
+  label.init();
+  label.attachHintManager(nullptr);
+  ASSERT_NE(label.hintTool(), nullptr);
+  EXPECT_EQ(tooltipOf(label.hintTool()).Text, "Hint");
+  EXPECT_EQ(tooltipOf(label.hintTool()).Spec.InitialDelay, HintManager->InitialDelay);
+}

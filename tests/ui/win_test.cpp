@@ -292,3 +292,27 @@ TEST_F(UiTest, AnElementOutlivingItsWindowDoesNotFreeItTwice) {
   label.inSetVisible(hide, 0);  // harmless on a control that is gone
   EXPECT_EQ(label.Visible, 0);
 }
+
+TEST_F(UiTest, DockingPlacesTopAndBottomFirstThenSidesThenClient) {
+  formControl()->setBounds({0, 0, 300, 200});
+  const TSize client = formControl()->clientSize();
+  TZKLabel top(formControl()), bottom(formControl()), left(formControl()), right(formControl()),
+      fill(formControl());
+  const std::pair<TZKLabel*, uint8_t> docks[] = {
+      {&left, 1}, {&fill, 5}, {&top, 2}, {&right, 3}, {&bottom, 4}};
+  for (auto [label, align] : docks) {
+    label->Width = 30;
+    label->Height = 20;
+    label->Align = align;
+    label->init();
+  }
+  EXPECT_EQ(native(top).bounds(), (TRect{0, 0, client.width, 20}));
+  EXPECT_EQ(native(bottom).bounds(), (TRect{0, client.height - 20, client.width, client.height}));
+  EXPECT_EQ(native(left).bounds(), (TRect{0, 20, 30, client.height - 20}));
+  EXPECT_EQ(native(right).bounds(),
+            (TRect{client.width - 30, 20, client.width, client.height - 20}));
+  EXPECT_EQ(native(fill).bounds(), (TRect{30, 20, client.width - 30, client.height - 20}));
+
+  ui().resize(*formControl(), 400, 200);  // the form re-docks when it is resized
+  EXPECT_EQ(native(top).bounds().width(), formControl()->clientSize().width);
+}
