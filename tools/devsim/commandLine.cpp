@@ -152,6 +152,11 @@ const std::vector<OptionSpec>& faultOptions() {
        "answer block N (1..507) as the last: CRC and \"FZ\";\n"
        "then expect PUSK",
        block(&SimulatorOptions::earlyFinal, 1, kBlockCount - 1)},
+      {"--plain-final", nullptr, "answer the last block with the CRC alone, without \"FZ\"",
+       [](CommandLine& line, std::string_view) {
+         line.options.plainFinal = true;
+         return true;
+       }},
       {"--stray", "TEXT",
        "write TEXT as a write of its own, --gap after the answer\n"
        "to VERS",

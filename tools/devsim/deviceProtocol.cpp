@@ -202,9 +202,12 @@ DeviceStep DeviceProtocol::answerBlock(int block) {
       wrongAnswerSent_ = wrongAnswerSent_ || high != low;
     }
     bytes = {high, low};
-    if (final) bytes += kFinalMark;
+    if (final && !options_.plainFinal) bytes += kFinalMark;
   }
-  if (final) notes += block < kBlockCount ? " (early final answer)" : " (final answer)";
+  if (final && options_.plainFinal)
+    notes += " (final answer without FZ)";
+  else if (final)
+    notes += block < kBlockCount ? " (early final answer)" : " (final answer)";
   log_(name + ": CRC " + hex4(crc_) + ", sent " + quoted(bytes) + notes);
   return {DeviceStep::Kind::Answer, block, std::move(bytes)};
 }

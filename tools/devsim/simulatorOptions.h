@@ -50,14 +50,15 @@ struct SimulatorOptions {
 
   // Fault modes.
   bool answerVers = true;
-  AnswerPick wrongCrc{};  // blocks only
-  AnswerPick swapCrc{};   // blocks only: low byte first
-  int silentFrom = 0;     // 0: off; n: no answer from block n on
-  AnswerPick split{};     // two writes instead of one
-  int earlyFinal = 0;     // 0: off; n < 508: block n gets the final answer
-  std::string stray{};    // written after the answer to "VERS"
-  AnswerPick garbage{};   // garbage instead of the answer
-  int vanishAt = -1;      // -1: off; n: the port closes instead of answer n
+  AnswerPick wrongCrc{};    // blocks only
+  AnswerPick swapCrc{};     // blocks only: low byte first
+  int silentFrom = 0;       // 0: off; n: no answer from block n on
+  AnswerPick split{};       // two writes instead of one
+  int earlyFinal = 0;       // 0: off; n < 508: block n gets the final answer
+  bool plainFinal = false;  // the last block is answered without "FZ"
+  std::string stray{};      // written after the answer to "VERS"
+  AnswerPick garbage{};     // garbage instead of the answer
+  int vanishAt = -1;        // -1: off; n: the port closes instead of answer n
 
   // Called on the session thread with each log line as it happens.
   std::function<void(const std::string&)> onLog{};

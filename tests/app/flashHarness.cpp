@@ -1,0 +1,82 @@
+#include "flashHarness.h"
+
+#include "app/uploadSchema.h"
+#include "runtime/link.h"
+#include "runtime/memoryStream.h"
+#include "runtime/startList.h"
+
+using Upload = TClassMultiElementEx_2168BB0;
+
+namespace {
+auto never() {
+  return [] { return false; };
+}
+
+// Puts a recorder in front of an existing output's receiver, so a test woken
+// by that receiver finds the event already recorded.
+void tap(TZKHub& fan, TEventLink& output, TSharedRecorder& recorder) {
+  fan.setOutCount(2);
+  fan.outEvent[0] = recorder.link();
+  fan.outEvent[1] = output;
+  output = makeEventLink<&TZKHub::inWork>(&fan);
+}
+}  // namespace
+
+std::string firmwareImage() {
+  std::unique_ptr<TMemoryStream> image(loadResourceStream("STREAM0"));
+  return std::string(image->bytes());
+}
+
+FlashHarness::FlashHarness(devsim::SimulatorOptions options)
+    : simulator(std::make_unique<devsim::DeviceSimulator>(std::move(options))) {
+  if (!simulator->start()) ADD_FAILURE() << "simulator: " << simulator->error();
+  statusFile = std::tmpfile();
+  flash = std::make_unique<TFlashSchema>(false);
+  flash->consoleStatus.Stream = statusFile;
+  flash->progress.Stream = statusFile;
+  tap(progressFan, flash->upload.outEvent[Upload::outProgress], progressSeen);
+  tap(doneFan, flash->upload.outEvent[Upload::outDone], done);
+  tap(errorFan, flash->upload.outEvent[Upload::outError], errors);
+  enableDispatch();
+  runStartProcs();
+}
+
+FlashHarness::~FlashHarness() {
+  flash->closePort();
+  disableDispatch();
+  flash.reset();
+  simulator->stop();
+  std::fclose(statusFile);
+}
+
+TFlashStage FlashHarness::probe(const std::string& port) {
+  flash->selectPort(port.empty() ? simulator->portPath() : port);
+  return flash->outcome.waitPast(TFlashStage::Probing, std::chrono::seconds(5), never());
+}
+
+TFlashStage FlashHarness::upload(std::chrono::milliseconds limit) {
+  flash->startUpload();
+  return flash->outcome.waitPast(TFlashStage::Found, limit, never());
+}
+
+devsim::SessionOutcome FlashHarness::deviceOutcome(std::chrono::milliseconds limit) {
+  simulator->waitFor(limit);
+  return simulator->outcome();
+}
+
+std::string FlashHarness::statusText() const {
+  std::fflush(statusFile);
+  std::rewind(statusFile);
+  std::string text;
+  char buffer[4096];
+  size_t n = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, statusFile)) > 0) text.append(buffer, n);
+  std::fseek(statusFile, 0, SEEK_END);
+  return text;
+}
+
+std::vector<int32_t> FlashHarness::progress() const {
+  std::vector<int32_t> values;
+  for (const TData& d : progressSeen.values()) values.push_back(toInteger(d));
+  return values;
+}
