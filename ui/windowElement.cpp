@@ -207,6 +207,7 @@ void TWindowElement::mouseEnter() { fireEvent(outMouseEnter); }
 void TWindowElement::mouseLeave() { fireEvent(outMouseLeave); }
 
 void TWindowElement::onFocus(bool gained) {
+  if (gained && node_) node_->topLevel().LastFocused = node_.get();
   if (connected_) fireEvent(gained ? outSetFocus : outKillFocus);
 }
 

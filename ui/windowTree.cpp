@@ -25,6 +25,7 @@ TWindowNode::TWindowNode(std::unique_ptr<TNativeControl> control)
 }
 
 TWindowNode::~TWindowNode() {
+  if (topLevel().LastFocused == this) topLevel().LastFocused = nullptr;
   for (TWindowNode* child : children_) child->parent_ = nullptr;
   if (parent_ != nullptr) std::erase(parent_->children_, this);
   registry().erase(control_.get());

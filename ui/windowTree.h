@@ -51,6 +51,8 @@ class TWindowNode {
   TControlEvents* DefaultButton = nullptr;
   // The tab position last reached by tabbing (top-level windows).
   int32_t LastTabPosition = 0;
+  // The control of this top-level window that had the focus last.
+  TWindowNode* LastFocused = nullptr;
 
   // Visible itself and every parent.
   bool isShowing() const;

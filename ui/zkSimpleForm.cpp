@@ -27,10 +27,20 @@ constexpr TBorderStyle BorderStyles[] = {
     {0x00040000, 0x200},
 };
 
-// A close that reaches the application window itself ends the loop at once.
 class TApplicationWindowEvents final : public TControlEvents {
  public:
+  // A close that reaches the application window itself ends the loop at once.
   void onCloseRequest(bool) override { windowSystem().quit(0); }
+  // Focus given to the task-bar window goes on to the form's last focused
+  // control.
+  void onFocus(bool gained) override {
+    TWindowNode* form = TWindowNode::of(Form);
+    if (gained && form != nullptr && form->LastFocused != nullptr) {
+      form->LastFocused->control().setFocus();
+    }
+  }
+
+  TNativeControl* Form = nullptr;  // the form that made the window
 };
 TApplicationWindowEvents applicationWindowEvents;
 
@@ -40,6 +50,7 @@ std::unique_ptr<TNativeControl>& applicationWindowOwner() {
 }
 
 void freeApplicationWindow() {
+  applicationWindowEvents.Form = nullptr;
   applicationWindowOwner().reset();
   ApplicationWindow = nullptr;
 }
@@ -64,6 +75,7 @@ TZKSimpleForm::TZKSimpleForm() {
   form.Style = FormStyle;
   form.Owner = ApplicationWindow;
   createNativeControl(form);
+  if (ownsApplicationWindow_) applicationWindowEvents.Form = nativeControl();
   addStartProc([this] { start(); });
 }
 

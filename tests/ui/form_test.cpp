@@ -174,3 +174,12 @@ TEST_F(UiTest, EnterAnywhereClicksTheDefaultButton) {
   EXPECT_EQ(clicks.received.size(), 1u);
   EXPECT_TRUE(keys.received.empty());
 }
+
+TEST_F(UiTest, FocusGivenToTheApplicationWindowGoesToTheLastFocusedControl) {
+  TZKEdit first(formControl()), second(formControl());
+  first.init();
+  second.init();
+  second.nativeControl()->setFocus();
+  ApplicationWindow->setFocus();
+  EXPECT_EQ(ui().focusedControl(), second.nativeControl());
+}
