@@ -263,8 +263,9 @@ class TPosixDevice final : public TSerialDevice {
   void wakeReader() override {
     const uint64_t one = 1;
     const int wake = Wake;
-    if (wake >= 0) [[maybe_unused]]
-      auto ignored = ::write(wake, &one, sizeof one);
+    if (wake < 0) return;
+    // Only a full counter can refuse the write, and that one wakes anyway.
+    [[maybe_unused]] const ssize_t ignored = ::write(wake, &one, sizeof one);
   }
 
   uint32_t mask() const { return Mask; }
