@@ -122,18 +122,28 @@ bool TZKComAsync::openSequence(int32_t baudRate, int32_t dtrIndex, int32_t rtsIn
     return false;
   }
   if (EventMask == 0) return true;
-  auto state = std::make_shared<TReaderState>();
+  ReaderState = std::make_shared<TReaderState>();
   try {
-    Reader = std::thread(&TZKComAsync::readerLoop, this, state);
+    Reader = std::thread(&TZKComAsync::readerLoop, this, ReaderState);
   } catch (const std::system_error&) {
+    ReaderState.reset();
     closeRoutine();
     return false;
   }
-  ReaderState = std::move(state);
+  {
+    std::lock_guard lock(ReaderState->Lock);
+    ReaderState->Started = true;
+  }
+  ReaderState->Changed.notify_all();
   return true;
 }
 
 void TZKComAsync::readerLoop(std::shared_ptr<TReaderState> state) {
+  {
+    // A handler may close the port at once, and that looks at Reader.
+    std::unique_lock lock(state->Lock);
+    state->Changed.wait(lock, [&] { return state->Started; });
+  }
   const std::unique_ptr<TSerialWaiter> waiter = Device->makeWaiter();
   TSerialWaiter::TResult result = TSerialWaiter::TResult::Event;
   while (!state->StopRequested) {
@@ -150,7 +160,7 @@ void TZKComAsync::readerLoop(std::shared_ptr<TReaderState> state) {
   }
   std::lock_guard lock(state->Lock);
   state->Finished = true;
-  state->Ended.notify_all();
+  state->Changed.notify_all();
 }
 
 void TZKComAsync::dispatch(uint32_t mask, const TReaderState& state) {
@@ -255,7 +265,7 @@ void TZKComAsync::waitForReaderEnd(TReaderState& state, std::thread& reader) {
       WaitPump();
       lock.lock();
     } else {
-      state.Ended.wait(lock);
+      state.Changed.wait(lock);
     }
   }
   lock.unlock();

@@ -123,7 +123,8 @@ class TZKComAsync {
   struct TReaderState {
     std::atomic<bool> StopRequested{false};
     std::mutex Lock;
-    std::condition_variable Ended;
+    std::condition_variable Changed;
+    bool Started = false;   // the element holds the thread; guarded by Lock
     bool Finished = false;  // guarded by Lock
   };
 
