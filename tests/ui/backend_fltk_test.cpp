@@ -307,6 +307,20 @@ TEST_F(FltkBackend, TheScreenShowsTheControlsInTheWindowsColours) {
   EXPECT_EQ(screen.at(ox + 150, oy + 93), (TRgb{255, 0, 0}));
 }
 
+TEST_F(FltkBackend, ATransparentLabelLeavesNoOldTextBehind) {
+  TRecordingEvents events;
+  auto label = child(WinClass::Static, BackendStyles::Label, {300, 100, 600, 124}, &events,
+                     cp("Проверьте все соединения и попробуйте ещё раз."));
+  label->setTransparent(true);
+  waitFor([] { return false; }, 0.2);
+  label->setText("OK");
+  waitFor([] { return false; }, 0.2);
+  const TScreenshot screen;
+  auto* window = static_cast<Fl_Window*>(nativeWidget(*form));
+  EXPECT_GT(screen.darkPixels(window->x() + 300, window->y() + 100, 30, 24), 5);
+  EXPECT_EQ(screen.darkPixels(window->x() + 340, window->y() + 100, 250, 24), 0);
+}
+
 TEST_F(FltkBackend, AClickOnTheScreenReachesTheButtonButNotThroughADisabledForm) {
   TRecordingEvents events;
   auto button =

@@ -340,7 +340,7 @@ class TFltkControl final : public TNativeControl, public TWidgetOwner {
   }
   void setTransparent(bool transparent) override {
     owned_->Look.Transparent = transparent;
-    widget_->redraw();
+    repaint();
   }
   void setCursor(TCursorHandle cursor) override { cursor_ = cursor; }
   void setMouseCapture(bool capture) override {
@@ -352,9 +352,9 @@ class TFltkControl final : public TNativeControl, public TWidgetOwner {
   }
   void setFocus() override { widget_->take_focus(); }
   void setIcon(TIconHandle icon) override { icon_ = icon; }
-  void invalidate() override { widget_->redraw(); }
+  void invalidate() override { repaint(); }
   void setRedraw(bool redraw) override {
-    if (redraw) widget_->redraw();
+    if (redraw) repaint();
   }
   void dragWindow() override;
   void close() override {
@@ -410,7 +410,16 @@ class TFltkControl final : public TNativeControl, public TWidgetOwner {
     int32_t Data = -1;
   };
 
-  bool isTopLevel() const { return window_ != nullptr; }
+  // A transparent control shows its parent through: the parent repaints
+  // the area under it first.
+  void repaint() {
+    if (owned_->Look.Transparent && window_ == nullptr && widget_->window() != nullptr) {
+      widget_->window()->damage(FL_DAMAGE_ALL, widget_->x(), widget_->y(), widget_->w(),
+                                widget_->h());
+    } else {
+      widget_->redraw();
+    }
+  }
   bool validItem(int32_t index) const { return index >= 0 && index < itemCount(); }
   // Where the parent's client area starts in the widget's window.
   void clientOrigin(int& x, int& y) const;
@@ -686,7 +695,7 @@ void TFltkControl::applyLook() {
     combo_->textsize(look.Size);
     combo_->textcolor(look.TextColor);
   }
-  widget_->redraw();
+  repaint();
 }
 
 void TFltkControl::setText(const std::string& text) {
@@ -710,7 +719,7 @@ void TFltkControl::setText(const std::string& text) {
     if (window_->shown()) setUtf8Property(fl_xid(window_), "_NET_WM_NAME", owned_->Look.Text);
     if (window_->shown()) setUtf8Property(fl_xid(window_), "WM_NAME", owned_->Look.Text);
   }
-  widget_->redraw();
+  repaint();
 }
 
 std::string TFltkControl::text() const {
