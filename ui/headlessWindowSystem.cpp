@@ -194,9 +194,9 @@ std::unique_ptr<TNativeControl> THeadlessWindowSystem::createControl(const TCont
   return control;
 }
 
-std::unique_ptr<TNativeTooltip> THeadlessWindowSystem::createTooltip(TNativeControl& owner,
+std::unique_ptr<TNativeTooltip> THeadlessWindowSystem::createTooltip(TNativeControl&,
                                                                      const TTooltipSpec& spec) {
-  return std::make_unique<THeadlessTooltip>(of(owner), spec);
+  return std::make_unique<THeadlessTooltip>(spec);
 }
 
 TIconHandle THeadlessWindowSystem::loadIcon(const std::string& name) {

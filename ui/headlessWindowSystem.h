@@ -129,7 +129,7 @@ class THeadlessControl final : public TNativeControl {
 
 class THeadlessTooltip final : public TNativeTooltip {
  public:
-  THeadlessTooltip(THeadlessControl& owner, const TTooltipSpec& spec) : Owner(owner), Spec(spec) {}
+  explicit THeadlessTooltip(const TTooltipSpec& spec) : Spec(spec) {}
   void setText(const std::string& text) override { Text = text; }
   void setTitle(int32_t icon, const std::string& title) override {
     TitleIcon = icon;
@@ -144,7 +144,6 @@ class THeadlessTooltip final : public TNativeTooltip {
     ++TrackCalls;
   }
 
-  THeadlessControl& Owner;
   TTooltipSpec Spec;
   std::string Text;
   std::string Title;

@@ -10,10 +10,7 @@ constexpr uint32_t SystemTooltipText = 0xFF000017;
 TZKHintManager::TZKHintManager() {
   ops_.hintCreateTool = [this](TNativeControl& window) { return createTool(window); };
   ops_.hintDestroyTool = [](THintTool* tool) { delete tool; };
-  ops_.hintSetText = [](THintTool* tool, const std::string& text) {
-    tool->Text = text;
-    tool->Tooltip->setText(text);
-  };
+  ops_.hintSetText = [](THintTool* tool, const std::string& text) { tool->Tooltip->setText(text); };
   ops_.hintSetTitle = [](THintTool* tool, int32_t icon, const std::string& title) {
     tool->Tooltip->setTitle(icon, title);
   };
@@ -51,7 +48,6 @@ THintTool* TZKHintManager::createTool(TNativeControl& window) {
   spec.AutoPopDelay = AutoPopDelay;
   spec.Margin = Margin;
   auto* tool = new THintTool;
-  tool->Window = &window;
   tool->Tooltip = windowSystem().createTooltip(window, spec);
   return tool;
 }

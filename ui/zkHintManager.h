@@ -13,8 +13,6 @@
 // What an element holds for its tooltip; owned by the element between
 // hintCreateTool and hintDestroyTool.
 struct THintTool {
-  TNativeControl* Window = nullptr;
-  std::string Text;
   std::unique_ptr<TNativeTooltip> Tooltip;
 };
 

@@ -50,7 +50,10 @@ TEST_F(UiTest, HintToolKeepsTheSettingsItWasCreatedWith) {
   EXPECT_TRUE(spec.Balloon);
   EXPECT_EQ(spec.InitialDelay, 500);
   manager.ops()->hintSetText(tool, "tip");
+  manager.ops()->hintSetTitle(tool, 1, "Title");
   EXPECT_EQ(tooltipOf(tool).Text, "tip");
+  EXPECT_EQ(tooltipOf(tool).Title, "Title");
+  EXPECT_EQ(tooltipOf(tool).TitleIcon, 1);
   manager.ops()->hintDestroyTool(tool);
 }
 
