@@ -205,7 +205,7 @@ class TControlEvents {
   // handler does whatever closing means (the backend closes nothing).
   virtual void onCloseRequest(bool /*byUser*/) {}
   // The window system destroyed the control on its own (its parent went
-  // first); the object stays but is inert from now on.
+  // first); the object stays inert until its owner deletes it.
   virtual void onDestroyed() {}
 };
 
