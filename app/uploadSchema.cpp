@@ -87,8 +87,12 @@ TClassMultiElementEx_2168BB0::TClassMultiElementEx_2168BB0(TZKMultiElementEx* co
   loopBlock.outEvent = makeEventLink<&TZKDataToFile::inGet>(&readByte, 1);
   readByte.dataStream = makeEventLink<&TZKMemoryStream::varStream>(&firmwareStream);
   readByte.outGet = makeEventLink<&TZKHub::inWork>(&hubByte);
-  hubByte.outEvent[0] = makeEventLink<&TZKConvertor::inConvert>(&convChar);
-  hubByte.outEvent[1] = makeEventLink<&TZKConvertor::inConvert>(&convHex);
+  // The check sum and the masks move on before the byte goes out: the
+  // device may answer the block's last byte at once, on the reader thread,
+  // while this thread is still sending block 1; the answer must meet masks
+  // that already count that byte.
+  hubByte.outEvent[0] = makeEventLink<&TZKConvertor::inConvert>(&convHex);
+  hubByte.outEvent[1] = makeEventLink<&TZKConvertor::inConvert>(&convChar);
   convChar.outResult = makeEventLink<&TZKHub::inWork>(&hubSend, 1);
   hubSend.outEvent[0] = boundaryOut(outSend);
   convHex.outResult = makeEventLink<&TZKCRC16_32::inCRC>(&crcRunning);

@@ -276,6 +276,8 @@ void TZKComAsync::inWrite(TData& d, uint16_t) {
   const std::string bytes = toString(d);
   if (!opened()) return;
   uint32_t written = 0;
+  // Published before the bytes leave: see inRead.
+  WritesIssued.fetch_add(1, std::memory_order_release);
   if (Device->write(bytes, written)) fireEvent(outWritten, static_cast<int32_t>(written));
 }
 
@@ -284,6 +286,10 @@ void TZKComAsync::inRead(TData& d, uint16_t) {
   if (!opened()) return;
   std::string bytes;
   if (Device->read(count > 0 ? static_cast<uint32_t>(count) : 0, bytes)) {
+    // A device answers what it received, so whatever a thread did before it
+    // wrote those bytes must be visible to the thread that handles the
+    // answer; the wire carries no such guarantee between threads.
+    WritesIssued.load(std::memory_order_acquire);
     fireEvent(outRead, std::move(bytes));
   }
 }

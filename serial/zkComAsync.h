@@ -148,6 +148,9 @@ class TZKComAsync {
   std::shared_ptr<TReaderState> LeftoverState;
   uint32_t EventMask = 0;
   std::atomic<bool> Opened{false};
+  // Counts writes; orders what preceded a write before the handling of the
+  // answer to it (inWrite, inRead).
+  std::atomic<uint64_t> WritesIssued{0};
   std::atomic<bool> Closing{false};
   std::atomic<uint8_t> Dsr{0};
   std::atomic<uint8_t> Cts{0};

@@ -1,10 +1,14 @@
 #include "flashHarness.h"
 
+#include "app/probeSchema.h"
 #include "app/uploadSchema.h"
 #include "runtime/link.h"
 #include "runtime/memoryStream.h"
 #include "runtime/startList.h"
 
+#include <thread>
+
+using Probe = TClassMultiElementEx_21686E0;
 using Upload = TClassMultiElementEx_2168BB0;
 
 namespace {
@@ -37,6 +41,7 @@ FlashHarness::FlashHarness(devsim::SimulatorOptions options)
   tap(progressFan, flash->upload.outEvent[Upload::outProgress], progressSeen);
   tap(doneFan, flash->upload.outEvent[Upload::outDone], done);
   tap(errorFan, flash->upload.outEvent[Upload::outError], errors);
+  tap(messageFan, flash->probe.outEvent[Probe::outMessage], messages);
   enableDispatch();
   runStartProcs();
 }
@@ -51,7 +56,14 @@ FlashHarness::~FlashHarness() {
 
 TFlashStage FlashHarness::probe(const std::string& port) {
   flash->selectPort(port.empty() ? simulator->portPath() : port);
-  return flash->outcome.waitPast(TFlashStage::Probing, std::chrono::seconds(5), never());
+  const TFlashStage stage =
+      flash->outcome.waitPast(TFlashStage::Probing, std::chrono::seconds(5), never());
+  // The status message may follow the outcome (no device: the failure event
+  // comes first); every probe ends with one.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (messages.values().empty() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  return stage;
 }
 
 TFlashStage FlashHarness::upload(std::chrono::milliseconds limit) {

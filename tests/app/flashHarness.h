@@ -56,8 +56,8 @@ class FlashHarness {
   std::unique_ptr<devsim::DeviceSimulator> simulator;
   std::FILE* statusFile = nullptr;
   std::unique_ptr<TFlashSchema> flash;
-  TSharedRecorder progressSeen, done, errors;
-  TZKHub progressFan, doneFan, errorFan;
+  TSharedRecorder progressSeen, done, errors, messages;
+  TZKHub progressFan, doneFan, errorFan, messageFan;
 };
 
 // The embedded image, as the program carries it.
