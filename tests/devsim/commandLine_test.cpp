@@ -64,6 +64,7 @@ TEST(CommandLine, EveryOptionIsTaken) {
                            "0",
                            "--early-final",
                            "507",
+                           "--plain-final",
                            "--stray",
                            "\\x00!",
                            "--garbage",
@@ -92,6 +93,7 @@ TEST(CommandLine, EveryOptionIsTaken) {
   EXPECT_EQ(o.silentFrom, 9);
   EXPECT_TRUE(o.split.matches(0));
   EXPECT_EQ(o.earlyFinal, 507);
+  EXPECT_TRUE(o.plainFinal);
   EXPECT_EQ(o.stray, std::string("\0!", 2));
   EXPECT_TRUE(o.garbage.matches(508));
   EXPECT_EQ(o.vanishAt, 0);
@@ -130,9 +132,9 @@ TEST(CommandLine, EscapesInTexts) {
 
 TEST(CommandLine, HelpDocumentsEveryFaultModeAndExitStatus) {
   const std::string help = helpText();
-  for (const char* option :
-       {"--no-vers-answer", "--wrong-crc", "--swap-crc", "--silent-from", "--split",
-        "--early-final", "--stray", "--garbage", "--vanish", "--delay", "--baud", "--identity"}) {
+  for (const char* option : {"--no-vers-answer", "--wrong-crc", "--swap-crc", "--silent-from",
+                             "--split", "--early-final", "--plain-final", "--stray", "--garbage",
+                             "--vanish", "--delay", "--baud", "--identity"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
   for (int status = 0; status <= 8; ++status) {

@@ -61,6 +61,16 @@ TEST_F(Session, HostThatGoesOnPastAWrongAnswerIsReported) {
   EXPECT_TRUE(ended(SessionOutcome::CompleteAfterWrongAnswer));
 }
 
+TEST_F(Session, FinalAnswerWithoutItsMarkThenStartCountsAsWrong) {
+  start({.plainFinal = true});
+  ASSERT_TRUE(probe());
+  ASSERT_TRUE(sendBlocks(1, 507));
+  ASSERT_TRUE(host().write(block(image_, 508)));
+  EXPECT_EQ(host().read(4, 300ms), expectAnswer(block(image_, 508)));
+  ASSERT_TRUE(host().write("PUSK"));
+  EXPECT_TRUE(ended(SessionOutcome::CompleteAfterWrongAnswer));
+}
+
 TEST_F(Session, OtherBytesWhereStartWasExpected) {
   start({.earlyFinal = 1});
   ASSERT_TRUE(probe());

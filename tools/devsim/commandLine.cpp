@@ -30,7 +30,7 @@ std::optional<AnswerPick> parsePick(std::string_view text, int first, int last) 
 
 using Setter = std::function<bool(CommandLine&, std::string_view)>;
 
-struct OptionSpec {
+struct OptionEntry {
   const char* name;
   const char* argument;  // nullptr: a flag
   const char* help;
@@ -76,8 +76,8 @@ Setter pick(AnswerPick SimulatorOptions::*field, int first) {
   };
 }
 
-const std::vector<OptionSpec>& generalOptions() {
-  static const std::vector<OptionSpec> specs = {
+const std::vector<OptionEntry>& generalOptions() {
+  static const std::vector<OptionEntry> entries = {
       {"--attach", "TTY", "use this tty instead of creating a pty pair",
        text(&SimulatorOptions::attachPath)},
       {"--model", "WORD", "model word of the identity answer (default QX1)",
@@ -130,11 +130,11 @@ const std::vector<OptionSpec>& generalOptions() {
          return true;
        }},
   };
-  return specs;
+  return entries;
 }
 
-const std::vector<OptionSpec>& faultOptions() {
-  static const std::vector<OptionSpec> specs = {
+const std::vector<OptionEntry>& faultOptions() {
+  static const std::vector<OptionEntry> entries = {
       {"--no-vers-answer", nullptr, "never answer VERS",
        [](CommandLine& line, std::string_view) {
          line.options.answerVers = false;
@@ -167,23 +167,23 @@ const std::vector<OptionSpec>& faultOptions() {
       {"--vanish", "N", "close the port instead of giving answer N",
        block(&SimulatorOptions::vanishAt, 0, kBlockCount)},
   };
-  return specs;
+  return entries;
 }
 
-const OptionSpec* findSpec(std::string_view name) {
-  for (const auto* specs : {&generalOptions(), &faultOptions()}) {
-    for (const auto& spec : *specs) {
-      if (name == spec.name) return &spec;
+const OptionEntry* findOption(std::string_view name) {
+  for (const auto* entries : {&generalOptions(), &faultOptions()}) {
+    for (const auto& entry : *entries) {
+      if (name == entry.name) return &entry;
     }
   }
   return nullptr;
 }
 
-void appendOption(std::string& help, const OptionSpec& spec) {
-  std::string head = std::string("  ") + spec.name;
-  if (spec.argument) head += std::string(" ") + spec.argument;
+void appendOption(std::string& help, const OptionEntry& entry) {
+  std::string head = std::string("  ") + entry.name;
+  if (entry.argument) head += std::string(" ") + entry.argument;
   head.resize(std::max<size_t>(head.size() + 2, 24), ' ');
-  std::string_view rest = spec.help;
+  std::string_view rest = entry.help;
   for (;;) {
     const size_t end = rest.find('\n');
     help += head + std::string(rest.substr(0, end)) + "\n";
@@ -241,26 +241,26 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args
     if (arg == "-h") arg = "--help";
     const size_t equals = arg.find('=');
     const std::string_view name = arg.substr(0, equals);
-    const OptionSpec* spec = findSpec(name);
-    if (!spec) {
+    const OptionEntry* entry = findOption(name);
+    if (!entry) {
       error = "unknown option " + std::string(arg);
       return std::nullopt;
     }
     std::string_view value;
     if (equals != std::string_view::npos) {
-      if (!spec->argument) {
+      if (!entry->argument) {
         error = std::string(name) + " takes no value";
         return std::nullopt;
       }
       value = arg.substr(equals + 1);
-    } else if (spec->argument) {
+    } else if (entry->argument) {
       if (i + 1 == args.size()) {
-        error = std::string(name) + " needs " + spec->argument;
+        error = std::string(name) + " needs " + entry->argument;
         return std::nullopt;
       }
       value = args[++i];
     }
-    if (!spec->set(line, value)) {
+    if (!entry->set(line, value)) {
       error = "bad value for " + std::string(name) + ": " + std::string(value);
       return std::nullopt;
     }
@@ -283,12 +283,12 @@ std::string helpText() {
       "the session.\n"
       "\n"
       "Options:\n";
-  for (const auto& spec : generalOptions()) appendOption(help, spec);
+  for (const auto& entry : generalOptions()) appendOption(help, entry);
   help +=
       "\n"
       "Fault modes. N numbers the answers: 0 is the answer to VERS, 1..508 the\n"
       "answer to block N; \"all\" picks every answer.\n";
-  for (const auto& spec : faultOptions()) appendOption(help, spec);
+  for (const auto& entry : faultOptions()) appendOption(help, entry);
   help +=
       "\n"
       "TEXT may hold \\r, \\n, \\t, \\\\ and \\xHH.\n"

@@ -204,10 +204,12 @@ DeviceStep DeviceProtocol::answerBlock(int block) {
     bytes = {high, low};
     if (final && !options_.plainFinal) bytes += kFinalMark;
   }
-  if (final && options_.plainFinal)
+  if (final && options_.plainFinal) {
     notes += " (final answer without FZ)";
-  else if (final)
+    wrongAnswerSent_ = true;
+  } else if (final) {
     notes += block < kBlockCount ? " (early final answer)" : " (final answer)";
+  }
   log_(name + ": CRC " + hex4(crc_) + ", sent " + quoted(bytes) + notes);
   return {DeviceStep::Kind::Answer, block, std::move(bytes)};
 }
