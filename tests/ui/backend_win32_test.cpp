@@ -228,6 +228,17 @@ TEST_F(Win32Backend, FontsAndColoursReachTheControl) {
   LOGBRUSH brushInfo{};
   GetObjectW(brush, sizeof(brushInfo), &brushInfo);
   EXPECT_EQ(brushInfo.lbColor, 0x00E3E3E3u);
+
+  // A transparent child is filled with its parent's background.
+  form->setBackgroundColor(0x00D0C0B0);
+  label->setTransparent(true);
+  brush = reinterpret_cast<HBRUSH>(SendMessageW(nativeWindow(*form), WM_CTLCOLORSTATIC,
+                                                reinterpret_cast<WPARAM>(dc),
+                                                reinterpret_cast<LPARAM>(nativeWindow(*label))));
+  GetObjectW(brush, sizeof(brushInfo), &brushInfo);
+  EXPECT_EQ(brushInfo.lbColor, 0x00D0C0B0u);
+  EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
+  form->setBackgroundColor(GetSysColor(COLOR_BTNFACE));
   ReleaseDC(nativeWindow(*form), dc);
 }
 

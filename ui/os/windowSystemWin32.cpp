@@ -248,7 +248,7 @@ class TWin32Control final : public TNativeControl {
 
   // Notifications a child sends its parent window, handled for the child.
   bool childNotification(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
-  LRESULT colorChild(HDC dc);
+  LRESULT colorChild(HDC dc, HBRUSH parentBackground);
   void mouse(TMouseAction action, int32_t button, WPARAM wParam, LPARAM lParam);
   LRESULT key(TKeyAction action, UINT message, WPARAM wParam, LPARAM lParam);
   void paintOver();
@@ -504,11 +504,14 @@ std::string TWin32Control::itemText(int32_t index) const {
   return wideTo1251(buffer);
 }
 
-LRESULT TWin32Control::colorChild(HDC dc) {
+LRESULT TWin32Control::colorChild(HDC dc, HBRUSH parentBackground) {
   SetTextColor(dc, textColor_);
   if (transparent_) {
+    // Filled with the parent's own background: a hollow brush would leave
+    // the old text standing when the text changes.
     SetBkMode(dc, TRANSPARENT);
-    return reinterpret_cast<LRESULT>(GetStockObject(HOLLOW_BRUSH));
+    return reinterpret_cast<LRESULT>(parentBackground != nullptr ? parentBackground
+                                                                 : GetSysColorBrush(COLOR_BTNFACE));
   }
   if (background_ != nullptr) {
     LOGBRUSH brush{};
@@ -548,7 +551,7 @@ bool TWin32Control::childNotification(UINT message, WPARAM wParam, LPARAM lParam
     case WM_CTLCOLORLISTBOX: {
       TWin32Control* child = of(reinterpret_cast<HWND>(lParam));
       if (child == nullptr) return false;
-      result = child->colorChild(reinterpret_cast<HDC>(wParam));
+      result = child->colorChild(reinterpret_cast<HDC>(wParam), background_);
       return true;
     }
     case WM_MEASUREITEM: {
