@@ -1,10 +1,10 @@
 // Label, button, edit, combo box and progress bar.
+#include "runtime/codepage.h"
 #include "ui/zkButton.h"
 #include "ui/zkComboBox.h"
 #include "ui/zkEdit.h"
 #include "ui/zkLabel.h"
 #include "ui/zkProgressBar.h"
-#include "runtime/codepage.h"
 #include "uiFixture.h"
 
 namespace {
