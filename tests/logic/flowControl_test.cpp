@@ -108,21 +108,6 @@ TEST(Switch, TogglesAndSendsSwitchThenStateEvent) {
   EXPECT_EQ(integers(all), (std::vector<int32_t>{1, 1, 0, 0}));
 }
 
-TEST(Switch, LinkedValuesWinOverTheDefaults) {
-  TDispatchScope on;
-  TZKSwitch toggle;
-  TProvider onValue;
-  TRecorder switched;
-  onValue.answer = stringData("linked");
-  toggle.DataOn = integerData(1);
-  toggle.dataOn = onValue.link();
-  toggle.outSwitch = switched.link();
-  toggle.setDefault(1);
-  fireEvent(makeEventLink<&TZKSwitch::inSwitch>(&toggle));
-  ASSERT_EQ(switched.received.size(), 1u);
-  EXPECT_EQ(switched.received[0].StrValue, "linked");
-}
-
 struct TForFixture : ::testing::Test {
   TDispatchScope on;
   TZKFor loop;
