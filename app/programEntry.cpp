@@ -1,0 +1,18 @@
+#include "programEntry.h"
+
+#include <cstring>
+
+#include "app/formSchema.h"
+#include "runtime/codepage.h"
+
+int runBootloader(int argc, const char* const* argv) {
+  if (argc > 1 && std::strcmp(argv[1], "/ih") == 0) {
+    windowSystem().messageBox(utf8To1251("Сделано в Zelkora."), "Zelkora Info");
+    return 0;
+  }
+  new TClassSimpleForm_20F8870;  // sets ClassSimpleForm_20F8870
+  startApplication(ClassSimpleForm_20F8870->formMain);
+  const int exitCode = runMessageLoop();
+  delete ClassSimpleForm_20F8870;
+  return exitCode;
+}
