@@ -3,11 +3,12 @@
 #include <cstring>
 
 #include "app/formSchema.h"
+#include "app/infoBox.h"
 #include "runtime/codepage.h"
 
 int runBootloader(int argc, const char* const* argv) {
   if (argc > 1 && std::strcmp(argv[1], "/ih") == 0) {
-    windowSystem().messageBox(utf8To1251("Сделано в Zelkora."), "Zelkora Info");
+    showInfoBox(utf8To1251("Сделано в Zelkora."), "Zelkora Info");
     return 0;
   }
   new TClassSimpleForm_20F8870;  // sets ClassSimpleForm_20F8870
