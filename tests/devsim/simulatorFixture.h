@@ -2,6 +2,9 @@
 // helpers that drive the exchange and check every answer.
 #pragma once
 
+#include <chrono>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -45,10 +48,16 @@ class SimulatorTest : public ::testing::Test {
     return simulator().waitFor(std::chrono::seconds(5)) && simulator().outcome() == outcome;
   }
 
+  // The session thread logs after it acted, so give it a moment on a busy
+  // machine.
   bool logMentions(const std::string& text) {
-    for (const auto& line : simulator().log()) {
-      if (line.find(text) != std::string::npos) return true;
-    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    do {
+      for (const auto& line : simulator().log()) {
+        if (line.find(text) != std::string::npos) return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    } while (std::chrono::steady_clock::now() < deadline);
     return false;
   }
 
