@@ -872,6 +872,9 @@ void TFltkControl::dragWindow() {
     XQueryPointer(fl_display, fl_xid(window_), &root, &child, &x, &y, &winX, &winY, &mask);
     window_->position(originX + x - startX, originY + y - startY);
   }
+  // The release that ended the move reached our queue before the pointer
+  // query's answer did: handle it while the move still swallows input.
+  Fl::check();
   dragging_ = false;
 }
 
