@@ -23,15 +23,15 @@ int32_t frameWidth(uint32_t style, uint32_t exStyle) {
 }
 }  // namespace
 
-THeadlessControl::THeadlessControl(THeadlessWindowSystem& system, const TControlSpec& spec)
+THeadlessControl::THeadlessControl(THeadlessWindowSystem& system, const TControlSpec& params)
     : system_(system),
-      className_(spec.ClassName),
-      parent_(static_cast<THeadlessControl*>(spec.Parent)),
-      events_(spec.Events),
-      text_(spec.Text),
-      style_(spec.Style & ~ReportedStateBits),
-      exStyle_(spec.ExStyle),
-      bounds_(spec.Bounds) {
+      className_(params.ClassName),
+      parent_(static_cast<THeadlessControl*>(params.Parent)),
+      events_(params.Events),
+      text_(params.Text),
+      style_(params.Style & ~ReportedStateBits),
+      exStyle_(params.ExStyle),
+      bounds_(params.Bounds) {
   if (parent_ != nullptr) parent_->children_.push_back(this);
 }
 
@@ -188,15 +188,15 @@ void THeadlessControl::setProgressPosition(int32_t position) {
   position_ = std::clamp(position, low_, std::max(low_, high_));
 }
 
-std::unique_ptr<TNativeControl> THeadlessWindowSystem::createControl(const TControlSpec& spec) {
-  auto control = std::make_unique<THeadlessControl>(*this, spec);
+std::unique_ptr<TNativeControl> THeadlessWindowSystem::createControl(const TControlSpec& params) {
+  auto control = std::make_unique<THeadlessControl>(*this, params);
   controls_.push_back(control.get());
   return control;
 }
 
 std::unique_ptr<TNativeTooltip> THeadlessWindowSystem::createTooltip(TNativeControl&,
-                                                                     const TTooltipSpec& spec) {
-  return std::make_unique<THeadlessTooltip>(spec);
+                                                                     const TTooltipSpec& params) {
+  return std::make_unique<THeadlessTooltip>(params);
 }
 
 TIconHandle THeadlessWindowSystem::loadIcon(const std::string& name) {

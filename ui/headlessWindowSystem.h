@@ -32,7 +32,7 @@ struct TComboItem {
 
 class THeadlessControl final : public TNativeControl {
  public:
-  THeadlessControl(THeadlessWindowSystem& system, const TControlSpec& spec);
+  THeadlessControl(THeadlessWindowSystem& system, const TControlSpec& params);
   ~THeadlessControl() override;
 
   const std::string& className() const override { return className_; }
@@ -129,7 +129,7 @@ class THeadlessControl final : public TNativeControl {
 
 class THeadlessTooltip final : public TNativeTooltip {
  public:
-  explicit THeadlessTooltip(const TTooltipSpec& spec) : Spec(spec) {}
+  explicit THeadlessTooltip(const TTooltipSpec& params) : Params(params) {}
   void setText(const std::string& text) override { Text = text; }
   void setTitle(int32_t icon, const std::string& title) override {
     TitleIcon = icon;
@@ -144,7 +144,7 @@ class THeadlessTooltip final : public TNativeTooltip {
     ++TrackCalls;
   }
 
-  TTooltipSpec Spec;
+  TTooltipSpec Params;
   std::string Text;
   std::string Title;
   int32_t TitleIcon = 0;
@@ -155,9 +155,9 @@ class THeadlessTooltip final : public TNativeTooltip {
 
 class THeadlessWindowSystem final : public TWindowSystem {
  public:
-  std::unique_ptr<TNativeControl> createControl(const TControlSpec& spec) override;
+  std::unique_ptr<TNativeControl> createControl(const TControlSpec& params) override;
   std::unique_ptr<TNativeTooltip> createTooltip(TNativeControl& owner,
-                                                const TTooltipSpec& spec) override;
+                                                const TTooltipSpec& params) override;
   TIconHandle loadIcon(const std::string& name) override;
   TIconHandle copyIcon(TIconHandle icon) override;
   void destroyIcon(TIconHandle icon) override;

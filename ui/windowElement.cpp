@@ -67,19 +67,19 @@ void TWindowElement::attachLayout(TLayoutManager* layout) {
 }
 
 void TWindowElement::createNativeControl(const TControlSpec& given) {
-  TControlSpec spec = given;
-  spec.Parent = spec.Parent != nullptr ? spec.Parent : parentControl_;
-  spec.Events = this;
-  const TWindowNode* parentNode = TWindowNode::of(spec.Parent);
-  if (spec.Parent != nullptr) {
-    spec.Style |= BaseStyles;
-    current3D_ = parentNode != nullptr && parentNode->Ctl3D && asks3D(spec.ClassName);
+  TControlSpec params = given;
+  params.Parent = params.Parent != nullptr ? params.Parent : parentControl_;
+  params.Events = this;
+  const TWindowNode* parentNode = TWindowNode::of(params.Parent);
+  if (params.Parent != nullptr) {
+    params.Style |= BaseStyles;
+    current3D_ = parentNode != nullptr && parentNode->Ctl3D && asks3D(params.ClassName);
     if (current3D_) {
-      spec.ExStyle |= WinExStyle::ClientEdge;
-      spec.Style &= ~WinStyle::Border;
+      params.ExStyle |= WinExStyle::ClientEdge;
+      params.Style &= ~WinStyle::Border;
     }
   }
-  node_ = std::make_unique<TWindowNode>(windowSystem().createControl(spec));
+  node_ = std::make_unique<TWindowNode>(windowSystem().createControl(params));
 }
 
 void TWindowElement::changeStyle(uint32_t set, uint32_t clear) {

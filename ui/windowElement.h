@@ -81,7 +81,7 @@ class TWindowElement : protected TControlEvents {
 
   // Makes the native control and its tree node; classStyles and exStyle come
   // on top of WS_CHILD | WS_VISIBLE and the clipping styles the library adds.
-  void createNativeControl(const TControlSpec& spec);
+  void createNativeControl(const TControlSpec& params);
   // The parts of init both element kinds run: colour, position and size,
   // the Ctl3D request, enabled state and cursor.
   void applyCommonProperties();

@@ -318,9 +318,9 @@ class TWindowSystem {
   TWindowSystem(const TWindowSystem&) = delete;
   TWindowSystem& operator=(const TWindowSystem&) = delete;
 
-  virtual std::unique_ptr<TNativeControl> createControl(const TControlSpec& spec) = 0;
+  virtual std::unique_ptr<TNativeControl> createControl(const TControlSpec& params) = 0;
   virtual std::unique_ptr<TNativeTooltip> createTooltip(TNativeControl& owner,
-                                                        const TTooltipSpec& spec) = 0;
+                                                        const TTooltipSpec& params) = 0;
   // Icon from the program's icon resource; 0 when there is none.
   virtual TIconHandle loadIcon(const std::string& name) = 0;
   // A second handle of the same picture (CopyImage), for a second window.

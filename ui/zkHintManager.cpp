@@ -36,19 +36,19 @@ void TZKHintManager::setDefaults() {
 }
 
 THintTool* TZKHintManager::createTool(TNativeControl& window) {
-  TTooltipSpec spec;
-  spec.Balloon = Rectangular == 0;
-  spec.Font.Name = Font.Name.substr(0, MaxFaceName);
-  spec.Font.Height = fontHeight(Font.Size);
-  spec.Font.Style = Font.Style;
-  spec.Font.Color = resolveColor(Font.Color);
-  spec.Font.Charset = Font.Charset;
-  spec.BackColor = resolveColor(BackColor);
-  spec.InitialDelay = InitialDelay;
-  spec.AutoPopDelay = AutoPopDelay;
-  spec.Margin = Margin;
+  TTooltipSpec params;
+  params.Balloon = Rectangular == 0;
+  params.Font.Name = Font.Name.substr(0, MaxFaceName);
+  params.Font.Height = fontHeight(Font.Size);
+  params.Font.Style = Font.Style;
+  params.Font.Color = resolveColor(Font.Color);
+  params.Font.Charset = Font.Charset;
+  params.BackColor = resolveColor(BackColor);
+  params.InitialDelay = InitialDelay;
+  params.AutoPopDelay = AutoPopDelay;
+  params.Margin = Margin;
   auto* tool = new THintTool;
-  tool->Tooltip = windowSystem().createTooltip(window, spec);
+  tool->Tooltip = windowSystem().createTooltip(window, params);
   return tool;
 }
 

@@ -25,13 +25,13 @@ TNativeControl* TZKWin::controlRef() { return nativeControl(); }
 
 void TZKWin::createControl(const char* className, const std::string& text, uint32_t classStyles) {
   const TSize size = classDefaultSize(className);
-  TControlSpec spec;
-  spec.ClassName = className;
-  spec.Text = text;
-  spec.Style = classStyles;
-  spec.Bounds = {Left, Top, Left + (Width != 0 ? Width : size.width),
-                 Top + (Height != 0 ? Height : size.height)};
-  createNativeControl(spec);
+  TControlSpec params;
+  params.ClassName = className;
+  params.Text = text;
+  params.Style = classStyles;
+  params.Bounds = {Left, Top, Left + (Width != 0 ? Width : size.width),
+                   Top + (Height != 0 ? Height : size.height)};
+  createNativeControl(params);
 }
 
 void TZKWin::applyTextAlign(uint8_t align) {
@@ -53,13 +53,13 @@ void TZKWin::applyTextAlign(uint8_t align) {
 }
 
 TFontSpec TZKWin::fontSpec(const TFontRec& font) const {
-  TFontSpec spec;
-  spec.Name = font.Name.substr(0, MaxFaceName);
-  spec.Height = fontHeight(font.Size);
-  spec.Style = font.Style;
-  spec.Color = resolveColor(font.Color);
-  spec.Charset = font.Charset;
-  return spec;
+  TFontSpec params;
+  params.Name = font.Name.substr(0, MaxFaceName);
+  params.Height = fontHeight(font.Size);
+  params.Style = font.Style;
+  params.Color = resolveColor(font.Color);
+  params.Charset = font.Charset;
+  return params;
 }
 
 void TZKWin::init() {

@@ -73,12 +73,12 @@ constexpr uint32_t Progress = ChildBase | 1;  // PBS_SMOOTH
 inline TControlSpec controlSpec(const char* className, uint32_t style, TRect bounds,
                                 TNativeControl* parent, TControlEvents* events,
                                 std::string text = {}) {
-  TControlSpec spec;
-  spec.ClassName = className;
-  spec.Style = style;
-  spec.Bounds = bounds;
-  spec.Parent = parent;
-  spec.Events = events;
-  spec.Text = std::move(text);
-  return spec;
+  TControlSpec params;
+  params.ClassName = className;
+  params.Style = style;
+  params.Bounds = bounds;
+  params.Parent = parent;
+  params.Events = events;
+  params.Text = std::move(text);
+  return params;
 }

@@ -348,10 +348,10 @@ TEST_F(Win32Backend, OwnerPaintingDrawsOverTheControl) {
 TEST_F(Win32Backend, TooltipIsARealTooltipControlWithTheCyrillicText) {
   TRecordingEvents events;
   auto button = child(WinClass::Button, BackendStyles::Button, {5, 50, 90, 80}, &events);
-  TTooltipSpec spec;
-  spec.Font = {"Tahoma", -11, 0, 0, 1};
-  spec.BackColor = 0x00E1FFFF;
-  auto tooltip = system->createTooltip(*button, spec);
+  TTooltipSpec params;
+  params.Font = {"Tahoma", -11, 0, 0, 1};
+  params.BackColor = 0x00E1FFFF;
+  auto tooltip = system->createTooltip(*button, params);
   tooltip->setText(cp("Нажмите, чтобы записать"));
   HWND tip = nativeTooltipWindow(*tooltip);
   EXPECT_EQ(_wcsicmp(classOf(tip).c_str(), TOOLTIPS_CLASSW), 0);

@@ -13,17 +13,17 @@ TEST_F(UiTest, HintManagerDefaultsGiveARectangularStillTooltipInSystemColours) {
   TZKHintManager manager;
   manager.setDefaults();
   THintTool* tool = manager.ops()->hintCreateTool(*formControl());
-  const TTooltipSpec& spec = tooltipOf(tool).Spec;
-  EXPECT_FALSE(spec.Balloon);
-  EXPECT_EQ(spec.InitialDelay, 500);
-  EXPECT_EQ(spec.AutoPopDelay, 5000);
-  EXPECT_EQ(spec.Margin, 0);
-  EXPECT_EQ(spec.Font.Name, "Tahoma");
-  EXPECT_EQ(spec.Font.Height, fontHeight(8));
-  EXPECT_EQ(spec.Font.Style, 0);
-  EXPECT_EQ(spec.Font.Color, systemColorRgb(23));
-  EXPECT_EQ(spec.Font.Charset, 1);
-  EXPECT_EQ(spec.BackColor, systemColorRgb(24));
+  const TTooltipSpec& params = tooltipOf(tool).Params;
+  EXPECT_FALSE(params.Balloon);
+  EXPECT_EQ(params.InitialDelay, 500);
+  EXPECT_EQ(params.AutoPopDelay, 5000);
+  EXPECT_EQ(params.Margin, 0);
+  EXPECT_EQ(params.Font.Name, "Tahoma");
+  EXPECT_EQ(params.Font.Height, fontHeight(8));
+  EXPECT_EQ(params.Font.Style, 0);
+  EXPECT_EQ(params.Font.Color, systemColorRgb(23));
+  EXPECT_EQ(params.Font.Charset, 1);
+  EXPECT_EQ(params.BackColor, systemColorRgb(24));
 
   manager.ops()->hintActivate(tool);
   manager.ops()->hintMoveTo(tool, 3, 4);
@@ -44,11 +44,11 @@ TEST_F(UiTest, HintToolKeepsTheSettingsItWasCreatedWith) {
   THintTool* tool = manager.ops()->hintCreateTool(*formControl());
   manager.InitialDelay = 100;
   manager.Rectangular = 1;
-  const TTooltipSpec& spec = tooltipOf(tool).Spec;
-  EXPECT_EQ(spec.Font.Style & 1, 1);
-  EXPECT_EQ(spec.Font.Name, std::string(31, 'F'));
-  EXPECT_TRUE(spec.Balloon);
-  EXPECT_EQ(spec.InitialDelay, 500);
+  const TTooltipSpec& params = tooltipOf(tool).Params;
+  EXPECT_EQ(params.Font.Style & 1, 1);
+  EXPECT_EQ(params.Font.Name, std::string(31, 'F'));
+  EXPECT_TRUE(params.Balloon);
+  EXPECT_EQ(params.InitialDelay, 500);
   manager.ops()->hintSetText(tool, "tip");
   manager.ops()->hintSetTitle(tool, 1, "Title");
   EXPECT_EQ(tooltipOf(tool).Text, "tip");
@@ -95,5 +95,5 @@ TEST_F(UiTest, ElementWithHintAndNoManagerUsesTheGlobalOne) {
   label.attachHintManager(nullptr);
   ASSERT_NE(label.hintTool(), nullptr);
   EXPECT_EQ(tooltipOf(label.hintTool()).Text, "Hint");
-  EXPECT_EQ(tooltipOf(label.hintTool()).Spec.InitialDelay, HintManager->InitialDelay);
+  EXPECT_EQ(tooltipOf(label.hintTool()).Params.InitialDelay, HintManager->InitialDelay);
 }

@@ -295,7 +295,7 @@ class TFltkTooltip;
 
 class TFltkControl final : public TNativeControl, public TWidgetOwner {
  public:
-  TFltkControl(const TControlSpec& spec);
+  TFltkControl(const TControlSpec& params);
   ~TFltkControl() override;
   TFltkControl(const TFltkControl&) = delete;
   TFltkControl& operator=(const TFltkControl&) = delete;
@@ -462,13 +462,13 @@ class TFltkControl final : public TNativeControl, public TWidgetOwner {
 
 class TFltkTooltip final : public TNativeTooltip {
  public:
-  TFltkTooltip(TFltkControl& owner, const TTooltipSpec& spec) : owner_(owner) {
+  TFltkTooltip(TFltkControl& owner, const TTooltipSpec& params) : owner_(owner) {
     // FLTK has one set of tooltip settings: the newest tooltip's apply.
-    Fl_Tooltip::delay(static_cast<float>(spec.InitialDelay) / 1000.0f);
-    Fl_Tooltip::color(flColor(spec.BackColor));
-    Fl_Tooltip::textcolor(flColor(spec.Font.Color));
-    Fl_Tooltip::font(fontFamily(spec.Font.Name, spec.Font.Style));
-    if (spec.Font.Height != 0) Fl_Tooltip::size(std::abs(spec.Font.Height));
+    Fl_Tooltip::delay(static_cast<float>(params.InitialDelay) / 1000.0f);
+    Fl_Tooltip::color(flColor(params.BackColor));
+    Fl_Tooltip::textcolor(flColor(params.Font.Color));
+    Fl_Tooltip::font(fontFamily(params.Font.Name, params.Font.Style));
+    if (params.Font.Height != 0) Fl_Tooltip::size(std::abs(params.Font.Height));
     owner_.attachTooltip(this);
   }
   ~TFltkTooltip() override {
@@ -534,14 +534,14 @@ class TFltkWindowSystem final : public TWindowSystem {
   TFltkWindowSystem(const TFltkWindowSystem&) = delete;
   TFltkWindowSystem& operator=(const TFltkWindowSystem&) = delete;
 
-  std::unique_ptr<TNativeControl> createControl(const TControlSpec& spec) override {
-    return std::make_unique<TFltkControl>(spec);
+  std::unique_ptr<TNativeControl> createControl(const TControlSpec& params) override {
+    return std::make_unique<TFltkControl>(params);
   }
   std::unique_ptr<TNativeTooltip> createTooltip(TNativeControl& owner,
-                                                const TTooltipSpec& spec) override {
+                                                const TTooltipSpec& params) override {
     auto* control = dynamic_cast<TFltkControl*>(&owner);
     if (control == nullptr) return nullptr;
-    return std::make_unique<TFltkTooltip>(*control, spec);
+    return std::make_unique<TFltkTooltip>(*control, params);
   }
   // Icons stay with the window manager's default on Linux.
   TIconHandle loadIcon(const std::string&) override { return 0; }
@@ -588,19 +588,19 @@ class TFltkWindowSystem final : public TWindowSystem {
 
 // --- TFltkControl --------------------------------------------------------
 
-TFltkControl::TFltkControl(const TControlSpec& spec)
-    : className_(spec.ClassName),
-      parent_(dynamic_cast<TFltkControl*>(spec.Parent)),
-      events_(spec.Events),
-      style_(spec.Style & ~(WinStyle::Visible | WinStyle::Disabled)),
-      exStyle_(spec.ExStyle),
-      text_(spec.Text) {
+TFltkControl::TFltkControl(const TControlSpec& params)
+    : className_(params.ClassName),
+      parent_(dynamic_cast<TFltkControl*>(params.Parent)),
+      events_(params.Events),
+      style_(params.Style & ~(WinStyle::Visible | WinStyle::Disabled)),
+      exStyle_(params.ExStyle),
+      text_(params.Text) {
   // A new widget joins the current group unless there is none.
   Fl_Group::current(nullptr);
-  const bool topLevel = (spec.Style & WinStyle::Child) == 0;
+  const bool topLevel = (params.Style & WinStyle::Child) == 0;
   if (topLevel) {
-    window_ =
-        new TTopWindow(0, 0, std::max(spec.Bounds.width(), 1), std::max(spec.Bounds.height(), 1));
+    window_ = new TTopWindow(0, 0, std::max(params.Bounds.width(), 1),
+                             std::max(params.Bounds.height(), 1));
     window_->end();
     window_->xclass(WindowClassName);
     window_->callback(&widgetCallback, this);
@@ -640,12 +640,12 @@ TFltkControl::TFltkControl(const TControlSpec& spec)
     if (group != nullptr) group->add(widget_);
     if (parent_ != nullptr) parent_->children_.push_back(this);
   }
-  owned_->Look.Text = utf8(spec.Text);
+  owned_->Look.Text = utf8(params.Text);
   if (edit_ != nullptr) edit_->value(owned_->Look.Text.c_str());
   if (window_ != nullptr) window_->copy_label(owned_->Look.Text.c_str());
   widget_->hide();  // created hidden; setVisible shows it
   applyLook();
-  setBounds(spec.Bounds);
+  setBounds(params.Bounds);
   owned_->Owner = this;
 }
 

@@ -117,7 +117,7 @@ class TWin32WindowSystem;
 
 class TWin32Control final : public TNativeControl {
  public:
-  TWin32Control(TWin32WindowSystem& system, const TControlSpec& spec, UINT childId);
+  TWin32Control(TWin32WindowSystem& system, const TControlSpec& params, UINT childId);
   ~TWin32Control() override;
   TWin32Control(const TWin32Control&) = delete;
   TWin32Control& operator=(const TWin32Control&) = delete;
@@ -270,7 +270,7 @@ class TWin32Control final : public TNativeControl {
 
 class TWin32Tooltip final : public TNativeTooltip {
  public:
-  TWin32Tooltip(HWND owner, const TTooltipSpec& spec);
+  TWin32Tooltip(HWND owner, const TTooltipSpec& params);
   ~TWin32Tooltip() override;
   TWin32Tooltip(const TWin32Tooltip&) = delete;
   TWin32Tooltip& operator=(const TWin32Tooltip&) = delete;
@@ -323,13 +323,13 @@ class TWin32WindowSystem final : public TWindowSystem {
   TWin32WindowSystem(const TWin32WindowSystem&) = delete;
   TWin32WindowSystem& operator=(const TWin32WindowSystem&) = delete;
 
-  std::unique_ptr<TNativeControl> createControl(const TControlSpec& spec) override {
-    const bool child = (spec.Style & WinStyle::Child) != 0;
-    return std::make_unique<TWin32Control>(*this, spec, child ? nextChildId_++ : 0);
+  std::unique_ptr<TNativeControl> createControl(const TControlSpec& params) override {
+    const bool child = (params.Style & WinStyle::Child) != 0;
+    return std::make_unique<TWin32Control>(*this, params, child ? nextChildId_++ : 0);
   }
   std::unique_ptr<TNativeTooltip> createTooltip(TNativeControl& owner,
-                                                const TTooltipSpec& spec) override {
-    return std::make_unique<TWin32Tooltip>(nativeWindow(owner), spec);
+                                                const TTooltipSpec& params) override {
+    return std::make_unique<TWin32Tooltip>(nativeWindow(owner), params);
   }
   TIconHandle loadIcon(const std::string& name) override {
     return reinterpret_cast<TIconHandle>(
@@ -385,20 +385,23 @@ class TWin32WindowSystem final : public TWindowSystem {
 
 // --- TWin32Control -------------------------------------------------------
 
-TWin32Control::TWin32Control(TWin32WindowSystem& system, const TControlSpec& spec, UINT childId)
-    : system_(system), className_(spec.ClassName), parent_(spec.Parent), events_(spec.Events) {
-  const bool child = (spec.Style & WinStyle::Child) != 0;
+TWin32Control::TWin32Control(TWin32WindowSystem& system, const TControlSpec& params, UINT childId)
+    : system_(system),
+      className_(params.ClassName),
+      parent_(params.Parent),
+      events_(params.Events) {
+  const bool child = (params.Style & WinStyle::Child) != 0;
   HWND parentWindow = nullptr;
-  if (child && spec.Parent != nullptr) parentWindow = nativeWindow(*spec.Parent);
-  if (!child && spec.Owner != nullptr) parentWindow = nativeWindow(*spec.Owner);
+  if (child && params.Parent != nullptr) parentWindow = nativeWindow(*params.Parent);
+  if (!child && params.Owner != nullptr) parentWindow = nativeWindow(*params.Owner);
   // Created hidden; setVisible shows it.
-  const DWORD style = spec.Style & ~WinStyle::Visible;
+  const DWORD style = params.Style & ~WinStyle::Visible;
   system_.Creating = this;
   window_ = CreateWindowExW(
-      spec.ExStyle, wide(spec.ClassName).c_str(), wide(spec.Text).c_str(), style, spec.Bounds.left,
-      spec.Bounds.top, spec.Bounds.width(), spec.Bounds.height(), parentWindow,
-      child ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(childId)) : nullptr, moduleInstance(),
-      nullptr);
+      params.ExStyle, wide(params.ClassName).c_str(), wide(params.Text).c_str(), style,
+      params.Bounds.left, params.Bounds.top, params.Bounds.width(), params.Bounds.height(),
+      parentWindow, child ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(childId)) : nullptr,
+      moduleInstance(), nullptr);
   system_.Creating = nullptr;
   if (window_ == nullptr) return;
   SetPropW(window_, ControlProperty, this);
@@ -748,22 +751,22 @@ LRESULT TWin32Control::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 // --- TWin32Tooltip -------------------------------------------------------
 
-TWin32Tooltip::TWin32Tooltip(HWND owner, const TTooltipSpec& spec) : owner_(owner) {
+TWin32Tooltip::TWin32Tooltip(HWND owner, const TTooltipSpec& params) : owner_(owner) {
   DWORD style = WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX;
-  if (spec.Balloon) style |= TTS_BALLOON;
+  if (params.Balloon) style |= TTS_BALLOON;
   tip_ =
       CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, style, CW_USEDEFAULT, CW_USEDEFAULT,
                       CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr, moduleInstance(), nullptr);
-  font_ = createFont(spec.Font);
+  font_ = createFont(params.Font);
   SendMessageW(tip_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
   SetWindowPos(tip_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   TOOLINFOW info = toolInfo();
   SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
-  SendMessageW(tip_, TTM_SETTIPTEXTCOLOR, spec.Font.Color, 0);
-  SendMessageW(tip_, TTM_SETTIPBKCOLOR, spec.BackColor, 0);
-  SendMessageW(tip_, TTM_SETDELAYTIME, TTDT_INITIAL, spec.InitialDelay);
-  SendMessageW(tip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, spec.AutoPopDelay);
-  RECT margin{spec.Margin, spec.Margin, spec.Margin, spec.Margin};
+  SendMessageW(tip_, TTM_SETTIPTEXTCOLOR, params.Font.Color, 0);
+  SendMessageW(tip_, TTM_SETTIPBKCOLOR, params.BackColor, 0);
+  SendMessageW(tip_, TTM_SETDELAYTIME, TTDT_INITIAL, params.InitialDelay);
+  SendMessageW(tip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, params.AutoPopDelay);
+  RECT margin{params.Margin, params.Margin, params.Margin, params.Margin};
   SendMessageW(tip_, TTM_SETMARGIN, 0, reinterpret_cast<LPARAM>(&margin));
 }
 
