@@ -26,8 +26,8 @@ void wholeUpload(benchmark::State& state, const std::string& simulatorOptions) {
   const auto never = [] { return false; };
   double wall = 0.0, cpu = 0.0;
   for (auto _ : state) {
-    std::FILE* simulator =
-        popen((std::string(QUIL_DEVSIM) + " --quiet --timeout 10 " + simulatorOptions).c_str(), "r");
+    std::FILE* simulator = popen(
+        (std::string(QUIL_DEVSIM) + " --quiet --timeout 10 " + simulatorOptions).c_str(), "r");
     char port[256] = {};
     if (simulator == nullptr || std::fgets(port, sizeof port, simulator) == nullptr) {
       state.SkipWithError("simulator did not start");
@@ -60,7 +60,8 @@ void wholeUpload(benchmark::State& state, const std::string& simulatorOptions) {
     pclose(simulator);
     std::fclose(quiet);
     if (stage != TFlashStage::Done) {
-      state.SkipWithError(("upload failed at stage " + std::to_string(static_cast<int>(stage))).c_str());
+      state.SkipWithError(
+          ("upload failed at stage " + std::to_string(static_cast<int>(stage))).c_str());
       return;
     }
   }
