@@ -16,12 +16,15 @@ auto never() {
   return [] { return false; };
 }
 
-// Puts a recorder in front of an existing output's receiver, so a test woken
-// by that receiver finds the event already recorded.
-void tap(TZKHub& fan, TEventLink& output, TSharedRecorder& recorder) {
+// Puts a recorder beside an existing output's receiver: in front of it when
+// a test is woken by that receiver and must find the event recorded, behind
+// it when a test waits for the recorder and must find the receiver's work
+// done.
+enum class TRecord { First, Last };
+void tap(TZKHub& fan, TEventLink& output, TSharedRecorder& recorder, TRecord when) {
   fan.setOutCount(2);
-  fan.outEvent[0] = recorder.link();
-  fan.outEvent[1] = output;
+  fan.outEvent[when == TRecord::First ? 0 : 1] = recorder.link();
+  fan.outEvent[when == TRecord::First ? 1 : 0] = output;
   output = makeEventLink<&TZKHub::inWork>(&fan);
 }
 }  // namespace
@@ -38,10 +41,10 @@ FlashHarness::FlashHarness(devsim::SimulatorOptions options)
   flash = std::make_unique<TFlashSchema>(false);
   flash->consoleStatus.Stream = statusFile;
   flash->progress.Stream = statusFile;
-  tap(progressFan, flash->upload.outEvent[Upload::outProgress], progressSeen);
-  tap(doneFan, flash->upload.outEvent[Upload::outDone], done);
-  tap(errorFan, flash->upload.outEvent[Upload::outError], errors);
-  tap(messageFan, flash->probe.outEvent[Probe::outMessage], messages);
+  tap(progressFan, flash->upload.outEvent[Upload::outProgress], progressSeen, TRecord::First);
+  tap(doneFan, flash->upload.outEvent[Upload::outDone], done, TRecord::First);
+  tap(errorFan, flash->upload.outEvent[Upload::outError], errors, TRecord::First);
+  tap(messageFan, flash->probe.outEvent[Probe::outMessage], messages, TRecord::Last);
   enableDispatch();
   runStartProcs();
 }
