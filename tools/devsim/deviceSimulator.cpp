@@ -94,14 +94,14 @@ bool DeviceSimulator::attach() {
 }
 
 void DeviceSimulator::stop() {
-  if (!thread_.joinable()) return;
+  if (wake_ < 0) return;
   const uint64_t one = 1;
   // The eventfd stays readable from now on, so every later wait ends at once.
   [[maybe_unused]] const ssize_t written = ::write(wake_, &one, sizeof one);
   // Called from onLog, on the session thread itself: the session ends at its
   // next wait, and the destructor joins.
-  if (std::this_thread::get_id() == thread_.get_id()) return;
-  thread_.join();
+  if (std::this_thread::get_id() == sessionThread_.load()) return;
+  if (thread_.joinable()) thread_.join();
 }
 
 bool DeviceSimulator::waitFor(std::chrono::milliseconds timeout) {
@@ -139,6 +139,7 @@ void DeviceSimulator::addLog(const std::string& line) {
 }
 
 void DeviceSimulator::run() {
+  sessionThread_.store(std::this_thread::get_id());
   const SessionOutcome outcome = serve();
   addLog(std::string("session ended: ") + describe(outcome));
   {

@@ -3,6 +3,7 @@
 // device on a serial line.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -85,6 +86,9 @@ class DeviceSimulator {
   DeviceProtocol protocol_;
   SessionOutcome outcome_ = SessionOutcome::Running;
   std::thread thread_;
+  // Set by the session thread itself: stop() may run there (from onLog) while
+  // start() is still storing thread_, so it must not look at thread_ first.
+  std::atomic<std::thread::id> sessionThread_{};
 };
 
 }  // namespace devsim
