@@ -20,18 +20,32 @@ void TZKEdit::init() {
   TZKWin::init();
   changeHandler = [this] { textChanged(); };
   node_->control().setText(Text);
+  rememberText();
 }
 
 bool TZKEdit::currentText(TData& d) {
   std::string text;
-  onUiThread([&] {
-    if (usable()) text = node_->control().text();
-  });
+  {
+    std::lock_guard lock(textMutex_);
+    text = shownText_;
+  }
   makeString(d, std::move(text));
   return true;
 }
 
+void TZKEdit::rememberText() {
+  std::string text = usable() ? node_->control().text() : std::string();
+  std::lock_guard lock(textMutex_);
+  shownText_ = std::move(text);
+}
+
+void TZKEdit::controlDestroyed() {
+  TZKWin::controlDestroyed();
+  rememberText();
+}
+
 void TZKEdit::textChanged() {
+  rememberText();
   TData value;
   if (changeArmed_ && ValueSource && ValueSource(value)) fireEvent(outChange, value);
   changeArmed_ = true;
@@ -45,6 +59,7 @@ void TZKEdit::inSetText(TData& d, uint16_t) {
     const int32_t caret = control.caretPosition() & 0xFFFF;
     const std::string text = readString(d, dataText, std::string());
     control.setText(text);
+    rememberText();
     control.setSelection(caret, caret);
   });
 }
@@ -66,6 +81,7 @@ void TZKEdit::keyDown(int32_t& key) {
     if (enterPending_) {
       changeArmed_ = false;
       node_->control().setText("");
+      rememberText();
     }
     enterPending_ = false;
   }

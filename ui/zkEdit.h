@@ -2,6 +2,8 @@
 #pragma once
 
 #include <functional>
+#include <mutex>
+#include <string>
 
 #include "zkWin.h"
 
@@ -23,14 +25,22 @@ class TZKEdit : public TZKWin {
   void init() override;
   void inSetText(TData& d, uint16_t index);
   void varText(TData& d, uint16_t index);
-  // The control's window text as a String.
+  // The control's window text as a String. Answered from a copy kept on
+  // every change, so a reader on another thread does not wait for the UI
+  // thread (the upload reads the running check sum once per image byte).
   bool currentText(TData& d);
 
  protected:
   void keyDown(int32_t& key) override;
+  void controlDestroyed() override;
 
  private:
   void textChanged();
+  // UI thread: copies the control's text after anything that may change it.
+  void rememberText();
+
+  mutable std::mutex textMutex_;
+  std::string shownText_;
 
   bool changeArmed_ = false;  // the change that init causes fires nothing
   bool enterPending_ = false;

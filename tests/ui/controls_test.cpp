@@ -1,4 +1,7 @@
 // Label, button, edit, combo box and progress bar.
+#include <chrono>
+#include <future>
+
 #include "runtime/codepage.h"
 #include "ui/zkButton.h"
 #include "ui/zkComboBox.h"
@@ -116,6 +119,34 @@ TEST_F(UiTest, EditSetTextReportsTheChangeAndKeepsTheCaret) {
   edit.dataText = source.link();
   edit.inSetText(d, 0);
   EXPECT_EQ(native(edit).text(), "linked");
+}
+
+TEST_F(UiTest, EditTextReadsOnAnotherThreadDoNotWaitForTheUiThread) {
+  auto owner = std::make_unique<TZKSimpleForm>();
+  owner->init();
+  TZKEdit edit(owner->nativeControl());
+  edit.Text = "FFFF";
+  edit.init();
+  // This thread is the UI thread and pumps nothing until the reader is done:
+  // a read that needed a round trip here would not come back.
+  auto readOnWorker = [&] {
+    return std::async(std::launch::async, [&] {
+      TData value;
+      edit.varText(value, 0);
+      return value.StrValue;
+    });
+  };
+  auto first = readOnWorker();
+  ASSERT_EQ(first.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+  EXPECT_EQ(first.get(), "FFFF");
+
+  TData d = stringData("1A2B");
+  edit.inSetText(d, 0);
+  EXPECT_EQ(readOnWorker().get(), "1A2B");
+  ui().type(*edit.nativeControl(), "typed");
+  EXPECT_EQ(readOnWorker().get(), "typed");
+  owner.reset();  // the window system takes the edit's control with the form
+  EXPECT_EQ(readOnWorker().get(), "");
 }
 
 TEST_F(UiTest, EnterWithOutEnterReportsAndClearsWithoutAChange) {
