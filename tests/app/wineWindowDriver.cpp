@@ -1,0 +1,175 @@
+// Looks at and works another program's windows the way an operator would,
+// through window messages, for the window program's end-to-end test under
+// Wine. Texts go to standard output in UTF-8.
+//
+//   texts TITLE [SECONDS]  wait for the top-level window TITLE, then print it
+//                          and every child as "class|visible|enabled|text"
+//                          (line breaks as \n, backslashes as \\),
+//                          and each combo box item as "item|text"
+//   click TITLE TEXT       click the enabled button TEXT of window TITLE
+//   choose TITLE ITEM      choose ITEM in the combo box of window TITLE
+//
+// Exit status: 0 done, 1 no such window, 2 no such control or item, or a
+// disabled button, 64 bad usage.
+#include <windows.h>
+
+#include <shellapi.h>  // after windows.h
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+std::string utf8(const std::wstring& text) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string result(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), result.data(), size,
+                      nullptr, nullptr);
+  return result;
+}
+
+// Messages to another process's window, bounded so that a hung program
+// fails the test instead of hanging it.
+LRESULT sendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 10000, &result);
+  return static_cast<LRESULT>(result);
+}
+
+std::wstring windowText(HWND window) {
+  const auto length = static_cast<size_t>(sendTo(window, WM_GETTEXTLENGTH, 0, 0));
+  std::wstring text(length + 1, L'\0');
+  const auto copied = static_cast<size_t>(
+      sendTo(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data())));
+  text.resize(copied);
+  return text;
+}
+
+std::wstring className(HWND window) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  return name;
+}
+
+HWND findWindow(const std::wstring& title, int seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  for (;;) {
+    if (HWND window = FindWindowW(nullptr, title.c_str())) return window;
+    if (std::chrono::steady_clock::now() >= deadline) return nullptr;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+}
+
+std::vector<HWND> children(HWND parent) {
+  std::vector<HWND> found;
+  EnumChildWindows(
+      parent,
+      [](HWND child, LPARAM list) {
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+bool isCombo(HWND window) { return _wcsicmp(className(window).c_str(), L"ComboBox") == 0; }
+
+// One line per window: line breaks and backslashes in texts are escaped.
+std::string escaped(const std::wstring& text) {
+  std::string result;
+  for (char c : utf8(text)) {
+    if (c == '\n') {
+      result += "\\n";
+    } else if (c == '\r') {
+      result += "\\r";
+    } else if (c == '\\') {
+      result += "\\\\";
+    } else {
+      result += c;
+    }
+  }
+  return result;
+}
+
+void printWindow(HWND window) {
+  std::printf("%s|%d|%d|%s\n", utf8(className(window)).c_str(), IsWindowVisible(window) ? 1 : 0,
+              IsWindowEnabled(window) ? 1 : 0, escaped(windowText(window)).c_str());
+  if (!isCombo(window)) return;
+  const auto count = sendTo(window, CB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    const auto length = static_cast<size_t>(sendTo(window, CB_GETLBTEXTLEN, i, 0));
+    std::wstring item(length + 1, L'\0');
+    sendTo(window, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+    item.resize(length);
+    std::printf("item|%s\n", escaped(item).c_str());
+  }
+}
+
+int printTexts(HWND window) {
+  printWindow(window);
+  for (HWND child : children(window)) printWindow(child);
+  return 0;
+}
+
+int clickButton(HWND window, const std::wstring& caption) {
+  for (HWND child : children(window)) {
+    if (_wcsicmp(className(child).c_str(), L"Button") != 0 || windowText(child) != caption)
+      continue;
+    if (!IsWindowEnabled(child) || !IsWindowVisible(child)) {
+      std::fprintf(stderr, "the button is disabled or hidden\n");
+      return 2;
+    }
+    // Posted: the click may start work (or a modal loop) that outlasts a
+    // sent message's time-out.
+    PostMessageW(child, BM_CLICK, 0, 0);
+    return 0;
+  }
+  std::fprintf(stderr, "no such button\n");
+  return 2;
+}
+
+int chooseItem(HWND window, const std::wstring& item) {
+  for (HWND child : children(window)) {
+    if (!isCombo(child)) continue;
+    const LRESULT index = sendTo(child, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                 reinterpret_cast<LPARAM>(item.c_str()));
+    if (index == CB_ERR) break;
+    sendTo(child, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    // What the combo box tells its parent when the operator picks an item.
+    const auto id = static_cast<WORD>(GetDlgCtrlID(child));
+    PostMessageW(GetParent(child), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(child));
+    return 0;
+  }
+  std::fprintf(stderr, "no combo box with that item\n");
+  return 2;
+}
+
+}  // namespace
+
+int main() {
+  // The wide command line: the ANSI one would lose the Cyrillic captions.
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (argv == nullptr || argc < 3) {
+    std::fprintf(stderr, "usage: texts TITLE [SECONDS] | click TITLE TEXT | choose TITLE ITEM\n");
+    return 64;
+  }
+  const std::wstring command = argv[1];
+  const std::wstring title = argv[2];
+  const int seconds = command == L"texts" && argc > 3 ? _wtoi(argv[3]) : 0;
+  HWND window = findWindow(title, seconds);
+  if (window == nullptr) {
+    std::fprintf(stderr, "no window %s\n", utf8(title).c_str());
+    return 1;
+  }
+  if (command == L"texts") return printTexts(window);
+  if (command == L"click" && argc > 3) return clickButton(window, argv[3]);
+  if (command == L"choose" && argc > 3) return chooseItem(window, argv[3]);
+  std::fprintf(stderr, "bad command\n");
+  return 64;
+}
