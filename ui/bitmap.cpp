@@ -1,4 +1,4 @@
-// BMP decoding for the image element's resource.
+// BMP decoding for the image element's resource, and icon files.
 #include "bitmap.h"
 
 #include "runtime/systemSeams.h"
@@ -16,9 +16,10 @@ constexpr size_t FileHeaderSize = 14;
 constexpr uint32_t RgbCompression = 0;
 constexpr uint32_t BitfieldsCompression = 3;
 constexpr int32_t MaxSide = 16384;  // keeps width x height x 4 far from overflow
-}  // namespace
+constexpr uint32_t Opaque = 0xFF000000;
 
-TBitmap decodeBitmap(std::string_view bytes) {
+// withAlpha: 32-bit pixels keep their fourth byte, other depths are opaque.
+TBitmap decodeDib(std::string_view bytes, bool withAlpha) {
   size_t info = 0;
   size_t pixelOffset = 0;
   if (bytes.size() >= FileHeaderSize && bytes.substr(0, 2) == "BM") {
@@ -71,7 +72,7 @@ TBitmap decodeBitmap(std::string_view bytes) {
       const auto column = static_cast<size_t>(x);
       uint32_t color = 0;
       if (bitCount == 32) {
-        color = readLe(bytes, source + column * 4, 3);
+        color = readLe(bytes, source + column * 4, withAlpha ? 4 : 3);
       } else if (bitCount == 24) {
         color = readLe(bytes, source + column * 3, 3);
       } else {
@@ -81,10 +82,41 @@ TBitmap decodeBitmap(std::string_view bytes) {
         const uint32_t index = (byte >> shift) & ((1u << bitCount) - 1);
         if (index < paletteCount) color = readLe(bytes, palette + 4 * index, 3);
       }
+      if (withAlpha && bitCount != 32) color |= Opaque;
       bitmap.Pixels[static_cast<size_t>(row) * static_cast<size_t>(width) + column] = color;
     }
   }
   return bitmap;
+}
+
+}  // namespace
+
+TBitmap decodeBitmap(std::string_view bytes) { return decodeDib(bytes, false); }
+
+TBitmap decodeIcon(std::string_view icoFile) {
+  constexpr size_t DirectorySize = 6;
+  constexpr size_t EntrySize = 16;
+  if (icoFile.size() < DirectorySize || readLe(icoFile, 0, 2) != 0 || readLe(icoFile, 2, 2) != 1) {
+    return {};
+  }
+  const size_t count = readLe(icoFile, 4, 2);
+  TBitmap best;
+  for (size_t i = 0; i < count; ++i) {
+    const size_t entry = DirectorySize + i * EntrySize;
+    if (entry + EntrySize > icoFile.size()) break;
+    const size_t size = readLe(icoFile, entry + 8, 4);
+    const size_t offset = readLe(icoFile, entry + 12, 4);
+    if (offset > icoFile.size() || size > icoFile.size() - offset || size < 40) continue;
+    // The entry's header counts the colour image and the mask below it:
+    // halving the height leaves the colour image.
+    std::string dib(icoFile.substr(offset, size));
+    const auto height = static_cast<int32_t>(readLe(dib, 8, 4));
+    const auto half = static_cast<uint32_t>(height / 2);
+    for (size_t b = 0; b < 4; ++b) dib[8 + b] = static_cast<char>((half >> (8 * b)) & 0xFF);
+    TBitmap image = decodeDib(dib, true);
+    if (!image.empty() && image.Width > best.Width) best = std::move(image);
+  }
+  return best;
 }
 
 TBitmap loadBitmapResource(const std::string& name) {

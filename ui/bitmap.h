@@ -25,6 +25,11 @@ struct TBitmap {
 // 24 or 32 bits per pixel, bottom-up or top-down. Anything else, truncated
 // data included, gives an empty bitmap.
 TBitmap decodeBitmap(std::string_view bytes);
+// The largest image of an icon file (the program's icon resource as linked
+// in on Linux), from an uncompressed DIB entry. Pixels are 0xAARRGGBB: the
+// alpha of a 32-bit image, opaque for other depths. Empty when no entry is
+// readable.
+TBitmap decodeIcon(std::string_view icoFile);
 // The program's bitmap resource of this name (systemSeams().findResource);
 // empty when it is missing or unreadable.
 TBitmap loadBitmapResource(const std::string& name);

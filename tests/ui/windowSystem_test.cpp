@@ -1,7 +1,10 @@
 // The portable window library: synchronous calls from other threads, the
 // message loop, system colours, bitmaps and the message box seam.
 #include <atomic>
+#include <fstream>
+#include <iterator>
 #include <thread>
+#include <vector>
 
 #include "runtime/systemSeams.h"
 #include "ui/bitmap.h"
@@ -207,4 +210,63 @@ TEST(Bitmaps, LoadsTheNamedResource) {
   ASSERT_FALSE(bitmap.empty());
   EXPECT_EQ(bitmap.pixel(0, 0), 0x00FF7Fu);
   EXPECT_TRUE(missing.empty());
+}
+
+namespace {
+// An icon file: directory, one entry per DIB (its header counts colour image
+// and mask, so twice the height).
+std::string icoFile(const std::vector<std::string>& dibs, const std::vector<int>& sizes) {
+  std::string s;
+  putLe(s, 0, 2);
+  putLe(s, 1, 2);
+  putLe(s, static_cast<uint32_t>(dibs.size()), 2);
+  uint32_t offset = static_cast<uint32_t>(6 + 16 * dibs.size());
+  for (size_t i = 0; i < dibs.size(); ++i) {
+    putLe(s, static_cast<uint32_t>(sizes[i]), 1);
+    putLe(s, static_cast<uint32_t>(sizes[i]), 1);
+    putLe(s, 0, 2);
+    putLe(s, 1, 2);
+    putLe(s, 32, 2);
+    putLe(s, static_cast<uint32_t>(dibs[i].size()), 4);
+    putLe(s, offset, 4);
+    offset += static_cast<uint32_t>(dibs[i].size());
+  }
+  for (const std::string& d : dibs) s += d;
+  return s;
+}
+
+std::string iconDib(int32_t side, uint32_t argb) {
+  std::string rows;
+  for (int32_t i = 0; i < side * side; ++i) putLe(rows, argb, 4);
+  rows.append(static_cast<size_t>(side) * 4, '\0');  // the AND mask, 1 bit a pixel
+  return dib(side, 2 * side, 32, "", rows);
+}
+}  // namespace
+
+TEST(Bitmaps, IconsGiveTheirLargestImageWithAlpha) {
+  const std::string file =
+      icoFile({iconDib(2, 0x80FF0000), iconDib(4, 0xFF00FF00), iconDib(3, 0x00000000)}, {2, 4, 3});
+  const TBitmap icon = decodeIcon(file);
+  ASSERT_EQ(icon.Width, 4);
+  ASSERT_EQ(icon.Height, 4);
+  EXPECT_EQ(icon.pixel(3, 3), 0xFF00FF00u);
+
+  // A damaged entry is passed over, not read past the end.
+  std::string damaged = icoFile({iconDib(2, 0x80FF0000), iconDib(4, 0xFF00FF00)}, {2, 4});
+  damaged.resize(damaged.size() - 8);
+  const TBitmap rest = decodeIcon(damaged);
+  ASSERT_EQ(rest.Width, 2);
+  EXPECT_EQ(rest.pixel(0, 0), 0x80FF0000u);
+  EXPECT_TRUE(decodeIcon(iconDib(2, 0)).empty());  // a bare DIB is no icon file
+  EXPECT_TRUE(decodeIcon("").empty());
+}
+
+TEST(Bitmaps, TheProgramIconDecodesAtFortyEightPixels) {
+  std::ifstream in(QUIL_ICON_FILE, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const TBitmap icon = decodeIcon(bytes);
+  ASSERT_EQ(icon.Width, 48);
+  EXPECT_EQ(icon.Height, 48);
+  EXPECT_EQ(icon.pixel(0, 0) >> 24, 0u);  // transparent corner
+  EXPECT_EQ(icon.pixel(24, 24) >> 24, 0xFFu);
 }

@@ -6,6 +6,7 @@
 #include "windowSystemFltk.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_Image.H>
 #include <FL/Fl_Tooltip.H>
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
@@ -19,11 +20,31 @@
 #include <vector>
 
 #include "runtime/codepage.h"
+#include "runtime/systemSeams.h"
 #include "ui/bitmap.h"
 #include "widgetsFltk.h"
 
 namespace {
 std::string utf8(const std::string& cp1251) { return cp1251ToUtf8(cp1251); }
+
+// An icon handle is the address of an FLTK RGBA image.
+Fl_RGB_Image* iconImage(TIconHandle icon) { return reinterpret_cast<Fl_RGB_Image*>(icon); }
+void deleteIcon(TIconHandle icon) { delete iconImage(icon); }
+
+TIconHandle makeIcon(const TBitmap& bitmap) {
+  if (bitmap.empty()) return 0;
+  auto* rgba = new uchar[bitmap.Pixels.size() * 4];
+  for (size_t i = 0; i < bitmap.Pixels.size(); ++i) {
+    const uint32_t argb = bitmap.Pixels[i];
+    rgba[4 * i] = static_cast<uchar>(argb >> 16);
+    rgba[4 * i + 1] = static_cast<uchar>(argb >> 8);
+    rgba[4 * i + 2] = static_cast<uchar>(argb);
+    rgba[4 * i + 3] = static_cast<uchar>(argb >> 24);
+  }
+  auto* image = new Fl_RGB_Image(rgba, bitmap.Width, bitmap.Height, 4);
+  image->alloc_array = 1;  // the image frees the pixels
+  return reinterpret_cast<TIconHandle>(image);
+}
 
 // Offsets inside UTF-8 text: FLTK counts bytes, the interface characters.
 int byteOffset(const std::string& text, int32_t characters) {
@@ -351,7 +372,12 @@ class TFltkControl final : public TNativeControl, public TWidgetOwner {
     }
   }
   void setFocus() override { widget_->take_focus(); }
-  void setIcon(TIconHandle icon) override { icon_ = icon; }
+  void setIcon(TIconHandle icon) override {
+    if (icon_ != icon) deleteIcon(icon_);
+    icon_ = icon;
+    // FLTK keeps a copy for the window manager.
+    if (window_ != nullptr && icon != 0) window_->icon(iconImage(icon));
+  }
   void invalidate() override { repaint(); }
   void setRedraw(bool redraw) override {
     if (redraw) repaint();
@@ -543,10 +569,14 @@ class TFltkWindowSystem final : public TWindowSystem {
     if (control == nullptr) return nullptr;
     return std::make_unique<TFltkTooltip>(*control, params);
   }
-  // Icons stay with the window manager's default on Linux.
-  TIconHandle loadIcon(const std::string&) override { return 0; }
-  TIconHandle copyIcon(TIconHandle icon) override { return icon; }
-  void destroyIcon(TIconHandle) override {}
+  TIconHandle loadIcon(const std::string& name) override {
+    return makeIcon(decodeIcon(systemSeams().findResource(name)));
+  }
+  TIconHandle copyIcon(TIconHandle icon) override {
+    if (icon == 0) return 0;
+    return reinterpret_cast<TIconHandle>(static_cast<Fl_RGB_Image*>(iconImage(icon)->copy()));
+  }
+  void destroyIcon(TIconHandle icon) override { deleteIcon(icon); }
   TNativeControl* focusedControl() const override { return TFltkControl::of(Fl::focus()); }
 
   void messageBox(const std::string& text, const std::string& caption) override {
@@ -661,6 +691,7 @@ TFltkControl::~TFltkControl() {
   }
   if (Fl_Group* group = widget_->parent()) group->remove(widget_);
   delete widget_;
+  deleteIcon(icon_);
 }
 
 void TFltkControl::windowGone() {
