@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     if (sigtimedwait(&signals, nullptr, &poll) > 0) simulator.stop();
   }
 
-  if (receivedFile) {
+  if (receivedFile.is_open()) {
     const std::string received = simulator.received();
     receivedFile.write(received.data(), static_cast<std::streamsize>(received.size()));
     receivedFile.close();
