@@ -282,6 +282,23 @@ TEST_F(Win32Backend, ClicksSelectionsAndEditsArriveAsNotifications) {
   EXPECT_EQ(combo->text(), "COM1");
 }
 
+TEST_F(Win32Backend, AComboBoxGivenItsClosedHeightStillOpensAListOfItems) {
+  TRecordingEvents events;
+  auto combo = child(WinClass::ComboBox, BackendStyles::Combo, {10, 10, 95, 34}, &events);
+  combo->addItem("COM1");
+  combo->addItem("COM7");
+  EXPECT_EQ(combo->bounds().height(), 24);  // the closed box, as the element asked
+  combo->setBounds({10, 10, 95, 34});
+  EXPECT_EQ(combo->bounds().height(), 24);
+
+  RECT list{};
+  SendMessageW(nativeWindow(*combo), CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&list));
+  const auto itemHeight =
+      static_cast<LONG>(SendMessageW(nativeWindow(*combo), CB_GETITEMHEIGHT, 0, 0));
+  // The opened box: the closed part and a list with room for several items.
+  EXPECT_GE(list.bottom - list.top, 24 + 4 * itemHeight);
+}
+
 TEST_F(Win32Backend, KeysPassTheHandlerFirstAndAConsumedKeyNeverReachesTheControl) {
   TRecordingEvents events;
   auto edit = child(WinClass::Edit, BackendStyles::Edit, {110, 10, 430, 35}, &events);

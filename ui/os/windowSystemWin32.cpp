@@ -145,8 +145,8 @@ class TWin32Control final : public TNativeControl {
   }
 
   void setBounds(const TRect& bounds) override {
-    SetWindowPos(window_, nullptr, bounds.left, bounds.top, bounds.width(), bounds.height(),
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(window_, nullptr, bounds.left, bounds.top, bounds.width(),
+                 bounds.height() + droppedListHeight(), SWP_NOZORDER | SWP_NOACTIVATE);
   }
   TRect bounds() const override;
   TSize clientSize() const override {
@@ -245,6 +245,14 @@ class TWin32Control final : public TNativeControl {
   }
   bool isTopLevel() const { return (style() & WinStyle::Child) == 0; }
   void applyStyleChange();
+  // A drop-down combo box's window height covers its opened list too, while
+  // the rectangles the elements give are of the closed box (which is also
+  // what the box reports): the list gets room for some items on top.
+  int droppedListHeight() const {
+    constexpr int ListItems = 8;
+    if (className_ != WinClass::ComboBox || (style() & CBS_DROPDOWNLIST) < CBS_DROPDOWN) return 0;
+    return ListItems * std::max(send(CB_GETITEMHEIGHT, 0, 0), 1) + 2;
+  }
 
   // Notifications a child sends its parent window, handled for the child.
   bool childNotification(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
@@ -407,6 +415,7 @@ TWin32Control::TWin32Control(TWin32WindowSystem& system, const TControlSpec& par
   SetPropW(window_, ControlProperty, this);
   previousProc_ = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&controlProc)));
+  if (droppedListHeight() > 0) setBounds(params.Bounds);
 }
 
 TWin32Control::~TWin32Control() {
