@@ -18,14 +18,11 @@
 #include <string>
 #include <thread>
 
-#include "backendEvents.h"
-#include "runtime/codepage.h"
+#include "backendSuite.h"
 #include "ui/bitmap.h"
 #include "ui/os/windowSystemFltk.h"
 
 namespace {
-std::string cp(const char* utf8Text) { return utf8To1251(utf8Text); }
-
 // Runs the UI loop until done() or the time is up.
 bool waitFor(const std::function<bool()>& done, double seconds = 5.0) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
@@ -114,46 +111,13 @@ class TScreenshot {
   XImage* image_ = nullptr;
 };
 
-struct TTopLevel {
-  explicit TTopLevel(TWindowSystem& system) {
-    TControlSpec appSpec = controlSpec(WinClass::App, BackendStyles::App, {0, 0, 0, 0}, nullptr,
-                                       &appEvents, "Quilmatronx");
-    appSpec.ExStyle = WinExStyle::AppWindow;
-    app = system.createControl(appSpec);
-    TControlSpec formSpec = controlSpec(WinClass::Form, BackendStyles::Form, {200, 200, 816, 371},
-                                        nullptr, &formEvents, cp("Загрузчик прошивки"));
-    formSpec.Owner = app.get();
-    form = system.createControl(formSpec);
-    form->setBackgroundColor(systemColorRgb(15));
-    form->setVisible(true);
-  }
-
-  TRecordingEvents appEvents;
-  TRecordingEvents formEvents;
-  std::unique_ptr<TNativeControl> app;
-  std::unique_ptr<TNativeControl> form;
-};
-
-class FltkBackend : public ::testing::Test {
+class FltkBackend : public TBackendSuite {
  protected:
-  static void SetUpTestSuite() {
-    suiteSystem = createPlatformWindowSystem().release();
-    suiteWindows = new TTopLevel(*suiteSystem);
-  }
-  static void TearDownTestSuite() {
-    delete suiteWindows;
-    delete suiteSystem;
-  }
-  void SetUp() override {
-    suiteWindows->formEvents = TRecordingEvents();
-    form->setEnabled(true);
-  }
-
+  // In the font the window elements use, so that texts measure the same.
   std::unique_ptr<TNativeControl> child(const char* className, uint32_t style, TRect bounds,
                                         TControlEvents* events, const std::string& text = {}) {
-    auto control = system->createControl(controlSpec(className, style, bounds, form, events, text));
+    auto control = TBackendSuite::child(className, style, bounds, events, text);
     control->setFont({"MS Sans Serif", -11, 0, 0, 1});
-    control->setVisible(true);
     return control;
   }
 
@@ -162,11 +126,6 @@ class FltkBackend : public ::testing::Test {
     const Fl_Window* window = static_cast<Fl_Window*>(nativeWidget(*form));
     return std::to_string(window->x() + x) + " " + std::to_string(window->y() + y);
   }
-
-  static inline TWindowSystem* suiteSystem = nullptr;
-  static inline TTopLevel* suiteWindows = nullptr;
-  TWindowSystem* system = suiteSystem;
-  TNativeControl* form = suiteWindows->form.get();
 };
 }  // namespace
 
@@ -340,7 +299,6 @@ TEST_F(FltkBackend, AClickOnTheScreenReachesTheButtonButNotThroughADisabledForm)
 }
 
 TEST_F(FltkBackend, DraggingByTheClientAreaMovesTheFormUntilTheButtonIsUp) {
-  TRecordingEvents& formEvents = suiteWindows->formEvents;
   formEvents.onMouseHook = [&](const TMouseInfo& info) {
     if (info.Action == TMouseAction::Down) form->dragWindow();
   };
@@ -405,40 +363,6 @@ TEST_F(FltkBackend, TypedKeysPassTheHandlerFirstAndTabMovesNoFocus) {
   EXPECT_TRUE(sawDownA);
   EXPECT_TRUE(sawCharA);
   EXPECT_TRUE(sawTab);
-}
-
-TEST_F(FltkBackend, CallsFromAnotherThreadRunWhileTheUiThreadWaitsForThatThread) {
-  TRecordingEvents events;
-  auto progress = child(WinClass::Progress, BackendStyles::Progress, {5, 90, 605, 120}, &events);
-  progress->setProgressRange(0, 507);
-  std::atomic<bool> finished{false};
-  std::thread worker([&] {
-    for (int32_t i = 1; i <= 507; ++i) {
-      system->invokeSync([&, i] { progress->setProgressPosition(i); });
-    }
-    finished = true;
-  });
-  system->waitPumping([&] { return finished.load(); });
-  worker.join();
-  EXPECT_EQ(progress->progressPosition(), 507);
-}
-
-TEST_F(FltkBackend, TheLoopServesCallsAndEndsOnQuitFromAnotherThread) {
-  auto own = createPlatformWindowSystem();
-  TRecordingEvents events;
-  auto label = own->createControl(
-      controlSpec(WinClass::Static, BackendStyles::Label, {0, 0, 100, 20}, form, &events));
-  std::thread worker([&] {
-    own->invokeSync([&] { label->setText(cp("Готово")); });
-    own->quit(3);
-  });
-  EXPECT_EQ(own->runMessageLoop(), 3);
-  worker.join();
-  EXPECT_EQ(label->text(), cp("Готово"));
-  bool ran = false;
-  std::thread late([&] { own->invokeSync([&] { ran = true; }); });
-  late.join();
-  EXPECT_FALSE(ran);
 }
 
 TEST_F(FltkBackend, ChildrenOutlivedByTheirWindowAreToldAndStayInert) {

@@ -6,17 +6,11 @@
 // After windows.h, which it needs.
 #include <commctrl.h>
 
-#include <atomic>
-#include <thread>
-
-#include "backendEvents.h"
-#include "runtime/codepage.h"
+#include "backendSuite.h"
 #include "ui/bitmap.h"
 #include "ui/os/windowSystemWin32.h"
 
 namespace {
-std::string cp(const char* utf8Text) { return utf8To1251(utf8Text); }
-
 std::wstring classOf(HWND window) {
   wchar_t name[64] = {};
   GetClassNameW(window, name, 64);
@@ -43,53 +37,7 @@ void pumpMessages() {
   }
 }
 
-// One window system and one form for the suite: under Wine without a window
-// manager every top-level window that goes away costs a two-second wait.
-struct TTopLevel {
-  explicit TTopLevel(TWindowSystem& system) {
-    TControlSpec appSpec = controlSpec(WinClass::App, BackendStyles::App, {0, 0, 0, 0}, nullptr,
-                                       &appEvents, "Quilmatronx");
-    appSpec.ExStyle = WinExStyle::AppWindow;
-    app = system.createControl(appSpec);
-    TControlSpec formSpec = controlSpec(WinClass::Form, BackendStyles::Form, {200, 200, 816, 371},
-                                        nullptr, &formEvents, cp("Загрузчик"));
-    formSpec.Owner = app.get();
-    form = system.createControl(formSpec);
-    form->setVisible(true);
-  }
-
-  TRecordingEvents appEvents;
-  TRecordingEvents formEvents;
-  std::unique_ptr<TNativeControl> app;
-  std::unique_ptr<TNativeControl> form;
-};
-
-class Win32Backend : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    suiteSystem = createPlatformWindowSystem().release();
-    suiteWindows = new TTopLevel(*suiteSystem);
-  }
-  static void TearDownTestSuite() {
-    delete suiteWindows;
-    delete suiteSystem;
-  }
-  void SetUp() override { suiteWindows->formEvents = TRecordingEvents(); }
-
-  std::unique_ptr<TNativeControl> child(const char* className, uint32_t style, TRect bounds,
-                                        TControlEvents* events, const std::string& text = {}) {
-    auto control = system->createControl(controlSpec(className, style, bounds, form, events, text));
-    control->setVisible(true);
-    return control;
-  }
-
-  static inline TWindowSystem* suiteSystem = nullptr;
-  static inline TTopLevel* suiteWindows = nullptr;
-  TWindowSystem* system = suiteSystem;
-  TNativeControl* app = suiteWindows->app.get();
-  TNativeControl* form = suiteWindows->form.get();
-  TRecordingEvents& formEvents = suiteWindows->formEvents;
-};
+using Win32Backend = TBackendSuite;
 }  // namespace
 
 TEST_F(Win32Backend, EachControlIsARealWindowOfItsClassWithTheStylesAsked) {
@@ -170,7 +118,7 @@ TEST_F(Win32Backend, CyrillicTextsTravelThroughTheWideFunctions) {
   auto button =
       child(WinClass::Button, BackendStyles::Button, {5, 50, 90, 80}, &events, cp("Записать"));
   EXPECT_EQ(textOf(nativeWindow(*button)), L"Записать");
-  EXPECT_EQ(textOf(nativeWindow(*form)), L"Загрузчик");
+  EXPECT_EQ(textOf(nativeWindow(*form)), L"Загрузчик прошивки");
 
   auto edit = child(WinClass::Edit, BackendStyles::Edit, {110, 10, 430, 35}, &events);
   edit->setText(cp("Устройство: ё Ё № ещё"));
@@ -398,40 +346,4 @@ TEST_F(Win32Backend, ChildrenOutlivedByTheirWindowAreToldAndStayInert) {
   label->setText("ignored");  // no window: nothing happens, nothing crashes
   label.reset();
   EXPECT_EQ(events.destroyed, 1);
-}
-
-TEST_F(Win32Backend, CallsFromAnotherThreadRunWhileTheUiThreadWaitsForThatThread) {
-  TRecordingEvents events;
-  auto progress = child(WinClass::Progress, BackendStyles::Progress, {5, 90, 605, 120}, &events);
-  progress->setProgressRange(0, 507);
-  std::atomic<bool> finished{false};
-  std::thread worker([&] {
-    for (int32_t i = 1; i <= 507; ++i)
-      system->invokeSync([&, i] { progress->setProgressPosition(i); });
-    finished = true;
-  });
-  // The UI thread joins the worker that calls in: no deadlock.
-  system->waitPumping([&] { return finished.load(); });
-  worker.join();
-  EXPECT_EQ(progress->progressPosition(), 507);
-}
-
-TEST_F(Win32Backend, TheLoopServesCallsAndEndsOnQuitFromAnotherThread) {
-  // A system of its own: the end of the loop shuts it down.
-  auto own = createPlatformWindowSystem();
-  TRecordingEvents events;
-  auto edit = own->createControl(
-      controlSpec(WinClass::Edit, BackendStyles::Edit, {110, 10, 430, 35}, form, &events));
-  std::thread worker([&] {
-    own->invokeSync([&] { edit->setText(cp("Готово")); });
-    own->quit(3);
-  });
-  EXPECT_EQ(own->runMessageLoop(), 3);
-  worker.join();
-  EXPECT_EQ(textOf(nativeWindow(*edit)), L"Готово");
-  // After the loop the window system is shut down: calls return at once.
-  bool ran = false;
-  std::thread late([&] { own->invokeSync([&] { ran = true; }); });
-  late.join();
-  EXPECT_FALSE(ran);
 }
