@@ -167,7 +167,7 @@ def main():
                     body()
                     results.append((name, ""))
                     print(f"[       OK ] {name}", flush=True)
-                except (StepFailed, subprocess.TimeoutExpired) as failure:
+                except Exception as failure:  # noqa: BLE001 - any fault fails the step, not the run
                     results.append((name, str(failure)))
                     print(f"[  FAILED  ] {name}: {failure}", flush=True)
 
