@@ -20,7 +20,6 @@ void TZKEdit::init() {
   TZKWin::init();
   changeHandler = [this] { textChanged(); };
   node_->control().setText(Text);
-  rememberText();
 }
 
 bool TZKEdit::currentText(TData& d) {
@@ -59,7 +58,6 @@ void TZKEdit::inSetText(TData& d, uint16_t) {
     const int32_t caret = control.caretPosition() & 0xFFFF;
     const std::string text = readString(d, dataText, std::string());
     control.setText(text);
-    rememberText();
     control.setSelection(caret, caret);
   });
 }
@@ -81,7 +79,6 @@ void TZKEdit::keyDown(int32_t& key) {
     if (enterPending_) {
       changeArmed_ = false;
       node_->control().setText("");
-      rememberText();
     }
     enterPending_ = false;
   }

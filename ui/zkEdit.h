@@ -36,7 +36,8 @@ class TZKEdit : public TZKWin {
 
  private:
   void textChanged();
-  // UI thread: copies the control's text after anything that may change it.
+  // UI thread: copies the control's text on each change notification, which
+  // every backend also sends for text the program sets.
   void rememberText();
 
   mutable std::mutex textMutex_;
