@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "runtime/systemSeams.h"
+#include "runtime/threadStop.h"
 
 namespace {
 enum class TCallState : uint8_t { Queued, Running, Done, Dropped };
@@ -31,7 +32,7 @@ struct TWindowSystem::TPendingCalls {
   std::thread::id uiThread = std::this_thread::get_id();
 };
 
-TWindowSystem::TWindowSystem() : pending_(std::make_unique<TPendingCalls>()) {}
+TWindowSystem::TWindowSystem() : pending_(std::make_shared<TPendingCalls>()) {}
 
 TWindowSystem::~TWindowSystem() { shutdown(); }
 
@@ -40,18 +41,19 @@ void TWindowSystem::invokeSync(const std::function<void()>& fn) {
     fn();
     return;
   }
+  const std::shared_ptr<TPendingCalls> pending = pending_;
   TCall call{&fn};
   {
-    std::lock_guard lock(pending_->mutex);
-    if (pending_->shutDown) return;
-    pending_->queue.push_back(&call);
+    std::lock_guard lock(pending->mutex);
+    if (pending->shutDown) return;
+    pending->queue.push_back(&call);
   }
-  pending_->changed.notify_all();
+  pending->changed.notify_all();
   wakeUiThread();
-  std::unique_lock lock(pending_->mutex);
+  std::unique_lock lock(pending->mutex);
   // A call that started runs to its end even across a shutdown: fn may
   // refer to this thread's stack.
-  pending_->changed.wait(
+  pending->changed.wait(
       lock, [&] { return call.state == TCallState::Done || call.state == TCallState::Dropped; });
 }
 
@@ -158,6 +160,12 @@ std::unique_ptr<TWindowSystem>& installedSystem() {
 void windowSystemMessageBox(const std::string& text, const std::string& caption) {
   windowSystem().messageBox(text, caption);
 }
+
+// The serial reader and the timer thread change the display through
+// synchronous calls to the UI thread. When the UI thread in turn waits for
+// them (closing the port, stopping the watchdog), it keeps serving those
+// calls, or both threads would wait for each other forever.
+void serveWhileWaiting(const std::function<bool()>& done) { windowSystem().waitPumping(done); }
 }  // namespace
 
 TColor systemColorRgb(int32_t index) {
@@ -182,6 +190,7 @@ TWindowSystem& windowSystem() {
 void installWindowSystem(std::unique_ptr<TWindowSystem> system) {
   installedSystem() = std::move(system);
   systemSeams().messageBox = &windowSystemMessageBox;
+  setWaitService(&serveWhileWaiting);
 }
 
 void pumpPendingCalls() { windowSystem().pumpPending(); }

@@ -369,7 +369,9 @@ class TWindowSystem {
 
  private:
   struct TPendingCalls;
-  std::unique_ptr<TPendingCalls> pending_;
+  // Shared with the callers waiting in invokeSync, which may wake only after
+  // the window system is gone.
+  std::shared_ptr<TPendingCalls> pending_;
 };
 
 // Windows' default value of each system colour index 0..30 (Windows 10

@@ -53,19 +53,19 @@ TEST(InvokeSync, RunsDirectlyOnTheUiThreadAndNotAtAllAfterShutdown) {
   EXPECT_EQ(runs, 1);
 }
 
-TEST(InvokeSync, ShutdownReleasesACallerThatIsStillQueued) {
-  THeadlessWindowSystem& system = freshSystem();
+// The caller wakes after the window system has gone and must not touch it.
+TEST(InvokeSync, DestroyingTheWindowSystemReleasesACallerStillQueued) {
+  std::unique_ptr<TWindowSystem> system = createHeadlessWindowSystem();
   std::atomic<bool> returned{false};
   bool ran = false;
-  std::thread caller([&] {
-    system.invokeSync([&] { ran = true; });
+  std::thread caller([&, raw = system.get()] {
+    raw->invokeSync([&] { ran = true; });
     returned = true;
   });
-  while (!returned) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    system.shutdown();
-  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the call is queued by then
+  system.reset();
   caller.join();
+  EXPECT_TRUE(returned);
   EXPECT_FALSE(ran);
 }
 
