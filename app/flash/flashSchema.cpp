@@ -61,6 +61,12 @@ TFlashSchema::TFlashSchema(bool progressOnTerminal) {
   upload.setFactory(&Upload::create);
 }
 
+TFlashSchema::~TFlashSchema() {
+  TData none;
+  comPort.inClose(none, 0);
+  upload.stopThreads();
+}
+
 void TFlashSchema::selectPort(const std::string& port) {
   fireEvent(makeEventLink<&TZKHub::inWork>(&hubPortSelected), port);
 }

@@ -18,6 +18,10 @@
 class TFlashSchema {
  public:
   explicit TFlashSchema(bool progressOnTerminal);
+  // Closes the port and stops the watchdog before any element goes.
+  ~TFlashSchema();
+  TFlashSchema(const TFlashSchema&) = delete;
+  TFlashSchema& operator=(const TFlashSchema&) = delete;
 
   // What the operator's port choice does on the form: close any open port,
   // remember the name, let the probe open it and ask the device.
