@@ -7,7 +7,7 @@
 using Probe = TClassMultiElementEx_21686E0;
 using Upload = TClassMultiElementEx_2168BB0;
 
-TFlashSchema::TFlashSchema(bool progressOnTerminal) {
+TFlashSchema::TFlashSchema(bool progressOnTerminal, TSerialSystem& serial) : comPort(serial) {
   consoleStatus.Stream = stdout;
   consolePorts.Stream = stdout;
   progress.Stream = stderr;

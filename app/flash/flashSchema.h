@@ -17,7 +17,7 @@
 
 class TFlashSchema {
  public:
-  explicit TFlashSchema(bool progressOnTerminal);
+  explicit TFlashSchema(bool progressOnTerminal, TSerialSystem& serial = platformSerialSystem());
   // Closes the port and stops the watchdog before any element goes.
   ~TFlashSchema();
   TFlashSchema(const TFlashSchema&) = delete;
