@@ -20,6 +20,13 @@ struct TCall {
   const std::function<void()>* fn;
   TCallState state = TCallState::Queued;
 };
+
+// A synchronous call (its caller waits) or a post.
+struct TQueued {
+  TCall* call = nullptr;
+  const void* key = nullptr;
+  std::function<void()> post;
+};
 }  // namespace
 
 struct TWindowSystem::TPendingCalls {
@@ -27,7 +34,7 @@ struct TWindowSystem::TPendingCalls {
   // Signals both a finished call (to its caller) and a newly queued one (to
   // a UI thread in waitPumping).
   std::condition_variable changed;
-  std::deque<TCall*> queue;
+  std::deque<TQueued> queue;
   bool shutDown = false;
   std::thread::id uiThread = std::this_thread::get_id();
 };
@@ -46,7 +53,7 @@ void TWindowSystem::invokeSync(const std::function<void()>& fn) {
   {
     std::lock_guard lock(pending->mutex);
     if (pending->shutDown) return;
-    pending->queue.push_back(&call);
+    pending->queue.push_back(TQueued{&call, nullptr, {}});
   }
   pending->changed.notify_all();
   wakeUiThread();
@@ -57,21 +64,51 @@ void TWindowSystem::invokeSync(const std::function<void()>& fn) {
       lock, [&] { return call.state == TCallState::Done || call.state == TCallState::Dropped; });
 }
 
+void TWindowSystem::invokeAsync(const void* key, std::function<void()> fn) {
+  if (isUiThread()) {
+    cancelAsync(key);
+    fn();
+    return;
+  }
+  {
+    std::lock_guard lock(pending_->mutex);
+    if (pending_->shutDown) return;
+    for (auto it = pending_->queue.rbegin(); it != pending_->queue.rend() && !it->call; ++it) {
+      if (it->key == key) {
+        it->post = std::move(fn);
+        return;  // the UI thread was woken for it already
+      }
+    }
+    pending_->queue.push_back(TQueued{nullptr, key, std::move(fn)});
+  }
+  pending_->changed.notify_all();
+  wakeUiThread();
+}
+
+void TWindowSystem::cancelAsync(const void* key) {
+  std::lock_guard lock(pending_->mutex);
+  std::erase_if(pending_->queue, [key](const TQueued& q) { return !q.call && q.key == key; });
+}
+
 void TWindowSystem::pumpPending() {
   if (!isUiThread()) return;
   for (;;) {
-    TCall* call = nullptr;
+    TQueued next;
     {
       std::lock_guard lock(pending_->mutex);
       if (pending_->queue.empty()) return;
-      call = pending_->queue.front();
+      next = std::move(pending_->queue.front());
       pending_->queue.pop_front();
-      call->state = TCallState::Running;
+      if (next.call) next.call->state = TCallState::Running;
     }
-    (*call->fn)();
+    if (!next.call) {
+      next.post();
+      continue;
+    }
+    (*next.call->fn)();
     {
       std::lock_guard lock(pending_->mutex);
-      call->state = TCallState::Done;
+      next.call->state = TCallState::Done;
     }
     pending_->changed.notify_all();
   }
@@ -92,7 +129,8 @@ void TWindowSystem::shutdown() {
   {
     std::lock_guard lock(pending_->mutex);
     pending_->shutDown = true;
-    for (TCall* call : pending_->queue) call->state = TCallState::Dropped;
+    for (TQueued& queued : pending_->queue)
+      if (queued.call) queued.call->state = TCallState::Dropped;
     pending_->queue.clear();
   }
   pending_->changed.notify_all();

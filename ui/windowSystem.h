@@ -348,14 +348,25 @@ class TWindowSystem {
   // itself fn runs at once; after shutdown() it returns at once without
   // running fn. Any thread.
   void invokeSync(const std::function<void()>& fn);
+  // Runs fn on the UI thread later and returns at once; on the UI thread fn
+  // runs at once, after pending posts of the same key were dropped (they are
+  // older). Posts and synchronous calls run in the order they were made,
+  // except that a post replaces a pending post of the same key when only
+  // posts of other keys were made after it: a key names one value of one
+  // control (a text, a position), values of different keys are independent,
+  // and the latest value of each wins. Dropped after shutdown(). Any thread.
+  void invokeAsync(const void* key, std::function<void()> fn);
+  // Drops the pending posts of the key (its control goes away). UI thread.
+  void cancelAsync(const void* key);
   // Runs the synchronous calls queued so far (UI thread; elsewhere nothing).
   void pumpPending();
   // Waits until finished() answers true. On the UI thread it keeps running
   // synchronous calls meanwhile, so a thread it waits for (joins) may still
   // call invokeSync without a deadlock.
   void waitPumping(const std::function<bool()>& finished);
-  // From now on invokeSync returns at once; queued calls are dropped (their
-  // callers return). Calls already running finish first.
+  // From now on invokeSync returns at once and posts are dropped; queued
+  // calls are dropped (their callers return). Calls already running finish
+  // first.
   void shutdown();
   bool isShutDown() const;
   bool isUiThread() const;
