@@ -2,6 +2,7 @@
 // thread, the system colour palette and the installed backend.
 #include "windowSystem.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <condition_variable>
@@ -35,6 +36,8 @@ struct TWindowSystem::TPendingCalls {
   // a UI thread in waitPumping).
   std::condition_variable changed;
   std::deque<TQueued> queue;
+  // Until then posts do not wake the UI thread: it comes back by itself.
+  std::chrono::steady_clock::time_point postsWaitUntil{};
   bool shutDown = false;
   std::thread::id uiThread = std::this_thread::get_id();
 };
@@ -70,17 +73,20 @@ void TWindowSystem::invokeAsync(const void* key, std::function<void()> fn) {
     fn();
     return;
   }
+  bool wake = false;
   {
     std::lock_guard lock(pending_->mutex);
     if (pending_->shutDown) return;
     for (auto it = pending_->queue.rbegin(); it != pending_->queue.rend() && !it->call; ++it) {
       if (it->key == key) {
         it->post = std::move(fn);
-        return;  // the UI thread was woken for it already
+        return;  // the UI thread comes for it already
       }
     }
     pending_->queue.push_back(TQueued{nullptr, key, std::move(fn)});
+    wake = std::chrono::steady_clock::now() >= pending_->postsWaitUntil;
   }
+  if (!wake) return;
   pending_->changed.notify_all();
   wakeUiThread();
 }
@@ -92,17 +98,24 @@ void TWindowSystem::cancelAsync(const void* key) {
 
 void TWindowSystem::pumpPending() {
   if (!isUiThread()) return;
+  bool posted = false;
   for (;;) {
     TQueued next;
     {
       std::lock_guard lock(pending_->mutex);
-      if (pending_->queue.empty()) return;
+      if (pending_->queue.empty()) {
+        if (!posted) return;
+        // Posts made in the next interval wait for this thread to come back.
+        pending_->postsWaitUntil = std::chrono::steady_clock::now() + PostInterval;
+        break;
+      }
       next = std::move(pending_->queue.front());
       pending_->queue.pop_front();
       if (next.call) next.call->state = TCallState::Running;
     }
     if (!next.call) {
       next.post();
+      posted = true;
       continue;
     }
     (*next.call->fn)();
@@ -112,16 +125,26 @@ void TWindowSystem::pumpPending() {
     }
     pending_->changed.notify_all();
   }
+  pumpPendingAfter(PostInterval);
 }
 
 void TWindowSystem::waitPumping(const std::function<bool()>& finished) {
   const bool onUiThread = isUiThread();
+  // A synchronous call is served at once, posts at their interval.
+  const auto due = [&] {
+    return std::any_of(pending_->queue.begin(), pending_->queue.end(),
+                       [](const TQueued& q) { return q.call != nullptr; }) ||
+           (!pending_->queue.empty() &&
+            std::chrono::steady_clock::now() >= pending_->postsWaitUntil);
+  };
+  bool serve = onUiThread;
   while (!finished()) {
-    if (onUiThread) pumpPending();
+    if (serve) pumpPending();
     std::unique_lock lock(pending_->mutex);
     // Short waits: finished() has no way to signal this condition.
     pending_->changed.wait_for(lock, std::chrono::milliseconds(2),
-                               [&] { return onUiThread && !pending_->queue.empty(); });
+                               [&] { return onUiThread && due(); });
+    serve = onUiThread && due();
   }
 }
 

@@ -29,6 +29,7 @@
 //   none while the sink pointer is null.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -354,10 +355,14 @@ class TWindowSystem {
   // except that a post replaces a pending post of the same key when only
   // posts of other keys were made after it: a key names one value of one
   // control (a text, a position), values of different keys are independent,
-  // and the latest value of each wins. Dropped after shutdown(). Any thread.
+  // and the latest value of each wins. Posts reach the controls at most
+  // every PostInterval (a synchronous call takes them along at once), so a
+  // thread that sets a value per byte sent costs the UI thread no more than
+  // a display refresh. Dropped after shutdown(). Any thread.
   void invokeAsync(const void* key, std::function<void()> fn);
   // Drops the pending posts of the key (its control goes away). UI thread.
   void cancelAsync(const void* key);
+  static constexpr std::chrono::milliseconds PostInterval{20};
   // Runs the synchronous calls queued so far (UI thread; elsewhere nothing).
   void pumpPending();
   // Waits until finished() answers true. On the UI thread it keeps running
@@ -377,6 +382,9 @@ class TWindowSystem {
   // Makes the UI thread call pumpPending() soon (a posted message, Fl::awake).
   // Called from other threads, without locks held.
   virtual void wakeUiThread() = 0;
+  // UI thread: makes it call pumpPending() once more after the delay (a
+  // timer of its own).
+  virtual void pumpPendingAfter(std::chrono::milliseconds delay) = 0;
 
  private:
   struct TPendingCalls;
