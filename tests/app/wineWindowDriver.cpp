@@ -8,9 +8,12 @@
 //                          and each combo box item as "item|text"
 //   click TITLE TEXT       click the enabled button TEXT of window TITLE
 //   choose TITLE ITEM      choose ITEM in the combo box of window TITLE
+//   version FILE           print the version resource of FILE as Explorer
+//                          shows it: "Fixed|a.b.c.d", then "Name|value" for
+//                          its U.S. English strings
 //
-// Exit status: 0 done, 1 no such window, 2 no such control or item, or a
-// disabled button, 64 bad usage.
+// Exit status: 0 done, 1 no such window, 2 no such control or item, a
+// disabled button, or no version resource, 64 bad usage.
 #include <windows.h>
 
 #include <shellapi.h>  // after windows.h
@@ -149,6 +152,30 @@ int chooseItem(HWND window, const std::wstring& item) {
   return 2;
 }
 
+int printVersion(const std::wstring& file) {
+  DWORD ignored = 0;
+  std::vector<char> data(GetFileVersionInfoSizeW(file.c_str(), &ignored));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (data.empty() ||
+      !GetFileVersionInfoW(file.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) ||
+      !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length)) {
+    std::fprintf(stderr, "no version resource\n");
+    return 2;
+  }
+  std::printf("Fixed|%u.%u.%u.%u\n", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+              HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
+  for (const wchar_t* name :
+       {L"FileDescription", L"OriginalFilename", L"ProductName", L"ProductVersion"}) {
+    wchar_t* value = nullptr;
+    if (VerQueryValueW(data.data(), (std::wstring(L"\\StringFileInfo\\040904b0\\") + name).c_str(),
+                       reinterpret_cast<void**>(&value), &length)) {
+      std::printf("%s|%s\n", utf8(name).c_str(), escaped(value).c_str());
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main() {
@@ -156,10 +183,13 @@ int main() {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (argv == nullptr || argc < 3) {
-    std::fprintf(stderr, "usage: texts TITLE [SECONDS] | click TITLE TEXT | choose TITLE ITEM\n");
+    std::fprintf(stderr,
+                 "usage: texts TITLE [SECONDS] | click TITLE TEXT | choose TITLE ITEM | "
+                 "version FILE\n");
     return 64;
   }
   const std::wstring command = argv[1];
+  if (command == L"version") return printVersion(argv[2]);
   const std::wstring title = argv[2];
   const int seconds = command == L"texts" && argc > 3 ? _wtoi(argv[3]) : 0;
   HWND window = findWindow(title, seconds);
