@@ -9,6 +9,7 @@
 #include "app/flash/console.h"
 #include "app/flash/flashSchema.h"
 #include "app/texts.h"
+#include "app/version.h"
 #include "runtime/startList.h"
 
 namespace {
@@ -31,7 +32,7 @@ constexpr std::chrono::hours uploadLimit{1};
 const char* const usage =
     "Usage: quilmatronx-flash [--probe-only] PORT\n"
     "       quilmatronx-flash --list\n"
-    "       quilmatronx-flash --help\n"
+    "       quilmatronx-flash --help | --version\n"
     "\n"
     "Writes the embedded firmware image to the device on serial port PORT\n"
     "(COM3 on Windows; ttyUSB0 or a full /dev path on Linux): asks the device\n"
@@ -41,6 +42,7 @@ const char* const usage =
     "  --list        print the serial ports that can be opened, one per line\n"
     "  --probe-only  stop after printing the device line\n"
     "  --help        print this text\n"
+    "  --version     print the version, the firmware version and the commit\n"
     "\n"
     "Progress goes to standard error: a bar on a terminal, otherwise a line\n"
     "every 5 %.\n"
@@ -62,6 +64,7 @@ struct TOptions {
   bool list = false;
   bool probeOnly = false;
   bool help = false;
+  bool version = false;
 };
 
 bool parse(int argc, char** argv, TOptions& options) {
@@ -69,6 +72,8 @@ bool parse(int argc, char** argv, TOptions& options) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
     } else if (arg == "--list") {
       options.list = true;
     } else if (arg == "--probe-only") {
@@ -79,7 +84,7 @@ bool parse(int argc, char** argv, TOptions& options) {
       options.port = arg;
     }
   }
-  if (options.help) return true;
+  if (options.help || options.version) return true;
   return options.list ? options.port.empty() && !options.probeOnly : !options.port.empty();
 }
 
@@ -130,6 +135,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::fputs(usage, stdout);
+    return Success;
+  }
+  if (options.version) {
+    std::fputs(version::line("quilmatronx-flash").c_str(), stdout);
     return Success;
   }
   prepareConsole();
