@@ -1,10 +1,14 @@
-"""A Wine prefix of its own with a Linux tty mapped as a COM port.
+"""A Wine prefix of its own with Linux ttys mapped as COM ports.
 
 Wine lists a port under HARDWARE\\DEVICEMAP\\SERIALCOMM once it is named in
 HKLM\\Software\\Wine\\Ports and a fresh wineserver has started. On a pty
 every WaitCommEvent fails because TIOCMGET does, so the Windows program runs
 with a small preload (tests/serial/tiocmgetShim.c) built by the host
 compiler.
+
+Xvfb runs no window manager: Wine's X11 driver waits two seconds for one
+whenever a window it lets a manager handle goes away (a program ending takes
+four), so the prefix has Wine draw and place its windows itself.
 """
 import contextlib
 import os
@@ -47,6 +51,8 @@ def com_port_prefix(work_dir, ports, debug="-all"):
     env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG=debug, WINEDLLOVERRIDES="mscoree,mshtml=")
     try:
         quiet([loader, "wineboot", "-i"], env)
+        quiet([loader, "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/t",
+               "REG_SZ", "/d", "N", "/f"], env)
         for port, tty_path in ports.items():
             quiet([loader, "reg", "add", "HKLM\\Software\\Wine\\Ports", "/v", port, "/t",
                    "REG_SZ", "/d", tty_path, "/f"], env)
