@@ -36,13 +36,10 @@ void wholeUpload(benchmark::State& state, const std::string& simulatorOptions) {
     std::string portPath(port);
     portPath.erase(portPath.find_last_not_of("\r\n") + 1);
 
-    std::FILE* quiet = std::fopen("/dev/null", "w");
-    TFlashSchema schema(false);
-    schema.consoleStatus.Stream = quiet;
-    schema.progress.Stream = quiet;
+    TFlashSchema schema(portPath, nullptr);
     enableDispatch();
     runStartProcs();
-    schema.selectPort(portPath);
+    schema.selectPort();
     if (schema.outcome.waitPast(TFlashStage::Probing, std::chrono::seconds(5), never) !=
         TFlashStage::Found) {
       state.SkipWithError("no device");
@@ -55,10 +52,9 @@ void wholeUpload(benchmark::State& state, const std::string& simulatorOptions) {
         schema.outcome.waitPast(TFlashStage::Found, std::chrono::minutes(2), never);
     wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     cpu += processCpuSeconds() - cpuStart;
-    schema.closePort();
+    schema.stop();
     disableDispatch();
     pclose(simulator);
-    std::fclose(quiet);
     if (stage != TFlashStage::Done) {
       state.SkipWithError(
           ("upload failed at stage " + std::to_string(static_cast<int>(stage))).c_str());
