@@ -9,12 +9,6 @@
 #include "app/flash/consoleBoard.h"
 
 namespace {
-std::string seconds(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f s", value);
-  return text;
-}
-
 std::string device(const TPortResult& result) {
   return result.model.empty() && result.version.empty() ? "-" : result.model + " " + result.version;
 }
@@ -28,6 +22,12 @@ nlohmann::ordered_json textOrNull(const std::string& text) {
   return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
 }
 }  // namespace
+
+std::string secondsText(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f s", seconds);
+  return text;
+}
 
 std::string outcomeWord(TPortOutcome outcome) {
   switch (outcome) {
@@ -50,7 +50,7 @@ std::string outcomeWord(TPortOutcome outcome) {
 std::string summaryTable(const std::vector<TPortResult>& results) {
   std::vector<std::vector<std::string>> rows = {{"PORT", "DEVICE", "OUTCOME", "TIME", "DETAIL"}};
   for (const TPortResult& r : results)
-    rows.push_back({r.port, device(r), outcomeWord(r.outcome), seconds(r.seconds), r.detail});
+    rows.push_back({r.port, device(r), outcomeWord(r.outcome), secondsText(r.seconds), r.detail});
   std::vector<size_t> widths(rows[0].size(), 0);
   for (const auto& row : rows)
     for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], textWidth(row[i]));

@@ -24,6 +24,8 @@ struct TPortResult {
 
 // "done", "failed", "no device"...
 std::string outcomeWord(TPortOutcome outcome);
+// "12.3 s".
+std::string secondsText(double seconds);
 
 // One row per port: port, device, outcome, time, detail.
 std::string summaryTable(const std::vector<TPortResult>& results);

@@ -158,8 +158,10 @@ void TFlashRun::announce(TPort& port, TFlashStage stage) {
   const auto say = [&](std::FILE* stream, const std::string& cp1251) {
     board->print(stream, prefix + cp1251ToUtf8(cp1251));
   };
-  schema.progress.finish(stage == TFlashStage::Done,
-                         outcomeWord(outcome.outcome) + "  " + outcome.detail);
+  schema.progress.finish(
+      stage == TFlashStage::Done,
+      outcomeWord(outcome.outcome) + "  " +
+          (outcome.detail.empty() ? secondsText(outcome.seconds) : outcome.detail));
   switch (stage) {
     case TFlashStage::PortFailed:
       board->print(board->err(), "cannot open port " + schema.port() + ": " + outcome.detail);
