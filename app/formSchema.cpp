@@ -1,6 +1,5 @@
 #include "formSchema.h"
 
-#include <chrono>
 #include <iterator>
 
 #include "app/portSettings.h"
@@ -8,7 +7,6 @@
 #include "app/programBitmap.h"
 #include "app/texts.h"
 #include "app/uploadSchema.h"
-#include "elements/mmTimer.h"
 #include "runtime/codepage.h"
 #include "ui/windowTree.h"
 
@@ -47,21 +45,6 @@ void setLabel(TZKLabel& label, const std::string& caption, uint8_t textAlign, ui
 
 void setInteger(TData& d, int32_t value) { makeInteger(d, value); }
 
-// Waits a moment for synchronous calls into the window system and serves
-// them on the UI thread.
-void serveWindowCallsBriefly() {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2);
-  waitPumping([until] { return std::chrono::steady_clock::now() >= until; });
-}
-
-// The serial reader and the timer thread change the display through
-// synchronous calls to the UI thread. When the UI thread in turn waits for
-// them (closing the port, stopping the watchdog), it must keep serving those
-// calls, or both threads wait for each other forever.
-void serveWindowCallsWhileJoining() {
-  TZKComAsync::WaitPump = &serveWindowCallsBriefly;
-  setTimerWaitHook(&pumpPendingCalls);
-}
 }  // namespace
 
 TClassSimpleForm_20F8870::TClassSimpleForm_20F8870() : formWindow(setUpForm()) {
@@ -77,12 +60,16 @@ TClassSimpleForm_20F8870::TClassSimpleForm_20F8870() : formWindow(setUpForm()) {
 }
 
 TClassSimpleForm_20F8870::~TClassSimpleForm_20F8870() {
+  // The serial reader (also in the pause after an upload) and the watchdog
+  // fire into the elements below: both end before any of them goes.
+  TData none;
+  comPort.inClose(none, 0);
+  upload.stopThreads();
   if (ClassSimpleForm_20F8870 == this) ClassSimpleForm_20F8870 = nullptr;
 }
 
 TNativeControl* TClassSimpleForm_20F8870::setUpForm() {
   ClassSimpleForm_20F8870 = this;
-  serveWindowCallsWhileJoining();
   place(formMain, 200, 200, 616, 171);
   formMain.Color = systemColor(15);
   formMain.Ctl3D = 1;

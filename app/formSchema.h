@@ -24,6 +24,8 @@ class TClassSimpleForm_20F8870 {
  public:
   // Needs the window system installed; builds with event delivery off.
   TClassSimpleForm_20F8870();
+  // Closes the port and stops the watchdog before any element goes; on the
+  // UI thread it keeps serving the display calls of those threads meanwhile.
   virtual ~TClassSimpleForm_20F8870();
   TClassSimpleForm_20F8870(const TClassSimpleForm_20F8870&) = delete;
   TClassSimpleForm_20F8870& operator=(const TClassSimpleForm_20F8870&) = delete;

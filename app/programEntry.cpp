@@ -14,6 +14,9 @@ int runBootloader(int argc, const char* const* argv) {
   new TClassSimpleForm_20F8870;  // sets ClassSimpleForm_20F8870
   startApplication(ClassSimpleForm_20F8870->formMain);
   const int exitCode = runMessageLoop();
+  // The loop also ends without the form's close (the application window's
+  // close): delivery goes off here too, and the schema stops its threads.
+  disableDispatch();
   delete ClassSimpleForm_20F8870;
   return exitCode;
 }

@@ -42,7 +42,7 @@ TClassMultiElementEx_2168BB0::TClassMultiElementEx_2168BB0(TZKMultiElementEx* co
   hubSend.InCount = 2;
   hubSend.setOutCount(1);
   hubFinal.InCount = 1;
-  hubFinal.setOutCount(3);
+  hubFinal.setOutCount(2);
   makeString(dataPusk.Data, "PUSK");
   crcRunning.HexInput = 1;
   crcRunning.Mode = 0;
@@ -74,13 +74,16 @@ TClassMultiElementEx_2168BB0::TClassMultiElementEx_2168BB0(TZKMultiElementEx* co
   makeInteger(ifTimeout.Op2, 3);
   ifImageLeft.Type = 0;
   makeInteger(ifImageLeft.Op2, 0);
+  latchOutcome.setCounts(3, 2);
 
   const auto boundaryOut = [this](uint16_t output) {
     return makeEventLink<&TZKEditMultiEx::inEvent>(&uploadIface, output);
   };
   const TEventLink readCrc = makeEventLink<&TZKEditMultiEx::varOuter>(&uploadIface, dataCrc);
-  uploadIface.outWork[inAnswer] = makeEventLink<&TZKHub::inWork>(&hubAnswer);
-  uploadIface.outWork[inUpload] = makeEventLink<&TZKHub::inWork>(&hubStart);
+  uploadIface.outWork[inAnswer] = makeEventLink<&TZKLatch::inPass>(&latchOutcome, passAnswer);
+  uploadIface.outWork[inUpload] = makeEventLink<&TZKLatch::inPass>(&latchOutcome, passStart);
+  latchOutcome.outPass[passAnswer] = makeEventLink<&TZKHub::inWork>(&hubAnswer);
+  latchOutcome.outPass[passStart] = makeEventLink<&TZKHub::inWork>(&hubStart);
   hubStart.outEvent[0] = makeEventLink<&TZKHub::inWork>(&hubNextBlock, 1);
   hubStart.outEvent[1] = makeEventLink<&TZKMMTimer::inStart>(&timerWatch);
   hubNextBlock.outEvent[0] = makeEventLink<&TZKFor::inFor>(&loopBlock);
@@ -93,7 +96,8 @@ TClassMultiElementEx_2168BB0::TClassMultiElementEx_2168BB0(TZKMultiElementEx* co
   // that already count that byte.
   hubByte.outEvent[0] = makeEventLink<&TZKConvertor::inConvert>(&convHex);
   hubByte.outEvent[1] = makeEventLink<&TZKConvertor::inConvert>(&convChar);
-  convChar.outResult = makeEventLink<&TZKHub::inWork>(&hubSend, 1);
+  convChar.outResult = makeEventLink<&TZKLatch::inPass>(&latchOutcome, passByte);
+  latchOutcome.outPass[passByte] = makeEventLink<&TZKHub::inWork>(&hubSend, 1);
   hubSend.outEvent[0] = boundaryOut(outSend);
   convHex.outResult = makeEventLink<&TZKCRC16_32::inCRC>(&crcRunning);
   crcRunning.dataInit = readCrc;
@@ -107,7 +111,8 @@ TClassMultiElementEx_2168BB0::TClassMultiElementEx_2168BB0(TZKMultiElementEx* co
   hubAnswer.outEvent[1] = boundaryOut(outAnswered);
   hubAnswer.outEvent[2] = makeEventLink<&TZKCounter::inReset>(&counterSeconds);
   answerHex.outResult = makeEventLink<&TZKStrMask::inCompare>(&maskFinalAck);
-  maskFinalAck.outTrue = makeEventLink<&TZKHub::inWork>(&hubFinal);
+  maskFinalAck.outTrue = makeEventLink<&TZKLatch::inDecide>(&latchOutcome, decideDone);
+  latchOutcome.outDecided[decideDone] = makeEventLink<&TZKHub::inWork>(&hubFinal);
   maskFinalAck.outFalse = makeEventLink<&TZKStrMask::inCompare>(&maskBlockAck);
   maskBlockAck.outTrue = makeEventLink<&TZKHub::inWork>(&hubBlockAck);
   maskBlockAck.outFalse = makeEventLink<&TZKHub::inWork>(&hubUploadFail, 0);
@@ -119,11 +124,16 @@ TClassMultiElementEx_2168BB0::TClassMultiElementEx_2168BB0(TZKMultiElementEx* co
   counterBlocks.outCount = boundaryOut(outProgress);
   hubFinal.outEvent[0] = makeEventLink<&TZKDoData::inDoData>(&dataPusk);
   hubFinal.outEvent[1] = boundaryOut(outDone);
-  hubFinal.outEvent[2] = makeEventLink<&TZKMMTimer::inStop>(&timerWatch, 1);
   dataPusk.outEventData = makeEventLink<&TZKHub::inWork>(&hubSend, 0);
   timerWatch.outTimer = makeEventLink<&TZKCounter::inNext>(&counterSeconds);
   counterSeconds.outCount = makeEventLink<&TZKIf_else::inCompare>(&ifTimeout);
   ifTimeout.dataOp1 = makeEventLink<&TZKCounter::varCount>(&counterSeconds);
   ifTimeout.outTrue = makeEventLink<&TZKHub::inWork>(&hubUploadFail, 1);
-  hubUploadFail.outEvent[0] = boundaryOut(outError);
+  hubUploadFail.outEvent[0] = makeEventLink<&TZKLatch::inDecide>(&latchOutcome, decideFailed);
+  latchOutcome.outDecided[decideFailed] = boundaryOut(outError);
+  latchOutcome.outClosed = makeEventLink<&TZKMMTimer::inStop>(&timerWatch, 1);
 }
+
+TClassMultiElementEx_2168BB0::~TClassMultiElementEx_2168BB0() { stopThreads(); }
+
+void TClassMultiElementEx_2168BB0::stopThreads() { timerWatch.setEnable(false); }

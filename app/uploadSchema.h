@@ -11,6 +11,7 @@
 #include "elements/zkDoData.h"
 #include "elements/zkFor.h"
 #include "elements/zkIf_else.h"
+#include "elements/zkLatch.h"
 #include "elements/zkMMTimer.h"
 #include "elements/zkMemoryStream.h"
 #include "elements/zkStrCat.h"
@@ -34,6 +35,9 @@ class TClassMultiElementEx_2168BB0 : public TClassMultiBase {
   enum : uint16_t { dataCrc = 0 };
 
   TClassMultiElementEx_2168BB0(TZKMultiElementEx* container, void* parentSchema);
+  ~TClassMultiElementEx_2168BB0() override;
+  // Stops the watchdog.
+  void stopThreads() override;
   // The container's factory.
   static TZKEditMultiEx* create(TZKMultiElementEx* container, void* parentControl,
                                 void* parentSchema);
@@ -70,4 +74,11 @@ class TClassMultiElementEx_2168BB0 : public TClassMultiBase {
   // past the end of the image; the block counter wrapping to 0 turns it into
   // a transfer error instead.
   TZKIf_else ifImageLeft;
+  // The transfer's one outcome: the final answer or the first failure,
+  // whichever comes first. Once decided, the watchdog stops and no image
+  // byte, answer or start gets through any more: a device that was told of
+  // a failure is not written to.
+  TZKLatch latchOutcome;
+  enum : uint16_t { passByte = 0, passAnswer = 1, passStart = 2 };
+  enum : uint16_t { decideDone = 0, decideFailed = 1 };
 };

@@ -1,20 +1,29 @@
 #include "mmTimer.h"
 
-#include <chrono>
-#include <thread>
+#include <atomic>
+#include <stop_token>
 #include <unordered_map>
 #include <utility>
 
+#include "runtime/threadStop.h"
 #include "timerSeam.h"
 
+struct TMMTimer::TRun {
+  std::function<void()> onTick;
+  std::stop_source stop;
+  std::atomic<int> ticking{0};  // tick handlers running now, on any thread
+  std::atomic<bool> timerGone{false};
+  uintptr_t context = 0;  // its key in the registry
+};
+
 namespace {
-// Every start registers the timer under a fresh context value, and a stop
+// Every start registers its run under a fresh context value, and a stop
 // removes it, so a tick that the platform delivers late, or for an earlier
 // start, finds nothing and is ignored. Never destroyed: a platform timer
 // thread may still deliver a tick while the program exits.
 struct TTimerRegistry {
   std::mutex lock;
-  std::unordered_map<uintptr_t, TMMTimer*> timers;
+  std::unordered_map<uintptr_t, std::shared_ptr<TMMTimer::TRun>> runs;
   uintptr_t lastContext = 0;
 };
 
@@ -23,23 +32,21 @@ TTimerRegistry& registry() {
   return *timers;
 }
 
-uintptr_t registerTimer(TMMTimer* timer) {
+void registerRun(const std::shared_ptr<TMMTimer::TRun>& run) {
   TTimerRegistry& r = registry();
   std::lock_guard guard(r.lock);
-  r.timers[++r.lastContext] = timer;
-  return r.lastContext;
+  run->context = ++r.lastContext;
+  r.runs[run->context] = run;
 }
 
-void unregisterTimer(uintptr_t context) {
+void unregisterRun(uintptr_t context) {
   TTimerRegistry& r = registry();
   std::lock_guard guard(r.lock);
-  r.timers.erase(context);
+  r.runs.erase(context);
 }
 
-// The timer whose tick handler this thread is running, if any.
-thread_local const TMMTimer* tickingHere = nullptr;
-
-std::atomic<void (*)()> waitHook{nullptr};
+// The run whose tick handler this thread is running, if any.
+thread_local const TMMTimer::TRun* tickingHere = nullptr;
 }  // namespace
 
 TTimerSeam& timerSeam() {
@@ -47,47 +54,75 @@ TTimerSeam& timerSeam() {
   return seam;
 }
 
-void setTimerWaitHook(void (*hook)()) { waitHook.store(hook); }
-
 void deliverTimerTick(uintptr_t context) {
-  TMMTimer* timer = nullptr;
+  std::shared_ptr<TMMTimer::TRun> run;
   {
     TTimerRegistry& r = registry();
     std::lock_guard guard(r.lock);
-    const auto it = r.timers.find(context);
-    if (it == r.timers.end()) return;
-    timer = it->second;
-    timer->ticking_.fetch_add(1);
+    const auto it = r.runs.find(context);
+    if (it == r.runs.end()) return;
+    run = it->second;
+    run->ticking.fetch_add(1);
   }
-  const TMMTimer* outer = std::exchange(tickingHere, timer);
-  if (timer->OnTick) timer->OnTick();
-  tickingHere = outer;
-  // The last access: from here on the timer may be destroyed.
-  timer->ticking_.fetch_sub(1, std::memory_order_release);
+  {
+    TStopScope stopScope(run->stop.get_token());
+    const TMMTimer::TRun* outer = std::exchange(tickingHere, run.get());
+    if (run->onTick) run->onTick();
+    tickingHere = outer;
+  }
+  run->ticking.fetch_sub(1, std::memory_order_release);
+}
+
+bool TMMTimer::destroyedInThisTick() {
+  return tickingHere != nullptr && tickingHere->timerGone.load();
 }
 
 TMMTimer::~TMMTimer() {
-  setEnabled(false);
-  waitForTicks();
+  std::shared_ptr<TRun> run;
+  uint32_t id = 0;
+  {
+    std::lock_guard guard(lock_);
+    run = std::move(run_);
+    id = std::exchange(id_, 0);
+  }
+  if (!run) return;
+  run->timerGone = true;
+  // Also when the run was stopped already: a tick that stopped its own
+  // timer may still be finishing on another thread.
+  stopRun(*run, id);
 }
 
 void TMMTimer::setEnabled(bool on) {
-  uint32_t stopped = 0;
+  std::shared_ptr<TRun> stopped;
+  uint32_t stoppedId = 0;
   {
     std::lock_guard guard(lock_);
     enabled_ = on;
     if (on && id_ == 0) {
-      context_ = registerTimer(this);
-      id_ = timerSeam().start(interval_, resolution_, context_);
-      if (id_ == 0) unregisterTimer(context_);
+      auto run = std::make_shared<TRun>();
+      run->onTick = OnTick;
+      registerRun(run);
+      id_ = timerSeam().start(interval_, resolution_, run->context);
+      if (id_ == 0) {
+        unregisterRun(run->context);
+      } else {
+        run_ = std::move(run);
+      }
     } else if (!on && id_ != 0) {
-      unregisterTimer(context_);
-      stopped = std::exchange(id_, 0);
+      stopped = run_;
+      stoppedId = std::exchange(id_, 0);
     }
   }
-  if (stopped == 0) return;
-  waitForTicks();
-  timerSeam().stop(stopped);
+  if (stopped) stopRun(*stopped, stoppedId);
+}
+
+void TMMTimer::stopRun(TRun& run, uint32_t id) {
+  unregisterRun(run.context);
+  run.stop.request_stop();
+  // A tick handler that stops its own timer must not wait for itself.
+  const int own = tickingHere == &run ? 1 : 0;
+  waitUntilDone([&] { return run.ticking.load(std::memory_order_acquire) <= own; });
+  if (id != 0) timerSeam().stop(id);
 }
 
 bool TMMTimer::enabled() const {
@@ -103,13 +138,4 @@ void TMMTimer::setInterval(uint32_t milliseconds) {
 void TMMTimer::setResolution(uint32_t milliseconds) {
   std::lock_guard guard(lock_);
   resolution_ = milliseconds;
-}
-
-void TMMTimer::waitForTicks() const {
-  // A tick handler that stops its own timer must not wait for itself.
-  const int own = tickingHere == this ? 1 : 0;
-  while (ticking_.load(std::memory_order_acquire) > own) {
-    if (void (*hook)() = waitHook.load()) hook();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
 }

@@ -2,20 +2,23 @@
 // on the platform timer's own thread.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 class TMMTimer {
  public:
   TMMTimer() = default;
-  // Disables the timer and waits until no tick handler runs any more.
+  // Disables the timer and waits until no tick handler runs any more (except
+  // the one destroying it).
   ~TMMTimer();
   TMMTimer(const TMMTimer&) = delete;
   TMMTimer& operator=(const TMMTimer&) = delete;
 
-  // Called on every tick; set before the timer is first enabled.
+  // Called on every tick; set before the timer is first enabled. A tick
+  // handler runs with a stop token (threadStop.h) that stopping the timer
+  // requests.
   std::function<void()> OnTick;
 
   // Starts or stops the platform timer when the running state differs from
@@ -27,21 +30,21 @@ class TMMTimer {
   void setInterval(uint32_t milliseconds);
   void setResolution(uint32_t milliseconds);
 
- private:
-  friend void deliverTimerTick(uintptr_t context);
+  // True inside a tick handler whose timer was destroyed by that handler:
+  // the handler must not touch its owner again.
+  static bool destroyedInThisTick();
 
+  // What one start shares with the ticks it delivers; outlives the timer
+  // while a tick is still under way.
+  struct TRun;
+
+ private:
   mutable std::mutex lock_;
   uint32_t id_ = 0;  // platform timer id; 0 while not running
-  uintptr_t context_ = 0;
+  std::shared_ptr<TRun> run_;  // the latest start's, kept after a stop
   bool enabled_ = false;
   uint32_t interval_ = 1000;
   uint32_t resolution_ = 1;
-  std::atomic<int> ticking_{0};  // tick handlers running now, on any thread
 
-  void waitForTicks() const;
+  void stopRun(TRun& run, uint32_t id);
 };
-
-// Called over and over while a stop waits for a tick running on another
-// thread, so the waiting thread can serve work that tick may be waiting for
-// (the window layer serves its pending synchronous calls). Null: just wait.
-void setTimerWaitHook(void (*hook)());

@@ -31,6 +31,8 @@ void TZKMMTimer::tick() {
   }
   if (left >= 0) --left;
   fireEvent(outTimer);
+  // The tick's own handler may have destroyed this element.
+  if (TMMTimer::destroyedInThisTick()) return;
   if (left == 0) stop();
   Busy.store(false);
 }

@@ -1,5 +1,7 @@
 // Blocks the calling thread for at least Delay microseconds, then passes the
-// incoming value on. The thread does nothing else meanwhile.
+// incoming value on. The thread does nothing else meanwhile, but its owner
+// may stop it: a sleep on a thread asked to stop ends at once and passes
+// nothing on.
 #pragma once
 
 #include <cstdint>

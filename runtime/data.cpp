@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <vector>
 
 const std::array<std::string_view, 23> DataKindNames = {
     "NULL",   "Integer", "String", "Data",   "Combo",  "StrList", "Icon",    "Real",
@@ -183,25 +184,25 @@ TMemoryStream* toStream(const TData& d) {
 
 bool toBool(const TData& d) { return !(isInteger(d) && d.IntValue == 0); }
 
+void setNext(TData& d, TData next) { d.Next = std::make_shared<const TData>(std::move(next)); }
+
 void copyChain(TData& dest, const TData& src) {
   dest = src;
   dest.Next = nullptr;
   if (kindOf(src) == TDataKind::Null) return;
-  TData* last = &dest;
-  for (const TData* p = src.Next; p != nullptr; p = p->Next) {
-    last->Next = new TData(*p);
-    last = last->Next;
-    last->Next = nullptr;
+  // Rebuilt up to the first NULL record, which ends the chain.
+  std::vector<const TData*> kept;
+  for (const TData* p = src.Next.get(); p != nullptr; p = p->Next.get()) {
+    kept.push_back(p);
     if (kindOf(*p) == TDataKind::Null) break;
   }
+  std::shared_ptr<const TData> rest;
+  for (auto it = kept.rbegin(); it != kept.rend(); ++it) {
+    TData record = **it;
+    record.Next = std::move(rest);
+    rest = std::make_shared<const TData>(std::move(record));
+  }
+  dest.Next = std::move(rest);
 }
 
-void freeChain(TData& d) {
-  TData* p = d.Next;
-  d.Next = nullptr;
-  while (p != nullptr) {
-    TData* next = p->Next;
-    delete p;
-    p = next;
-  }
-}
+void freeChain(TData& d) { d.Next.reset(); }

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -63,7 +64,10 @@ struct TData {
   // Kept by value: the element that owns the link may be gone by the time the
   // fire loop follows it.
   TEventLink TailLink;
-  TData* Next = nullptr;  // next value of a multi-value chain; not owned
+  // The next value of a multi-value chain. The records of a chain never
+  // change once linked, so copies of a value share the rest of its chain and
+  // the last holder frees it: nobody frees a chain another still reads.
+  std::shared_ptr<const TData> Next;
 };
 
 // Kind without the tail flag.
@@ -88,9 +92,11 @@ double parseReal(std::string_view s);
 std::string formatReal(double v);
 int32_t roundToInteger(double v);
 
-// dest becomes a deep copy of src's chain; the copy shares no record.
+// d followed by next (and next's own chain).
+void setNext(TData& d, TData next);
+// dest becomes src's chain up to and including its first NULL record.
 void copyChain(TData& dest, const TData& src);
-// Detaches d.Next and frees every further record of the chain.
+// Detaches d from the rest of its chain.
 void freeChain(TData& d);
 
 // Scratch NULL record.

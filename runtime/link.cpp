@@ -2,11 +2,18 @@
 
 namespace {
 
+void idle(TEventLink, TData&) {}
+
+bool dispatching() { return link_detail::fireRoutine.load(std::memory_order_acquire) != &idle; }
+
 void workingFire(TEventLink link, TData& d) {
   while (link.Method != nullptr) {
     link.Method(link.Target, d, link.Index);
     if ((d.Kind & TailFlag) == 0) return;
     d.Kind = kindOf(d);
+    // A tail hop is a new delivery: none after delivery was switched off,
+    // also when the chain started before.
+    if (!dispatching()) return;
     link = d.TailLink;
   }
 }
@@ -15,12 +22,12 @@ void workingRead(TEventLink link, TData& d) {
   if (link.Method != nullptr) link.Method(link.Target, d, link.Index);
 }
 
-void idle(TEventLink, TData&) {}
-
 // Shifts the event data to its next value.
 void shift(TData& e) {
   if (e.Next != nullptr) {
-    e = *e.Next;
+    // Keeps the record alive while e, which holds it, is overwritten.
+    const std::shared_ptr<const TData> next = e.Next;
+    e = *next;
   } else {
     e.Kind = TDataKind::Null;
   }

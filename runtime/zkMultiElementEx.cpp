@@ -114,6 +114,10 @@ void TZKMultiElementEx::deleteAll(TData& v, uint16_t input) {
   }
 }
 
+void TZKMultiElementEx::stopThreads() {
+  for (TZKEditMultiEx* boundary : Instances) boundary->Owner->stopThreads();
+}
+
 void TZKEditMultiEx::inEvent(TData& d, uint16_t index) {
   TActiveScope scope(this);
   fireEvent(entry(Container->outEvent, index), d);

@@ -17,6 +17,9 @@ class TZKMultiElementEx;
 class TClassMultiBase {
  public:
   virtual ~TClassMultiBase() = default;
+  // Stops and waits for the threads the instance owns (a timer), so that
+  // nothing fires out of it while its surroundings are taken down.
+  virtual void stopThreads() {}
   TZKEditMultiEx* Boundary = nullptr;
 };
 
@@ -47,6 +50,8 @@ class TZKMultiElementEx {
 
   void deleteInstance(TData& v, uint16_t input);
   void deleteAll(TData& v, uint16_t input);
+  // Stops the threads of every instance (TClassMultiBase::stopThreads).
+  void stopThreads();
 
  private:
   TZKEditMultiEx* createInstance();

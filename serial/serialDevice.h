@@ -118,6 +118,7 @@ class TSerialDevice {
   virtual bool setTimeouts(const TSerialTimeouts& timeouts) = 0;
   // 0 clears the mask; a wait in progress then ends.
   virtual bool setEventMask(uint32_t mask) = 0;
+  // PurgeTxAbort also ends a write under way on another thread.
   virtual bool purge(uint32_t flags) = 0;
   virtual void setupQueues(uint32_t inQueue, uint32_t outQueue) = 0;
   virtual bool modemStatus(uint32_t& status) = 0;
@@ -130,7 +131,10 @@ class TSerialDevice {
   // bytes that were waiting, possibly none; empty when it failed after
   // it started.
   virtual bool read(uint32_t count, std::string& bytes) = 0;
-  virtual void flush() = 0;
+  // Waits until the bytes handed to the port have gone out: at most the
+  // write time-out for what is queued (constant plus per byte), or as long
+  // as it takes when unbounded.
+  virtual void drain(bool unbounded) = 0;
   virtual void close() = 0;
 
   // Called on the reader thread, which keeps it until it ends.

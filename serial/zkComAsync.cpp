@@ -2,9 +2,14 @@
 
 #include <system_error>
 
+#include "runtime/threadStop.h"
+
 using namespace serial;
 
 namespace {
+
+// The element whose reader thread this is, on a reader thread.
+thread_local const TZKComAsync* readerThreadOf = nullptr;
 
 uint32_t bitIf(bool on, uint32_t bit) { return on ? bit : 0; }
 
@@ -148,17 +153,20 @@ void TZKComAsync::readerLoop(std::shared_ptr<TReaderState> state) {
     std::unique_lock lock(state->Lock);
     state->Changed.wait(lock, [&] { return state->Started; });
   }
+  readerThreadOf = this;
+  const std::stop_token stop = state->Stop.get_token();
+  const TStopScope stopScope(stop);
   const std::unique_ptr<TSerialWaiter> waiter = Device->makeWaiter();
   TSerialWaiter::TResult result = TSerialWaiter::TResult::Event;
-  while (!state->StopRequested) {
+  while (!stop.stop_requested()) {
     uint32_t mask = 0;
     result = waiter->wait(mask);
-    if (result != TSerialWaiter::TResult::Event || state->StopRequested) break;
-    dispatch(mask, *state);
+    if (result != TSerialWaiter::TResult::Event || stop.stop_requested()) break;
+    dispatch(mask, stop);
   }
   // A port that failed by itself is left quiet; after a close request the
   // close routine does this, and the port may already be gone.
-  if (!state->StopRequested && result == TSerialWaiter::TResult::Failed) {
+  if (!stop.stop_requested() && result == TSerialWaiter::TResult::Failed) {
     Device->setEventMask(0);
     Device->purge(PurgeTxClear | PurgeRxClear);
   }
@@ -167,12 +175,10 @@ void TZKComAsync::readerLoop(std::shared_ptr<TReaderState> state) {
   state->Changed.notify_all();
 }
 
-void TZKComAsync::dispatch(uint32_t mask, const TReaderState& state) {
+void TZKComAsync::dispatch(uint32_t mask, const std::stop_token& stop) {
   // A handler may close the port; nothing is fired after that. Once a stop is
   // requested this must not touch the element again.
-  const auto firing = [&](uint32_t bit) {
-    return (mask & bit) != 0 && !state.StopRequested.load(std::memory_order_acquire);
-  };
+  const auto firing = [&](uint32_t bit) { return (mask & bit) != 0 && !stop.stop_requested(); };
   if (firing(EvRxChar)) {
     uint32_t errors = 0;
     if (Device->clearErrors(errors, WaitingBytes)) {
@@ -195,6 +201,7 @@ void TZKComAsync::dispatch(uint32_t mask, const TReaderState& state) {
 
 bool TZKComAsync::readModemStatus() {
   uint32_t status = 0;
+  const std::shared_lock use(DeviceUse);
   if (!opened() || !Device->modemStatus(status)) return false;
   Dsr = (status & MsDsrOn) != 0 ? 1 : 0;
   Cts = (status & MsCtsOn) != 0 ? 1 : 0;
@@ -204,7 +211,10 @@ bool TZKComAsync::readModemStatus() {
 
 void TZKComAsync::checkErrors() {
   uint32_t errors = 0;
-  if (!opened() || !Device->clearErrors(errors, WaitingBytes)) return;
+  {
+    const std::shared_lock use(DeviceUse);
+    if (!opened() || !Device->clearErrors(errors, WaitingBytes)) return;
+  }
   std::vector<std::string> texts = lineErrorTexts(errors, ParityCheck);
   std::lock_guard lock(ErrorListLock);
   ErrorList = std::move(texts);
@@ -213,12 +223,35 @@ void TZKComAsync::checkErrors() {
 void TZKComAsync::inClose(TData&, uint16_t) { closeRoutine(); }
 
 void TZKComAsync::closeRoutine() {
-  // Two threads may close at once (the form and a handler on the reader
-  // thread): the first one does it.
-  if (!opened() || Closing.exchange(true)) return;
+  if (beginClose()) closeSteps();
+}
+
+bool TZKComAsync::beginClose() {
+  std::unique_lock lock(CloseLock);
+  if (!CloseBusy) {
+    if (!opened()) return false;
+    CloseBusy = true;
+    Closing = true;
+    return true;
+  }
+  // The close under way is stopping this very thread: it must not wait for
+  // that close, which waits for it.
+  if (readerThreadOf == this) return false;
+  lock.unlock();
+  // The closing thread may be waiting for this one (a synchronous call).
+  waitUntilDone([this] {
+    std::lock_guard guard(CloseLock);
+    return !CloseBusy;
+  });
+  return false;
+}
+
+void TZKComAsync::closeSteps() {
   fireEvent(outClosing);
   stopReader();
-  if (FlushOnClose) Device->flush();
+  // Bytes handed to the port ("PUSK" right before a close) still go out;
+  // only then is the rest thrown away.
+  Device->drain(FlushOnClose);
   Device->purge(PurgeTxAbort | PurgeRxAbort | PurgeTxClear | PurgeRxClear);
   Cts = 0;
   Dsr = 0;
@@ -226,19 +259,25 @@ void TZKComAsync::closeRoutine() {
   fireEvent(outCts, 0);
   fireEvent(outDsr, 0);
   fireEvent(outRlsd, 0);
-  Device->close();
+  {
+    // Waits for a write or read still under way on another thread.
+    const std::unique_lock use(DeviceUse);
+    Device->close();
+    Opened = false;
+  }
   fireEvent(outClosed);
-  Opened = false;
+  std::lock_guard lock(CloseLock);
   Closing = false;
+  CloseBusy = false;
 }
 
 void TZKComAsync::stopReader() {
   if (!ReaderState) return;
   std::shared_ptr<TReaderState> state = std::move(ReaderState);
-  state->StopRequested = true;
+  state->Stop.request_stop();
   Device->setEventMask(0);
   Device->wakeReader();
-  if (Reader.get_id() == std::this_thread::get_id()) {
+  if (readerThreadOf == this) {
     // Called from one of the reader's own handlers: it ends as soon as the
     // handler returns, having fired nothing more.
     LeftoverReader = std::move(Reader);
@@ -251,7 +290,7 @@ void TZKComAsync::stopReader() {
 void TZKComAsync::joinLeftoverReader() {
   if (!LeftoverReader.joinable()) return;
   const std::shared_ptr<TReaderState> state = std::move(LeftoverState);
-  if (LeftoverReader.get_id() == std::this_thread::get_id()) {
+  if (readerThreadOf == this) {
     // The reader reopens or destroys its own element: let it run out.
     LeftoverReader.detach();
     return;
@@ -259,43 +298,36 @@ void TZKComAsync::joinLeftoverReader() {
   waitForReaderEnd(*state, LeftoverReader);
 }
 
-void TZKComAsync::waitForReaderEnd(TReaderState& state, std::thread& reader) {
+void TZKComAsync::waitForReaderEnd(const TReaderState& state, std::thread& reader) {
   // The reader may be waiting for this very thread (a synchronous call to
-  // the UI thread): keep serving such calls until it has ended.
-  std::unique_lock lock(state.Lock);
-  while (!state.Finished) {
-    if (WaitPump) {
-      lock.unlock();
-      WaitPump();
-      lock.lock();
-    } else {
-      state.Changed.wait(lock);
-    }
-  }
-  lock.unlock();
+  // the UI thread): the wait keeps serving such calls until it has ended.
+  waitUntilDone([&] { return state.Finished.load(); });
   reader.join();
 }
 
 void TZKComAsync::inWrite(TData& d, uint16_t) {
   const std::string bytes = toString(d);
-  if (!opened()) return;
+  std::shared_lock use(DeviceUse);
+  if (!opened() || Closing) return;
   uint32_t written = 0;
   // Published before the bytes leave: see inRead.
   WritesIssued.fetch_add(1, std::memory_order_release);
-  if (Device->write(bytes, written)) fireEvent(outWritten, static_cast<int32_t>(written));
+  const bool started = Device->write(bytes, written);
+  use.unlock();
+  if (started) fireEvent(outWritten, static_cast<int32_t>(written));
 }
 
 void TZKComAsync::inRead(TData& d, uint16_t) {
   const int32_t count = toInteger(d);
-  if (!opened()) return;
   std::string bytes;
-  if (Device->read(count > 0 ? static_cast<uint32_t>(count) : 0, bytes)) {
-    // A device answers what it received, so whatever a thread did before it
-    // wrote those bytes must be visible to the thread that handles the
-    // answer; the wire carries no such guarantee between threads.
-    WritesIssued.load(std::memory_order_acquire);
-    fireEvent(outRead, std::move(bytes));
-  }
+  std::shared_lock use(DeviceUse);
+  if (!opened() || !Device->read(count > 0 ? static_cast<uint32_t>(count) : 0, bytes)) return;
+  use.unlock();
+  // A device answers what it received, so whatever a thread did before it
+  // wrote those bytes must be visible to the thread that handles the
+  // answer; the wire carries no such guarantee between threads.
+  WritesIssued.load(std::memory_order_acquire);
+  fireEvent(outRead, std::move(bytes));
 }
 
 void TZKComAsync::inEnumPorts(TData&, uint16_t) {

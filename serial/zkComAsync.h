@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,13 +24,6 @@ class TZKComAsync {
   virtual ~TZKComAsync();
   TZKComAsync(const TZKComAsync&) = delete;
   TZKComAsync& operator=(const TZKComAsync&) = delete;
-
-  // Called over and over while a thread waits for the reader thread to stop,
-  // so that thread keeps serving synchronous calls the reader may be waiting
-  // in (the window library installs it). Each call should wait briefly (a
-  // few milliseconds) for work rather than return at once. Without it the
-  // waiting thread just sleeps until the reader has ended.
-  static inline std::function<void()> WaitPump;
 
   std::string Port;
   int32_t BaudRate = 9600;
@@ -123,22 +118,28 @@ class TZKComAsync {
 
  private:
   // What one reader thread shares with the element; it outlives the element's
-  // interest in it when the thread closed its own port.
+  // interest in it when the thread closed its own port. Stopping it also
+  // ends any interruptible wait of a handler on it (threadStop.h).
   struct TReaderState {
-    std::atomic<bool> StopRequested{false};
+    std::stop_source Stop;
     std::mutex Lock;
     std::condition_variable Changed;
-    bool Started = false;   // the element holds the thread; guarded by Lock
-    bool Finished = false;  // guarded by Lock
+    bool Started = false;  // the element holds the thread; guarded by Lock
+    std::atomic<bool> Finished{false};
   };
 
   bool openSequence(int32_t baudRate, int32_t dtrIndex, int32_t rtsIndex);
   void closeRoutine();
+  // Claims the close for this thread; false when another thread's close
+  // was under way (it has finished when this returns, unless this is the
+  // reader thread that close is stopping) or the port is closed.
+  bool beginClose();
+  void closeSteps();
   void stopReader();
   void joinLeftoverReader();
-  static void waitForReaderEnd(TReaderState& state, std::thread& reader);
+  static void waitForReaderEnd(const TReaderState& state, std::thread& reader);
   void readerLoop(std::shared_ptr<TReaderState> state);
-  void dispatch(uint32_t mask, const TReaderState& state);
+  void dispatch(uint32_t mask, const std::stop_token& stop);
   bool readModemStatus();
   void checkErrors();
 
@@ -155,6 +156,12 @@ class TZKComAsync {
   // Counts writes; orders what preceded a write before the handling of the
   // answer to it (inWrite, inRead).
   std::atomic<uint64_t> WritesIssued{0};
+  // Device calls hold it shared, the close exclusively while it releases the
+  // port: no thread uses a descriptor the close has given back.
+  std::shared_mutex DeviceUse;
+  std::mutex CloseLock;
+  bool CloseBusy = false;  // guarded by CloseLock
+  // Set for the whole close: writes are refused meanwhile.
   std::atomic<bool> Closing{false};
   std::atomic<uint8_t> Dsr{0};
   std::atomic<uint8_t> Cts{0};

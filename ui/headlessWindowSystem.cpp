@@ -2,7 +2,9 @@
 #include "headlessWindowSystem.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <utility>
 
 #include "runtime/helpers.h"
 
@@ -229,7 +231,8 @@ int THeadlessWindowSystem::runMessageLoop() {
   for (;;) {
     pumpPending();
     std::unique_lock lock(mutex_);
-    wake_.wait(lock, [&] { return woken_ || quit_; });
+    const auto pumpAt = std::exchange(pumpAt_, std::chrono::steady_clock::time_point::max());
+    wake_.wait_until(lock, pumpAt, [&] { return woken_ || quit_; });
     woken_ = false;
     if (quit_) break;
   }
@@ -250,6 +253,11 @@ void THeadlessWindowSystem::quit(int exitCode) {
 bool THeadlessWindowSystem::quitRequested() const {
   std::lock_guard lock(mutex_);
   return quit_;
+}
+
+void THeadlessWindowSystem::pumpPendingAfter(std::chrono::milliseconds delay) {
+  std::lock_guard lock(mutex_);
+  pumpAt_ = std::min(pumpAt_, std::chrono::steady_clock::now() + delay);
 }
 
 void THeadlessWindowSystem::wakeUiThread() {

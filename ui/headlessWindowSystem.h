@@ -199,6 +199,7 @@ class THeadlessWindowSystem final : public TWindowSystem {
 
  protected:
   void wakeUiThread() override;
+  void pumpPendingAfter(std::chrono::milliseconds delay) override;
 
  private:
   friend class THeadlessControl;
@@ -211,6 +212,8 @@ class THeadlessWindowSystem final : public TWindowSystem {
   mutable std::mutex mutex_;  // the loop state and message boxes: any thread
   std::condition_variable wake_;
   bool woken_ = false;
+  // The loop's next pumpPending without a wake; max(): none.
+  std::chrono::steady_clock::time_point pumpAt_ = std::chrono::steady_clock::time_point::max();
   bool quit_ = false;
   int exitCode_ = 0;
   std::vector<TMessageBox> messageBoxes_;

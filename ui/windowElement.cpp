@@ -33,7 +33,14 @@ TWindowElement::TWindowElement(TNativeControl* parentControl) : parentControl_(p
   if (const TWindowNode* parent = TWindowNode::of(parentControl)) Color = parent->Color;
 }
 
-TWindowElement::~TWindowElement() { destroyControl(); }
+TWindowElement::~TWindowElement() {
+  windowSystem().cancelAsync(this);
+  destroyControl();
+}
+
+void TWindowElement::showLater(std::function<void()> apply) {
+  windowSystem().invokeAsync(this, std::move(apply));
+}
 
 void TWindowElement::destroyControl() {
   if (!node_) return;

@@ -87,6 +87,11 @@ class TWindowElement : protected TControlEvents {
   void applyCommonProperties();
   // TabOrder (after the styles), docking, z-order and Visible.
   void applyPlacement();
+  // A value the caller does not wait for (a text, a position): on the UI
+  // thread it is applied at once; from another thread it is applied later,
+  // in order with that thread's other display changes, and only the latest
+  // of several pending values is (TWindowSystem::invokeAsync).
+  void showLater(std::function<void()> apply);
   void changeStyle(uint32_t set, uint32_t clear);
   void changeExStyle(uint32_t set, uint32_t clear);
   bool usable() const { return node_ != nullptr && !node_->isGone(); }

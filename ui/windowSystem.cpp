@@ -2,6 +2,7 @@
 // thread, the system colour palette and the installed backend.
 #include "windowSystem.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <condition_variable>
@@ -11,6 +12,7 @@
 #include <thread>
 
 #include "runtime/systemSeams.h"
+#include "runtime/threadStop.h"
 
 namespace {
 enum class TCallState : uint8_t { Queued, Running, Done, Dropped };
@@ -19,6 +21,13 @@ struct TCall {
   const std::function<void()>* fn;
   TCallState state = TCallState::Queued;
 };
+
+// A synchronous call (its caller waits) or a post.
+struct TQueued {
+  TCall* call = nullptr;
+  const void* key = nullptr;
+  std::function<void()> post;
+};
 }  // namespace
 
 struct TWindowSystem::TPendingCalls {
@@ -26,12 +35,14 @@ struct TWindowSystem::TPendingCalls {
   // Signals both a finished call (to its caller) and a newly queued one (to
   // a UI thread in waitPumping).
   std::condition_variable changed;
-  std::deque<TCall*> queue;
+  std::deque<TQueued> queue;
+  // Until then posts do not wake the UI thread: it comes back by itself.
+  std::chrono::steady_clock::time_point postsWaitUntil{};
   bool shutDown = false;
   std::thread::id uiThread = std::this_thread::get_id();
 };
 
-TWindowSystem::TWindowSystem() : pending_(std::make_unique<TPendingCalls>()) {}
+TWindowSystem::TWindowSystem() : pending_(std::make_shared<TPendingCalls>()) {}
 
 TWindowSystem::~TWindowSystem() { shutdown(); }
 
@@ -40,49 +51,100 @@ void TWindowSystem::invokeSync(const std::function<void()>& fn) {
     fn();
     return;
   }
+  const std::shared_ptr<TPendingCalls> pending = pending_;
   TCall call{&fn};
+  {
+    std::lock_guard lock(pending->mutex);
+    if (pending->shutDown) return;
+    pending->queue.push_back(TQueued{&call, nullptr, {}});
+  }
+  pending->changed.notify_all();
+  wakeUiThread();
+  std::unique_lock lock(pending->mutex);
+  // A call that started runs to its end even across a shutdown: fn may
+  // refer to this thread's stack.
+  pending->changed.wait(
+      lock, [&] { return call.state == TCallState::Done || call.state == TCallState::Dropped; });
+}
+
+void TWindowSystem::invokeAsync(const void* key, std::function<void()> fn) {
+  if (isUiThread()) {
+    cancelAsync(key);
+    fn();
+    return;
+  }
+  bool wake = false;
   {
     std::lock_guard lock(pending_->mutex);
     if (pending_->shutDown) return;
-    pending_->queue.push_back(&call);
+    for (auto it = pending_->queue.rbegin(); it != pending_->queue.rend() && !it->call; ++it) {
+      if (it->key == key) {
+        it->post = std::move(fn);
+        return;  // the UI thread comes for it already
+      }
+    }
+    pending_->queue.push_back(TQueued{nullptr, key, std::move(fn)});
+    wake = std::chrono::steady_clock::now() >= pending_->postsWaitUntil;
   }
+  if (!wake) return;
   pending_->changed.notify_all();
   wakeUiThread();
-  std::unique_lock lock(pending_->mutex);
-  // A call that started runs to its end even across a shutdown: fn may
-  // refer to this thread's stack.
-  pending_->changed.wait(
-      lock, [&] { return call.state == TCallState::Done || call.state == TCallState::Dropped; });
+}
+
+void TWindowSystem::cancelAsync(const void* key) {
+  std::lock_guard lock(pending_->mutex);
+  std::erase_if(pending_->queue, [key](const TQueued& q) { return !q.call && q.key == key; });
 }
 
 void TWindowSystem::pumpPending() {
   if (!isUiThread()) return;
+  bool posted = false;
   for (;;) {
-    TCall* call = nullptr;
+    TQueued next;
     {
       std::lock_guard lock(pending_->mutex);
-      if (pending_->queue.empty()) return;
-      call = pending_->queue.front();
+      if (pending_->queue.empty()) {
+        if (!posted) return;
+        // Posts made in the next interval wait for this thread to come back.
+        pending_->postsWaitUntil = std::chrono::steady_clock::now() + PostInterval;
+        break;
+      }
+      next = std::move(pending_->queue.front());
       pending_->queue.pop_front();
-      call->state = TCallState::Running;
+      if (next.call) next.call->state = TCallState::Running;
     }
-    (*call->fn)();
+    if (!next.call) {
+      next.post();
+      posted = true;
+      continue;
+    }
+    (*next.call->fn)();
     {
       std::lock_guard lock(pending_->mutex);
-      call->state = TCallState::Done;
+      next.call->state = TCallState::Done;
     }
     pending_->changed.notify_all();
   }
+  pumpPendingAfter(PostInterval);
 }
 
 void TWindowSystem::waitPumping(const std::function<bool()>& finished) {
   const bool onUiThread = isUiThread();
+  // A synchronous call is served at once, posts at their interval.
+  const auto due = [&] {
+    return std::any_of(pending_->queue.begin(), pending_->queue.end(),
+                       [](const TQueued& q) { return q.call != nullptr; }) ||
+           (!pending_->queue.empty() &&
+            std::chrono::steady_clock::now() >= pending_->postsWaitUntil);
+  };
+  bool serve = onUiThread;
   while (!finished()) {
-    if (onUiThread) pumpPending();
+    if (serve) pumpPending();
     std::unique_lock lock(pending_->mutex);
     // Short waits: finished() has no way to signal this condition.
     pending_->changed.wait_for(lock, std::chrono::milliseconds(2),
-                               [&] { return onUiThread && !pending_->queue.empty(); });
+                               [&] { return onUiThread && due(); });
+    serve = onUiThread && due();
   }
 }
 
@@ -90,7 +152,8 @@ void TWindowSystem::shutdown() {
   {
     std::lock_guard lock(pending_->mutex);
     pending_->shutDown = true;
-    for (TCall* call : pending_->queue) call->state = TCallState::Dropped;
+    for (TQueued& queued : pending_->queue)
+      if (queued.call) queued.call->state = TCallState::Dropped;
     pending_->queue.clear();
   }
   pending_->changed.notify_all();
@@ -158,6 +221,12 @@ std::unique_ptr<TWindowSystem>& installedSystem() {
 void windowSystemMessageBox(const std::string& text, const std::string& caption) {
   windowSystem().messageBox(text, caption);
 }
+
+// The serial reader and the timer thread change the display through
+// synchronous calls to the UI thread. When the UI thread in turn waits for
+// them (closing the port, stopping the watchdog), it keeps serving those
+// calls, or both threads would wait for each other forever.
+void serveWhileWaiting(const std::function<bool()>& done) { windowSystem().waitPumping(done); }
 }  // namespace
 
 TColor systemColorRgb(int32_t index) {
@@ -182,6 +251,7 @@ TWindowSystem& windowSystem() {
 void installWindowSystem(std::unique_ptr<TWindowSystem> system) {
   installedSystem() = std::move(system);
   systemSeams().messageBox = &windowSystemMessageBox;
+  setWaitService(&serveWhileWaiting);
 }
 
 void pumpPendingCalls() { windowSystem().pumpPending(); }

@@ -29,6 +29,7 @@
 //   none while the sink pointer is null.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -348,14 +349,29 @@ class TWindowSystem {
   // itself fn runs at once; after shutdown() it returns at once without
   // running fn. Any thread.
   void invokeSync(const std::function<void()>& fn);
+  // Runs fn on the UI thread later and returns at once; on the UI thread fn
+  // runs at once, after pending posts of the same key were dropped (they are
+  // older). Posts and synchronous calls run in the order they were made,
+  // except that a post replaces a pending post of the same key when only
+  // posts of other keys were made after it: a key names one value of one
+  // control (a text, a position), values of different keys are independent,
+  // and the latest value of each wins. Posts reach the controls at most
+  // every PostInterval (a synchronous call takes them along at once), so a
+  // thread that sets a value per byte sent costs the UI thread no more than
+  // a display refresh. Dropped after shutdown(). Any thread.
+  void invokeAsync(const void* key, std::function<void()> fn);
+  // Drops the pending posts of the key (its control goes away). UI thread.
+  void cancelAsync(const void* key);
+  static constexpr std::chrono::milliseconds PostInterval{20};
   // Runs the synchronous calls queued so far (UI thread; elsewhere nothing).
   void pumpPending();
   // Waits until finished() answers true. On the UI thread it keeps running
   // synchronous calls meanwhile, so a thread it waits for (joins) may still
   // call invokeSync without a deadlock.
   void waitPumping(const std::function<bool()>& finished);
-  // From now on invokeSync returns at once; queued calls are dropped (their
-  // callers return). Calls already running finish first.
+  // From now on invokeSync returns at once and posts are dropped; queued
+  // calls are dropped (their callers return). Calls already running finish
+  // first.
   void shutdown();
   bool isShutDown() const;
   bool isUiThread() const;
@@ -366,10 +382,15 @@ class TWindowSystem {
   // Makes the UI thread call pumpPending() soon (a posted message, Fl::awake).
   // Called from other threads, without locks held.
   virtual void wakeUiThread() = 0;
+  // UI thread: makes it call pumpPending() once more after the delay (a
+  // timer of its own).
+  virtual void pumpPendingAfter(std::chrono::milliseconds delay) = 0;
 
  private:
   struct TPendingCalls;
-  std::unique_ptr<TPendingCalls> pending_;
+  // Shared with the callers waiting in invokeSync, which may wake only after
+  // the window system is gone.
+  std::shared_ptr<TPendingCalls> pending_;
 };
 
 // Windows' default value of each system colour index 0..30 (Windows 10

@@ -44,22 +44,30 @@ void TZKEdit::controlDestroyed() {
 }
 
 void TZKEdit::textChanged() {
-  rememberText();
+  if (!showingText_) rememberText();
   TData value;
   if (changeArmed_ && ValueSource && ValueSource(value)) fireEvent(outChange, value);
   changeArmed_ = true;
 }
 
 void TZKEdit::inSetText(TData& d, uint16_t) {
-  onUiThread([&] {
-    if (!usable()) return;
-    enterPending_ = false;
-    TNativeControl& control = node_->control();
-    const int32_t caret = control.caretPosition() & 0xFFFF;
-    const std::string text = readString(d, dataText, std::string());
-    control.setText(text);
-    control.setSelection(caret, caret);
-  });
+  std::string text = readString(d, dataText, std::string());
+  {
+    std::lock_guard lock(textMutex_);
+    shownText_ = text;
+  }
+  showLater([this, text = std::move(text)] { showText(text); });
+}
+
+void TZKEdit::showText(const std::string& text) {
+  if (!usable()) return;
+  enterPending_ = false;
+  TNativeControl& control = node_->control();
+  const int32_t caret = control.caretPosition() & 0xFFFF;
+  showingText_ = true;
+  control.setText(text);
+  showingText_ = false;
+  control.setSelection(caret, caret);
 }
 
 void TZKEdit::varText(TData& d, uint16_t) {

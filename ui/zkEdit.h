@@ -23,11 +23,14 @@ class TZKEdit : public TZKWin {
   TEventLink outChange;
 
   void init() override;
+  // From another thread the text is shown later (showLater), but varText
+  // answers it at once.
   void inSetText(TData& d, uint16_t index);
   void varText(TData& d, uint16_t index);
   // The control's window text as a String. Answered from a copy kept on
-  // every change, so a reader on another thread does not wait for the UI
-  // thread (the upload reads the running check sum once per image byte).
+  // every change and on every text set, so a reader on another thread does
+  // not wait for the UI thread (the upload reads the running check sum once
+  // per image byte) and reads exactly the text last set.
   bool currentText(TData& d);
 
  protected:
@@ -36,12 +39,15 @@ class TZKEdit : public TZKWin {
 
  private:
   void textChanged();
-  // UI thread: copies the control's text on each change notification, which
-  // every backend also sends for text the program sets.
+  // UI thread: copies the control's text on a change notification that is
+  // not one of inSetText's own (the user typed, or init set the text).
   void rememberText();
+  // UI thread: what inSetText does to the control.
+  void showText(const std::string& text);
 
   mutable std::mutex textMutex_;
   std::string shownText_;
+  bool showingText_ = false;  // UI thread: showText is setting the control's text
 
   bool changeArmed_ = false;  // the change that init causes fires nothing
   bool enterPending_ = false;

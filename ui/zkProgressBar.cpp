@@ -19,7 +19,7 @@ void TZKProgressBar::init() {
 
 void TZKProgressBar::inSetPosition(TData& d, uint16_t) {
   const int32_t position = readInteger(d, TEventLink{}, 0);
-  onUiThread([&] {
+  showLater([this, position] {
     if (!usable()) return;
     node_->control().setProgressPosition(position);
     node_->control().invalidate();

@@ -86,8 +86,7 @@ void TZKWinList::selectionChanged() {
   const int32_t data = control.itemData(index);
   if (data != -1) {
     makeInteger(second, data);
-    first.Next = &second;
+    setNext(first, second);
   }
   fireEvent(outSelect, first);
-  first.Next = nullptr;
 }

@@ -16,8 +16,9 @@ void fan(TZKHub& hub, std::initializer_list<TEventLink> outputs) {
 }
 }  // namespace
 
-TFlashSchema::TFlashSchema(std::string port, TConsoleBoard* board, TTraceFile* traceFile)
-    : port_(std::move(port)) {
+TFlashSchema::TFlashSchema(std::string port, TConsoleBoard* board, TTraceFile* traceFile,
+                           TSerialSystem& serial)
+    : comPort(serial), port_(std::move(port)) {
   consoleStatus.Board = board;
   consoleStatus.Prefix = port_ + ": ";
   record.Port = port_;
@@ -83,6 +84,8 @@ TFlashSchema::TFlashSchema(std::string port, TConsoleBoard* board, TTraceFile* t
   upload.setFactory(&Upload::create);
 }
 
+TFlashSchema::~TFlashSchema() { stop(); }
+
 void TFlashSchema::selectPort() {
   fireEvent(makeEventLink<&TZKHub::inWork>(&hubPortSelected), port_);
 }
@@ -91,11 +94,14 @@ void TFlashSchema::startUpload() {
   fireEvent(makeEventLink<&TZKMultiElementEx::inWork>(&upload, Upload::inUpload), 0);
 }
 
+void TFlashSchema::closePort() {
+  // Called directly, not fired: this also works while dispatch is off.
+  TData none;
+  comPort.inClose(none, 1);
+}
+
 void TFlashSchema::stop() {
-  fireEvent(makeEventLink<&TZKComAsync::inClose>(&comPort, 1));
-  // The watchdog's thread would go on ticking into the upload; called
-  // directly, as the schema has no point for it.
-  if (upload.Current != nullptr)
-    static_cast<Upload*>(upload.Current->Owner)->timerWatch.setEnable(false);
+  closePort();
+  upload.stopThreads();
   trace.flush();
 }

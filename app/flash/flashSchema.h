@@ -25,7 +25,12 @@ class TFlashSchema {
  public:
   // board: where the port's messages go (null: nowhere); trace: where its
   // bytes are recorded (null: not recorded).
-  TFlashSchema(std::string port, TConsoleBoard* board, TTraceFile* trace = nullptr);
+  TFlashSchema(std::string port, TConsoleBoard* board, TTraceFile* trace = nullptr,
+               TSerialSystem& serial = platformSerialSystem());
+  // Stops the port's threads (stop()) before any element goes.
+  ~TFlashSchema();
+  TFlashSchema(const TFlashSchema&) = delete;
+  TFlashSchema& operator=(const TFlashSchema&) = delete;
 
   const std::string& port() const { return port_; }
   // What the operator's port choice does on the form: close any open port,
@@ -33,9 +38,11 @@ class TFlashSchema {
   void selectPort();
   // What "Записать" does: start the transfer.
   void startUpload();
-  // Ends the port's part for good: closes the port, which ends its reader
-  // thread, and stops the upload's watchdog. Nothing fires into the schema
-  // afterwards, so it can be destroyed while other ports go on.
+  // Closes the port, which ends its reader thread.
+  void closePort();
+  // Ends the port's part for good: closes the port and stops the upload's
+  // watchdog. Nothing fires into the schema afterwards, so it can be
+  // destroyed while other ports go on, whatever the dispatch switch says.
   void stop();
 
   // Members in creation order; C++ destroys them in reverse.

@@ -30,6 +30,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "../portNames.h"
 #include "../serialDevice.h"
@@ -37,6 +38,9 @@
 using namespace serial;
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int AbortCheckMs = 50;
 
 // Opens a tty for reading and writing and takes the lock other programs
 // check; -1 with errno saying why when it is missing, busy, not permitted or
@@ -185,6 +189,7 @@ class TPosixDevice final : public TSerialDevice {
   }
 
   bool purge(uint32_t flags) override {
+    if ((flags & PurgeTxAbort) != 0) WriteAborts.fetch_add(1);
     const bool rx = (flags & PurgeRxClear) != 0;
     const bool tx = (flags & PurgeTxClear) != 0;
     const int fd = Fd;
@@ -216,12 +221,11 @@ class TPosixDevice final : public TSerialDevice {
   bool write(const std::string& bytes, uint32_t& written) override {
     const int fd = Fd;
     if (fd < 0) return false;
-    using Clock = std::chrono::steady_clock;
-    const uint64_t limitMs = WriteConstant + static_cast<uint64_t>(WriteMultiplier) * bytes.size();
+    const uint64_t aborts = WriteAborts.load();
     const bool timed = WriteConstant != 0 || WriteMultiplier != 0;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limitMs);
+    const Clock::time_point deadline = Clock::now() + writeTimeout(bytes.size());
     size_t done = 0;
-    while (done < bytes.size()) {
+    while (done < bytes.size() && WriteAborts.load() == aborts) {
       const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
       if (n > 0) {
         done += static_cast<size_t>(n);
@@ -232,12 +236,13 @@ class TPosixDevice final : public TSerialDevice {
         written = 0;
         return true;
       }
-      int waitMs = -1;
+      // Short slices, so that an abort ends the wait soon.
+      int waitMs = AbortCheckMs;
       if (timed) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) break;  // timed out: what went out is the result
-        waitMs = static_cast<int>(std::min<int64_t>(left, 1000));
+        waitMs = static_cast<int>(std::min<int64_t>(left, AbortCheckMs));
       }
       pollfd p{fd, POLLOUT, 0};
       if (::poll(&p, 1, waitMs) < 0 && errno != EINTR) break;
@@ -264,9 +269,18 @@ class TPosixDevice final : public TSerialDevice {
     return true;
   }
 
-  void flush() override {
+  void drain(bool unbounded) override {
     const int fd = Fd;
-    if (fd >= 0) ::ioctl(fd, TCSBRK, 1);  // waits until the output has gone out
+    int queued = 0;
+    if (fd < 0 || ::ioctl(fd, TIOCOUTQ, &queued) != 0) return;
+    const Clock::time_point deadline = Clock::now() + writeTimeout(static_cast<size_t>(queued));
+    while (queued > 0 && (unbounded || Clock::now() < deadline)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      if (::ioctl(fd, TIOCOUTQ, &queued) != 0) return;
+    }
+    // The driver's queue is empty: what its hardware still holds leaves
+    // within a few byte times.
+    if (queued == 0) ::ioctl(fd, TCSBRK, 1);
   }
 
   void close() override {
@@ -299,8 +313,17 @@ class TPosixDevice final : public TSerialDevice {
   std::atomic<int> Wake{-1};
   std::atomic<uint32_t> Mask{0};
   std::atomic<uint64_t> BytesRead{0};
+  std::atomic<uint64_t> WriteAborts{0};
   uint32_t WriteConstant = 0;
   uint32_t WriteMultiplier = 0;
+
+  // The write time-out for a count of bytes; without configured time-outs
+  // (writes then wait as long as it takes) a drain still gives up after a
+  // second.
+  std::chrono::milliseconds writeTimeout(size_t bytes) const {
+    if (WriteConstant == 0 && WriteMultiplier == 0) return std::chrono::milliseconds(1000);
+    return std::chrono::milliseconds(WriteConstant + static_cast<uint64_t>(WriteMultiplier) * bytes);
+  }
 };
 
 TSerialWaiter::TResult TPosixWaiter::wait(uint32_t& mask) {

@@ -172,6 +172,8 @@ class TWin32Device final : public TSerialDevice {
   }
 
   bool setTimeouts(const TSerialTimeouts& t) override {
+    WriteConstant = t.WriteTotalTimeoutConstant;
+    WriteMultiplier = t.WriteTotalTimeoutMultiplier;
     COMMTIMEOUTS timeouts{t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier,
                           t.ReadTotalTimeoutConstant, t.WriteTotalTimeoutMultiplier,
                           t.WriteTotalTimeoutConstant};
@@ -225,7 +227,21 @@ class TWin32Device final : public TSerialDevice {
     return started;
   }
 
-  void flush() override { FlushFileBuffers(Port); }
+  void drain(bool unbounded) override {
+    DWORD queued = outputQueued();
+    // Without configured write time-outs a drain still gives up after a second.
+    const DWORD limit = WriteConstant == 0 && WriteMultiplier == 0
+                            ? 1000
+                            : WriteConstant + WriteMultiplier * queued;
+    const ULONGLONG deadline = GetTickCount64() + limit;
+    while (queued > 0 && queued != NoQueue && (unbounded || GetTickCount64() < deadline)) {
+      Sleep(1);
+      queued = outputQueued();
+    }
+    // The driver's queue is empty: what its hardware still holds leaves
+    // within a few byte times.
+    if (queued == 0) FlushFileBuffers(Port);
+  }
 
   void close() override {
     const HANDLE port = Port.exchange(INVALID_HANDLE_VALUE);
@@ -241,8 +257,18 @@ class TWin32Device final : public TSerialDevice {
   void wakeReader() override { SetEvent(Wake); }
 
  private:
+  static constexpr DWORD NoQueue = 0xFFFFFFFF;
+
+  DWORD outputQueued() {
+    DWORD errors = 0;
+    COMSTAT status{};
+    return ClearCommError(Port, &errors, &status) ? status.cbOutQue : NoQueue;
+  }
+
   std::atomic<HANDLE> Port{INVALID_HANDLE_VALUE};
   HANDLE Wake = nullptr;
+  DWORD WriteConstant = 0;
+  DWORD WriteMultiplier = 0;
 };
 
 bool portOpensNow(const std::string& name) {

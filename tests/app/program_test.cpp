@@ -3,11 +3,14 @@
 // device over a pty, seen as the operator sees it.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "app/formSchema.h"
 #include "app/programEntry.h"
@@ -307,38 +310,70 @@ TEST(ProgramEntry, InfoSwitchShowsOnlyTheMessageBox) {
   EXPECT_EQ(ClassSimpleForm_20F8870, nullptr);
 }
 
-// Any other first argument starts the program: the entry runs the form's
-// message loop on its own thread here, and the test closes the form there.
-void expectNormalStart(std::vector<const char*> argv) {
-  installWindowSystem(createHeadlessWindowSystem());
-  auto& ui = static_cast<THeadlessWindowSystem&>(windowSystem());
-  std::atomic<bool> bound{false};
-  int exitCode = -1;
-  std::thread entry([&] {
-    ui.bindToCurrentThread();
-    bound = true;
-    exitCode = runBootloader(static_cast<int>(argv.size()), argv.data());
-  });
-  while (!bound) std::this_thread::yield();
-  bool closed = false;
-  std::string caption;
-  while (!closed) {
-    ui.invokeSync([&] {
-      if (ClassSimpleForm_20F8870 == nullptr || !ClassSimpleForm_20F8870->formMain.shownOnce())
-        return;
-      caption = ClassSimpleForm_20F8870->formMain.nativeControl()->text();
-      TData none;
-      ClassSimpleForm_20F8870->formMain.inClose(none, 0);
-      closed = true;
+// The program entry on a thread of its own, which is the UI thread; the test
+// works the window through calls to that thread.
+class TRunningProgram {
+ public:
+  explicit TRunningProgram(std::vector<const char*> argv) : argv_(std::move(argv)) {
+    installWindowSystem(createHeadlessWindowSystem());
+    ui_ = static_cast<THeadlessWindowSystem*>(&windowSystem());
+    std::atomic<bool> bound{false};
+    entry_ = std::thread([&] {
+      ui_->bindToCurrentThread();
+      bound = true;
+      exitCode_ = runBootloader(static_cast<int>(argv_.size()), argv_.data());
     });
-    if (!closed) std::this_thread::sleep_for(5ms);
+    while (!bound) std::this_thread::yield();
   }
-  entry.join();
-  StartList.clear();
-  Started = false;
+  ~TRunningProgram() {
+    if (entry_.joinable()) entry_.join();
+    StartList.clear();
+    Started = false;
+  }
+
+  // Runs fn on the UI thread once the form is shown; false when the time ran
+  // out first.
+  bool onForm(const std::function<bool(TClassSimpleForm_20F8870&)>& fn,
+              std::chrono::milliseconds limit = 10s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+      bool done = false;
+      ui_->invokeSync([&] {
+        TClassSimpleForm_20F8870* form = ClassSimpleForm_20F8870;
+        done = form != nullptr && form->formMain.shownOnce() && fn(*form);
+      });
+      if (done) return true;
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(5ms);
+    }
+  }
+  // Waits for the entry to return; its exit code.
+  int join() {
+    entry_.join();
+    return exitCode_;
+  }
+  THeadlessWindowSystem& ui() { return *ui_; }
+
+ private:
+  std::vector<const char*> argv_;
+  THeadlessWindowSystem* ui_ = nullptr;
+  std::thread entry_;
+  int exitCode_ = -1;
+};
+
+// Any other first argument starts the program.
+void expectNormalStart(std::vector<const char*> argv) {
+  TRunningProgram program(std::move(argv));
+  std::string caption;
+  ASSERT_TRUE(program.onForm([&](TClassSimpleForm_20F8870& form) {
+    caption = form.formMain.nativeControl()->text();
+    TData none;
+    form.formMain.inClose(none, 0);
+    return true;
+  }));
+  EXPECT_EQ(program.join(), 0);
   EXPECT_EQ(caption, "Quilmatronx bootloader");
-  EXPECT_EQ(exitCode, 0);
-  EXPECT_TRUE(ui.messageBoxes().empty());
+  EXPECT_TRUE(program.ui().messageBoxes().empty());
   EXPECT_EQ(ClassSimpleForm_20F8870, nullptr);
 }
 
@@ -346,6 +381,52 @@ TEST(ProgramEntry, OtherSpellingOrPositionOfTheSwitchStartsTheProgram) {
   expectNormalStart({"quilmatronx-bootloader", "/IH"});
   expectNormalStart({"quilmatronx-bootloader", "x", "/ih"});
   expectNormalStart({"quilmatronx-bootloader"});
+}
+
+// The task bar's close reaches the application window, which ends the loop
+// at once without the form's close; the entry then takes the schema down
+// while the reader sends blocks, or sits in the pause after the last answer.
+TEST(ProgramEnd, ClosingTheApplicationWindowEndsTheProgramWithinASecond) {
+  for (const bool inThePause : {false, true}) {
+    SCOPED_TRACE(inThePause ? "in the pause" : "during the transfer");
+    devsim::SimulatorOptions options;
+    options.inactivityTimeout = 8000ms;
+    if (inThePause) options.earlyFinal = 1;  // done after one block
+    devsim::DeviceSimulator device(options);
+    ASSERT_TRUE(device.start()) << device.error();
+    setenv("QUILMATRONX_EXTRA_PORTS", device.portPath().c_str(), 1);
+    TRunningProgram program({"quilmatronx-bootloader"});
+    THeadlessWindowSystem& ui = program.ui();
+    ASSERT_TRUE(program.onForm([&](TClassSimpleForm_20F8870& form) {
+      THeadlessControl& combo = THeadlessWindowSystem::of(*form.comboPort.nativeControl());
+      for (int32_t i = 0; i < combo.itemCount(); ++i)
+        if (combo.itemText(i) == device.portPath()) ui.chooseItem(combo, i);
+      return true;
+    }));
+    ASSERT_TRUE(program.onForm([&](TClassSimpleForm_20F8870& form) {
+      if (!THeadlessWindowSystem::of(*form.buttonWrite.nativeControl()).isEnabled()) return false;
+      ui.click(*form.buttonWrite.nativeControl());
+      return true;
+    }));
+    if (inThePause) {
+      ASSERT_TRUE(device.waitFor(10s));
+      std::this_thread::sleep_for(200ms);
+    } else {
+      ASSERT_TRUE(program.onForm([&](TClassSimpleForm_20F8870& form) {
+        return THeadlessWindowSystem::of(*form.progressBlocks.nativeControl()).progressPosition() >=
+               3;
+      }));
+    }
+    const auto closed = std::chrono::steady_clock::now();
+    ui.invokeSync([&] { ui.userClose(*ApplicationWindow); });
+    EXPECT_EQ(program.join(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - closed, 1s);
+    const int blocks = device.blocks();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(device.blocks(), blocks) << "blocks went out after the end";
+    device.stop();
+    unsetenv("QUILMATRONX_EXTRA_PORTS");
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Whole uploads against the simulated device, by outcome.
 #include <gmock/gmock.h>
 
+#include <functional>
 #include <numeric>
 
 #include "flashHarness.h"
@@ -66,10 +67,8 @@ TEST(UploadFailure, AnswerSplitOverTwoReadsFails) {
   FlashHarness harness(options);
   ASSERT_EQ(harness.probe(), TFlashStage::Found);
   EXPECT_EQ(harness.upload(), TFlashStage::TransferError);
-  // Each half is compared by itself: two errors, no fourth block.
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_EQ(harness.errorCount(), 2u);
-  EXPECT_EQ(harness.device().blocks(), 3);
+  // The first half fails by itself and decides; the second is ignored.
+  expectStopsAfter(harness, 3);
 }
 
 TEST(UploadFailure, SilenceTimesOutAfterThreeTicks) {
@@ -128,6 +127,53 @@ TEST(Upload, EarlyFinalAnswerIsTakenAsDone) {
   EXPECT_EQ(harness.upload(), TFlashStage::Done);
   EXPECT_EQ(harness.deviceOutcome(), SessionOutcome::IncompleteUpload);
   EXPECT_EQ(harness.device().blocks(), 10);
+}
+
+// Whatever the timing of the answers, a transfer has one outcome, and after
+// a failure the device gets no further image byte: a late answer to a block
+// that already timed out releases no block, a final answer near the third
+// watchdog tick is either success or failure, and a stray byte in the middle
+// of the transfer stops it although the pending block's answer still comes.
+TEST(UploadOutcome, ExactlyOneAndNothingSentAfterAFailure) {
+  struct TCase {
+    const char* name;
+    std::function<void(devsim::SimulatorOptions&)> fault;
+    int blocks;  // the device receives exactly these; 0: as many as the timing gives
+  };
+  const TCase cases[] = {
+      {"late answer after the time-out",
+       [](devsim::SimulatorOptions& o) {
+         o.delayed = AnswerPick::at(3);
+         o.delay = std::chrono::milliseconds(4500);
+       },
+       3},
+      {"final answer 2.9 s after the previous one",
+       [](devsim::SimulatorOptions& o) {
+         o.earlyFinal = 2;
+         o.delayed = AnswerPick::at(2);
+         o.delay = std::chrono::milliseconds(2900);
+       },
+       2},
+      {"stray byte during the transfer", [](devsim::SimulatorOptions& o) { o.stray = "\x01"; }, 0},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto options = device();
+    c.fault(options);
+    FlashHarness harness(options);
+    ASSERT_EQ(harness.probe(), TFlashStage::Found);
+    const TFlashStage stage = harness.upload();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const size_t received = harness.device().received().size();
+    // Long enough for the late answer and for a second watchdog error.
+    std::this_thread::sleep_for(std::chrono::milliseconds(4200));
+    EXPECT_EQ(harness.doneCount() + harness.errorCount(), 1u);
+    EXPECT_EQ(harness.doneCount() == 1, stage == TFlashStage::Done);
+    EXPECT_EQ(harness.device().received().size(), received);
+    if (c.blocks != 0) {
+      EXPECT_EQ(harness.device().blocks(), c.blocks);
+    }
+  }
 }
 
 }  // namespace

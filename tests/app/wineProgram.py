@@ -8,7 +8,10 @@ maps that pty as COM7 in a Wine prefix of its own, then works the program
 through wineWindowDriver.exe as an operator would: the "/ih" box; the port
 list; choosing COM7 and the device line; "Записать" and the whole upload to
 the success text; "OK" ending the program. The simulator must end complete
-(VERS, 508 blocks, PUSK) with exactly the image received. Writes a
+(VERS, 508 blocks, PUSK) with exactly the image received. Then the task
+bar's close (WM_CLOSE to the window of class "App") ends the program during
+a transfer (COM8) and in the pause after the last answer (COM9, a device
+that answers block 1 as the last): within 2 s, status 0, no fault. Writes a
 GoogleTest-style XML report with one test case per step.
 """
 import os
@@ -23,6 +26,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from wineports import build_shim, com_port_prefix, wine_tools  # noqa: E402
 
 PORT = "COM7"
+CLOSE_PORTS = {"transfer": "COM8", "pause": "COM9"}
 FORM = "Quilmatronx bootloader"
 INFO_BOX = "Zelkora Info"
 WRITE = "Записать"
@@ -30,6 +34,7 @@ CHOOSE_PORT = "Выберите порт с подключённым устро�
 DEVICE_LINE = "Устройство: QX1   Текущая версия ПО: 1.00"
 SUCCESS = ["ПО успешно обновлено!", "Сбросте настройки по умолчанию!"]
 ERRORS = ["Ошибка при передаче данных!", "На этом порту устройств не найдено."]
+CLOSE_LIMIT = 2.0  # seconds from the close to the end of the process
 UPLOAD_LIMIT = int(os.environ.get("QUIL_WINE_UPLOAD_LIMIT", "1200"))
 
 
@@ -149,12 +154,19 @@ def main():
     results = []
     simulator_log = tempfile.TemporaryFile()
     program_log = tempfile.TemporaryFile()
-    simulator = subprocess.Popen([devsim, "--timeout", str(UPLOAD_LIMIT), "--received", received_path],
-                                 stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=simulator_log)
-    tty_path = simulator.stdout.readline().decode().strip()
+    def simulate(*options):
+        process = subprocess.Popen([devsim, "--timeout", str(UPLOAD_LIMIT)] + list(options),
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                   stderr=simulator_log)
+        return process, process.stdout.readline().decode().strip()
+
+    simulator, tty_path = simulate("--received", received_path)
+    closing = {"transfer": simulate(), "pause": simulate("--early-final", "1")}
+    ports = {PORT: tty_path}
+    ports.update({CLOSE_PORTS[when]: closing[when][1] for when in closing})
     form_process = None
     try:
-        with com_port_prefix(work_dir, PORT, tty_path) as env:
+        with com_port_prefix(work_dir, ports) as env:
             ui = Session(loader, driver, env)
             run_env = dict(env, LD_PRELOAD=shim)
 
@@ -224,19 +236,47 @@ def main():
                 if ended(form_process, 30) != 0:
                     raise StepFailed("the program did not end with status 0 after OK")
 
+            def task_bar_close(when):
+                with tempfile.TemporaryFile() as log:
+                    process = start(loader, program, run_env, log)
+                    ui.controls(FORM, wait=60)
+                    ui.act("choose", FORM, CLOSE_PORTS[when])
+                    ui.wait_for(FORM, lambda v: v.find(WRITE)["enabled"], 60, "the device line")
+                    ui.act("click", FORM, WRITE)
+                    if when == "pause":
+                        if ended(closing[when][0], 60) is None:
+                            raise StepFailed("the device did not get PUSK")
+                    time.sleep(2)
+                    ui.act("close", FORM, "App")
+                    closed = time.monotonic()
+                    status = ended(process, 30)
+                    took = time.monotonic() - closed
+                    log.seek(0)
+                    output = log.read().decode(errors="replace")
+                    if status is None:
+                        process.kill()
+                        process.wait()
+                    print(f"task bar close {when}: ended after {took:.1f} s, status {status}",
+                          flush=True)
+                    if status != 0 or took > CLOSE_LIMIT or "fault" in output:
+                        raise StepFailed(f"status {status} after {took:.1f} s:\n{output[-2000:]}")
+
             step("InfoSwitchShowsOnlyTheBox", info_switch)
             step("PortIsListedInTheChoosingState", port_listed)
             step("ChoosingThePortShowsTheDevice", probe)
             step("WholeUploadEndsInTheSuccessText", upload)
             step("SimulatorReceivedExactlyTheImage", image_received)
             step("OkEndsTheProgram", ok_ends_program)
+            step("TaskBarCloseDuringTheTransferEndsTheProgram", lambda: task_bar_close("transfer"))
+            step("TaskBarCloseInThePauseEndsTheProgram", lambda: task_bar_close("pause"))
             if form_process is not None and form_process.poll() is None:
                 form_process.kill()
                 form_process.wait()
     finally:
-        if simulator.poll() is None:
-            simulator.kill()
-        simulator.wait()
+        for process in [simulator] + [process for process, _ in closing.values()]:
+            if process.poll() is None:
+                process.kill()
+            process.wait()
 
     failed = any(message for _, message in results)
     if failed:

@@ -8,6 +8,8 @@
 //                          and each combo box item as "item|text"
 //   click TITLE TEXT       click the enabled button TEXT of window TITLE
 //   choose TITLE ITEM      choose ITEM in the combo box of window TITLE
+//   close TITLE CLASS      post WM_CLOSE to the top-level window TITLE of
+//                          window class CLASS (the task bar's close)
 //
 // Exit status: 0 done, 1 no such window, 2 no such control or item, or a
 // disabled button, 64 bad usage.
@@ -55,10 +57,10 @@ std::wstring className(HWND window) {
   return name;
 }
 
-HWND findWindow(const std::wstring& title, int seconds) {
+HWND findWindow(const wchar_t* className, const std::wstring& title, int seconds) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   for (;;) {
-    if (HWND window = FindWindowW(nullptr, title.c_str())) return window;
+    if (HWND window = FindWindowW(className, title.c_str())) return window;
     if (std::chrono::steady_clock::now() >= deadline) return nullptr;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
@@ -156,13 +158,16 @@ int main() {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (argv == nullptr || argc < 3) {
-    std::fprintf(stderr, "usage: texts TITLE [SECONDS] | click TITLE TEXT | choose TITLE ITEM\n");
+    std::fprintf(stderr,
+                 "usage: texts TITLE [SECONDS] | click TITLE TEXT | choose TITLE ITEM"
+                 " | close TITLE CLASS\n");
     return 64;
   }
   const std::wstring command = argv[1];
   const std::wstring title = argv[2];
   const int seconds = command == L"texts" && argc > 3 ? _wtoi(argv[3]) : 0;
-  HWND window = findWindow(title, seconds);
+  const wchar_t* className = command == L"close" && argc > 3 ? argv[3] : nullptr;
+  HWND window = findWindow(className, title, seconds);
   if (window == nullptr) {
     std::fprintf(stderr, "no window %s\n", utf8(title).c_str());
     return 1;
@@ -170,6 +175,9 @@ int main() {
   if (command == L"texts") return printTexts(window);
   if (command == L"click" && argc > 3) return clickButton(window, argv[3]);
   if (command == L"choose" && argc > 3) return chooseItem(window, argv[3]);
+  if (command == L"close" && className != nullptr) {
+    return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 2;
+  }
   std::fprintf(stderr, "bad command\n");
   return 64;
 }

@@ -1,7 +1,10 @@
 // Branching, toggling, looping and value-producing elements.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <limits>
+#include <thread>
 
 #include "elements/compareData.h"
 #include "elements/zkCase.h"
@@ -9,6 +12,7 @@
 #include "elements/zkEventFromData.h"
 #include "elements/zkFor.h"
 #include "elements/zkIf_else.h"
+#include "elements/zkLatch.h"
 #include "elements/zkSwitch.h"
 #include "support/recorder.h"
 
@@ -50,10 +54,8 @@ TEST(IfElse, WithoutLinksOrDefaultsComparesTheFirstTwoChainValues) {
   branch.outTrue = yes.link();
   branch.outFalse = no.link();
 
-  TData second = integerData(9);
-  TData first = integerData(2);
-  first.Next = &second;
-  fireEvent(makeEventLink<&TZKIf_else::inCompare>(&branch), first);
+  fireEvent(makeEventLink<&TZKIf_else::inCompare>(&branch),
+            chained(integerData(2), integerData(9)));
   ASSERT_EQ(yes.received.size(), 1u);
   EXPECT_EQ(yes.received[0].IntValue, 2);  // the value as it arrived
   EXPECT_TRUE(no.received.empty());
@@ -243,12 +245,8 @@ TEST(EventFromData, StoresAWholeChainAndAnswersItsFirstValue) {
   TZKEventFromData memory;
   TRecorder queried;
   memory.outQuery = queried.link();
-  {
-    TData second = stringData("second");
-    TData first = stringData("first");
-    first.Next = &second;
-    fireEvent(makeEventLink<&TZKEventFromData::inStore>(&memory), first);
-  }  // the stored chain is a copy and outlives what was sent
+  fireEvent(makeEventLink<&TZKEventFromData::inStore>(&memory),
+            chained(stringData("first"), stringData("second")));
 
   const TEventLink stored = makeEventLink<&TZKEventFromData::varStored>(&memory);
   TData none;
@@ -260,15 +258,18 @@ TEST(EventFromData, StoresAWholeChainAndAnswersItsFirstValue) {
   EXPECT_EQ(all.StrValue, "first");
   EXPECT_EQ(all.Next->StrValue, "second");
   EXPECT_EQ(queried.received.size(), 3u);
+  // A reader that frees what it was answered leaves the stored chain alone.
+  freeChain(all);
+  readAll(none, stored, nullptr, all);
+  ASSERT_NE(all.Next, nullptr);
+  EXPECT_EQ(all.Next->StrValue, "second");
 }
 
 TEST(EventFromData, StoringItsOwnValueAgainKeepsIt) {
   TDispatchScope on;
   TZKEventFromData memory;
   memory.dataStore = makeEventLink<&TZKEventFromData::varStored>(&memory);
-  TData second = integerData(2);
-  TData first = integerData(1);
-  first.Next = &second;
+  const TData first = chained(integerData(1), integerData(2));
   TZKEventFromData source;
   fireEvent(makeEventLink<&TZKEventFromData::inStore>(&source), first);
   memory.dataStore = makeEventLink<&TZKEventFromData::varStored>(&source);
@@ -283,6 +284,61 @@ TEST(EventFromData, StoringItsOwnValueAgainKeepsIt) {
   ASSERT_NE(all.Next, nullptr);
   EXPECT_EQ(all.IntValue, 1);
   EXPECT_EQ(all.Next->IntValue, 2);
+}
+
+// The upload's outcome: a pass writes to the port on one thread while a
+// decision comes on another; once the decision fires, no pass may still be
+// writing, and nothing gets through afterwards.
+TEST(Latch, TheFirstDecisionWinsAfterAPassUnderWayAndNothingFollows) {
+  TDispatchScope on;
+  TZKLatch latch;
+  latch.setCounts(1, 2);
+  TRecorder passed, decided, closed;
+  latch.outPass[0] = passed.link();
+  latch.outDecided[0] = decided.link(0);
+  latch.outDecided[1] = decided.link(1);
+  latch.outClosed = closed.link();
+  std::atomic<bool> passing{false};
+  std::atomic<bool> passEnded{false};
+  passed.onReceive = [&](TData&, uint16_t) {
+    passing = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    passEnded = true;
+  };
+  bool passEndedFirst = false;
+  decided.onReceive = [&](TData&, uint16_t) { passEndedFirst = passEnded; };
+  std::thread writer([&] { fireEvent(makeEventLink<&TZKLatch::inPass>(&latch), 1); });
+  while (!passing) std::this_thread::yield();
+  fireEvent(makeEventLink<&TZKLatch::inDecide>(&latch, 1), 7);
+  writer.join();
+  EXPECT_TRUE(passEndedFirst);
+
+  fireEvent(makeEventLink<&TZKLatch::inPass>(&latch), 2);
+  fireEvent(makeEventLink<&TZKLatch::inDecide>(&latch, 0), 8);
+  EXPECT_EQ(passed.received.size(), 1u);
+  ASSERT_EQ(decided.received.size(), 1u);
+  EXPECT_EQ(decided.indexes[0], 1);
+  EXPECT_EQ(decided.received[0].IntValue, 7);
+  EXPECT_EQ(closed.received.size(), 1u);
+  TData open;
+  latch.varOpen(open, 0);
+  EXPECT_EQ(open.IntValue, 0);
+}
+
+// A wrong answer decides from inside the answer's own pass.
+TEST(Latch, ADecisionInsideAPassOnTheSameThreadDoesNotWaitForItself) {
+  TDispatchScope on;
+  TZKLatch latch;
+  latch.setCounts(1, 1);
+  TRecorder decided;
+  latch.outDecided[0] = decided.link();
+  TRecorder passed;
+  latch.outPass[0] = passed.link();
+  passed.onReceive = [&](TData&, uint16_t) {
+    fireEvent(makeEventLink<&TZKLatch::inDecide>(&latch), 1);
+  };
+  fireEvent(makeEventLink<&TZKLatch::inPass>(&latch), 0);
+  EXPECT_EQ(decided.received.size(), 1u);
 }
 
 }  // namespace

@@ -62,10 +62,8 @@ TEST_F(TFormatFixture, TenPlaceholdersAndMarkerBytesInValues) {
 TEST_F(TFormatFixture, UnlinkedParametersTakeSuccessiveChainValues) {
   format.Mask = "%2/%1";
   format.setCount(2);
-  TData second = stringData("two");
-  TData first = stringData("one");
-  first.Next = &second;
-  fireEvent(makeEventLink<&TZKFormatStr::inString>(&format), first);
+  fireEvent(makeEventLink<&TZKFormatStr::inString>(&format),
+            chained(stringData("one"), stringData("two")));
   ASSERT_EQ(out.received.size(), 1u);
   EXPECT_EQ(out.received[0].StrValue, "two/one");
 }

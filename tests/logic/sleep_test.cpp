@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 
 #include "elements/zkSleep.h"
+#include "runtime/threadStop.h"
 #include "support/recorder.h"
 
 #if defined(__linux__)
@@ -39,6 +41,27 @@ TEST(Sleep, ZeroOrNegativeDelayStillFiresOnce) {
   fireEvent(makeEventLink<&TZKSleep::inSleep>(&sleep), 2);
   ASSERT_EQ(out.received.size(), 2u);
   EXPECT_EQ(out.received[1].IntValue, 2);
+}
+
+// The pause after an upload runs on the serial reader; a close that stops
+// that thread must not wait out the 15 seconds.
+TEST(Sleep, AStopRequestForItsThreadEndsItAtOnceWithoutPassingOn) {
+  TDispatchScope on;
+  TZKSleep sleep;
+  TRecorder out;
+  sleep.Delay = 15'000'000;
+  sleep.outEnd = out.link();
+  std::stop_source owner;
+  std::thread sleeper([&] {
+    TStopScope scope(owner.get_token());
+    fireEvent(makeEventLink<&TZKSleep::inSleep>(&sleep));
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  const auto stopped = Clock::now();
+  owner.request_stop();
+  sleeper.join();
+  EXPECT_LT(Clock::now() - stopped, std::chrono::seconds(1));
+  EXPECT_TRUE(out.received.empty());
 }
 
 #if defined(__linux__)

@@ -90,9 +90,7 @@ TEST(Conversion, BoolIsFalseOnlyForIntegerZero) {
 }
 
 TEST(Conversion, ConstructorsClearLinksButKeepOtherPayloads) {
-  TData next;
-  TData d = stringData("s");
-  d.Next = &next;
+  TData d = chained(stringData("s"), TData{});
   d.TailLink.Index = 3;
   makeInteger(d, 4);
   EXPECT_EQ(d.StrValue, "s");
@@ -108,31 +106,24 @@ TEST(Conversion, ConstructorsClearLinksButKeepOtherPayloads) {
   EXPECT_EQ(DataKindNames[TDataKind::Real], "Real");
 }
 
-TEST(Chains, CopyIsDeepAndStopsAfterNull) {
-  TData c = integerData(3);
-  TData b;  // NULL ends the copy
-  b.Next = &c;
-  TData a = stringData(std::string("a\0", 2));
-  a.Next = &b;
+TEST(Chains, CopyStopsAfterNull) {
+  const TData c = integerData(3);
+  // NULL ends the copy.
+  const TData a = chained(stringData(std::string("a\0", 2)), chained(TData{}, c));
   TData copy;
   copyChain(copy, a);
   ASSERT_NE(copy.Next, nullptr);
-  EXPECT_NE(copy.Next, &b);
   EXPECT_EQ(kindOf(*copy.Next), TDataKind::Null);
   EXPECT_EQ(copy.Next->Next, nullptr);
   EXPECT_EQ(copy.StrValue.size(), 2u);
   freeChain(copy);
   EXPECT_EQ(copy.Next, nullptr);
+  EXPECT_NE(a.Next->Next, nullptr) << "freeing the copy left the original whole";
 
-  TData three = integerData(1);
-  TData two = integerData(2);
-  three.Next = &two;
-  two.Next = &c;
-  copyChain(copy, three);
+  copyChain(copy, chained(integerData(1), chained(integerData(2), c)));
   int count = 0;
-  for (const TData* p = &copy; p; p = p->Next) ++count;
+  for (const TData* p = &copy; p; p = p->Next.get()) ++count;
   EXPECT_EQ(count, 3);
-  freeChain(copy);
 }
 
 TEST(Codepage, RoundTripsCyrillicAndAllBytes) {

@@ -34,6 +34,18 @@ TEST(Firing, UnassignedLinkAndDisabledDispatchDoNothing) {
   fireEvent(r.link(), d);
   ASSERT_EQ(r.received.size(), 1u);
   EXPECT_EQ(r.indexes[0], 7);
+
+  // Switched off by a handler of a chain in flight: its tail event is not
+  // delivered either.
+  TForwarder last{r.link(8), "!"};
+  TRecorder switchingOff;
+  switchingOff.onReceive = [&](TData& e, uint16_t) {
+    disableDispatch();
+    tailEvent(e, last.link());
+  };
+  enableDispatch();
+  fireEvent(switchingOff.link(), d);
+  EXPECT_EQ(r.received.size(), 1u);
 }
 
 TEST(Firing, ValueFormsFireFreshRecords) {
@@ -96,12 +108,10 @@ TEST(Firing, TailEventForms) {
   EXPECT_EQ(d.StrValue, "keep");  // other payloads untouched
   EXPECT_EQ(d.TailLink.Target, &r);
 
-  TData next = integerData(2);
-  TData chained = integerData(1);
-  chained.Next = &next;
-  tailEvent(d, r.link(), chained);
+  const TData pair = chained(integerData(1), integerData(2));
+  tailEvent(d, r.link(), pair);
   EXPECT_EQ(d.Kind, TDataKind::Integer | TailFlag);
-  EXPECT_EQ(d.Next, &next);
+  EXPECT_EQ(d.Next, pair.Next);
 
   tailEvent(d, r.link(), 9);
   EXPECT_EQ(d.Kind, TDataKind::Integer | TailFlag);

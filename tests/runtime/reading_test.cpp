@@ -22,9 +22,7 @@ TEST(Reading, DefaultBeatsEventDataUnlessZero) {
 
 TEST(Reading, SuccessiveReadsTakeSuccessiveChainValues) {
   TDispatchScope on;
-  TData b = stringData("b");
-  TData e = stringData("a");
-  e.Next = &b;
+  TData e = chained(stringData("a"), stringData("b"));
   EXPECT_EQ(readString(e, TEventLink{}, ""), "a");
   EXPECT_EQ(readString(e, TEventLink{}, ""), "b");
   EXPECT_EQ(readString(e, TEventLink{}, ""), "");
@@ -46,9 +44,8 @@ TEST(Reading, LinkedAnswerWinsAndBreakMeansUnlinked) {
 
 TEST(Reading, ReadValueCopiesOneValueWithoutChain) {
   TDispatchScope on;
-  TData b = integerData(2);
-  TData e = integerData(1);
-  e.Next = &b;
+  const TData b = integerData(2);
+  TData e = chained(integerData(1), b);
   TData result;
   readValue(e, TEventLink{}, nullptr, result);
   EXPECT_EQ(result.IntValue, 1);
@@ -64,7 +61,7 @@ TEST(Reading, ReadValueCopiesOneValueWithoutChain) {
 
   TProvider p;
   p.answer = integerData(5);
-  p.answer.Next = &b;
+  setNext(p.answer, b);
   readValue(e, p.link(), nullptr, result);
   EXPECT_EQ(result.IntValue, 5);
   EXPECT_EQ(result.Next, nullptr);
@@ -72,13 +69,12 @@ TEST(Reading, ReadValueCopiesOneValueWithoutChain) {
 
 TEST(Reading, ReadAllTakesWholeChainAndClearsEventData) {
   TDispatchScope on;
-  TData b = integerData(2);
-  TData e = integerData(1);
-  e.Next = &b;
+  TData e = chained(integerData(1), integerData(2));
+  const auto rest = e.Next;
   TData result;
   readAll(e, TEventLink{}, nullptr, result);
   EXPECT_EQ(result.IntValue, 1);
-  EXPECT_EQ(result.Next, &b);
+  EXPECT_EQ(result.Next, rest);
   EXPECT_EQ(kindOf(e), TDataKind::Null);
   EXPECT_EQ(e.Next, nullptr);
 }

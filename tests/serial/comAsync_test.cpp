@@ -2,6 +2,7 @@
 // settings, event mask, event orders, writing, dispatch and closing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "eventLog.h"
@@ -219,7 +220,7 @@ TEST_F(ComAsyncTest, RefusedSettingsCloseThePortAgain) {
     EXPECT_EQ(events.entries(), concat(concat({"opening"}, CloseEvents), {"open=0"}));
     EXPECT_EQ(fresh.Port.calls(),
               concat(concat({"open COM2", "purge 12", "queues 4096 4096"}, c.calls),
-                     {"purge 15", "close"}));
+                     {"drain", "purge 15", "close"}));
     EXPECT_FALSE(element.opened());
     EXPECT_EQ(fresh.Port.Waiters, 0);
   }
@@ -233,12 +234,62 @@ TEST_F(ComAsyncTest, CloseClearsTheMaskStopsTheReaderAndFiresInOrder) {
   EXPECT_EQ(log.entries(), CloseEvents);
   const Strings calls = system.Port.calls();
   EXPECT_EQ(Strings(calls.end() - 4, calls.end()),
-            (Strings{"mask 0", "flush", "purge 15", "close"}));
+            (Strings{"mask 0", "drain unbounded", "purge 15", "close"}));
   EXPECT_FALSE(port.opened());
   // Closing a closed port does nothing.
   log.clear();
   close();
   EXPECT_TRUE(log.entries().empty());
+}
+
+// A close on another thread returns only once the port is closed; the one
+// under way goes on alone.
+TEST_F(ComAsyncTest, ASecondCloseWaitsUntilTheFirstHasFinished) {
+  open("COM1");
+  std::atomic<bool> draining{false};
+  std::atomic<bool> release{false};
+  system.Port.OnDrain = [&] {
+    draining = true;
+    while (!release) std::this_thread::sleep_for(1ms);
+  };
+  std::thread first([&] { close(); });
+  while (!draining) std::this_thread::sleep_for(1ms);
+  std::atomic<bool> secondReturned{false};
+  std::thread second([&] {
+    close();
+    secondReturned = true;
+  });
+  std::this_thread::sleep_for(30ms);
+  EXPECT_FALSE(secondReturned);
+  release = true;
+  first.join();
+  second.join();
+  const Strings calls = system.Port.calls();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "close"), 1);
+  EXPECT_FALSE(port.opened());
+}
+
+// The descriptor a close releases may be handed out again at once: a write
+// still under way on another thread must end before it goes.
+TEST_F(ComAsyncTest, ACloseAbortsAWriteUnderWayAndReleasesThePortAfterIt) {
+  open("COM1");
+  system.Port.HoldWrites = true;
+  std::thread writer([&] {
+    TData d = stringData("x");
+    port.inWrite(d, 2);
+  });
+  {
+    std::unique_lock lock(system.Port.Lock);
+    system.Port.Changed.wait(lock, [&] {
+      return !system.Port.Calls.empty() && system.Port.Calls.back() == "write held";
+    });
+  }
+  close();
+  writer.join();
+  const Strings calls = system.Port.calls();
+  const auto at = [&](const char* call) { return std::find(calls.begin(), calls.end(), call); };
+  EXPECT_LT(at("purge 15"), at("write ended"));
+  EXPECT_LT(at("write ended"), at("close"));
 }
 
 TEST_F(ComAsyncTest, WriteSendsTheTextOfTheValue) {

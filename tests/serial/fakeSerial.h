@@ -2,10 +2,13 @@
 // lets a test play port events, line states and failures.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "serial/portNames.h"
@@ -28,6 +31,11 @@ struct TFakePort {
   // Failures to play.
   bool FailOpen = false, FailPurge = false, FailConfigure = false, FailTimeouts = false,
        FailMask = false, FailModem = false;
+  // A write that only ends when a purge aborts it, and then takes a moment.
+  bool HoldWrites = false;
+  bool WritesAborted = false;
+  // Runs, unlocked, inside a drain.
+  std::function<void()> OnDrain;
   uint32_t Modem = 0;
   uint32_t Errors = 0;
   std::vector<std::string> Ports{"COM1", "COM3"};
@@ -86,6 +94,8 @@ class TFakeDevice final : public TSerialDevice {
   bool purge(uint32_t flags) override {
     std::lock_guard lock(P.Lock);
     P.call("purge " + std::to_string(flags));
+    P.WritesAborted = P.WritesAborted || (flags & serial::PurgeTxAbort) != 0;
+    P.Changed.notify_all();
     return !P.FailPurge;
   }
   void setupQueues(uint32_t in, uint32_t out) override {
@@ -104,7 +114,18 @@ class TFakeDevice final : public TSerialDevice {
     return true;
   }
   bool write(const std::string& bytes, uint32_t& written) override {
-    std::lock_guard lock(P.Lock);
+    std::unique_lock lock(P.Lock);
+    if (P.HoldWrites) {
+      P.call("write held");
+      P.Changed.notify_all();
+      P.Changed.wait(lock, [&] { return P.WritesAborted; });
+      lock.unlock();
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      lock.lock();
+      P.call("write ended");
+      written = 0;
+      return true;
+    }
     P.Written += bytes;
     written = static_cast<uint32_t>(bytes.size());
     return true;
@@ -115,9 +136,14 @@ class TFakeDevice final : public TSerialDevice {
     P.Incoming.erase(0, bytes.size());
     return true;
   }
-  void flush() override {
-    std::lock_guard lock(P.Lock);
-    P.call("flush");
+  void drain(bool unbounded) override {
+    std::function<void()> hook;
+    {
+      std::lock_guard lock(P.Lock);
+      P.call(unbounded ? "drain unbounded" : "drain");
+      hook = P.OnDrain;
+    }
+    if (hook) hook();
   }
   void close() override {
     std::lock_guard lock(P.Lock);

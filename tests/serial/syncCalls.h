@@ -8,7 +8,7 @@
 #include <functional>
 #include <mutex>
 
-#include "serial/zkComAsync.h"
+#include "runtime/threadStop.h"
 
 class TSyncCalls {
  public:
@@ -51,13 +51,22 @@ class TSyncCalls {
   uint64_t ServedTotal = 0;
 };
 
-// Installs a pump for the serial element's waits for one scope.
+// Makes the serial element's waits serve these calls for one scope.
 class TPumpScope {
  public:
   explicit TPumpScope(TSyncCalls& calls) {
-    TZKComAsync::WaitPump = [&calls] { calls.serve(std::chrono::milliseconds(5)); };
+    served = &calls;
+    setWaitService([](const std::function<bool()>& done) {
+      while (!done()) served->serve(std::chrono::milliseconds(5));
+    });
   }
-  ~TPumpScope() { TZKComAsync::WaitPump = nullptr; }
+  ~TPumpScope() {
+    setWaitService(nullptr);
+    served = nullptr;
+  }
   TPumpScope(const TPumpScope&) = delete;
   TPumpScope& operator=(const TPumpScope&) = delete;
+
+ private:
+  static inline TSyncCalls* served = nullptr;
 };

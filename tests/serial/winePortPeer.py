@@ -66,7 +66,7 @@ def main():
     tty.setraw(slave)
     status = 1
     try:
-        with com_port_prefix(work_dir, PORT, os.ttyname(slave),
+        with com_port_prefix(work_dir, {PORT: os.ttyname(slave)},
                              os.environ.get("QUIL_SERIAL_WINEDEBUG", "-all")) as env:
             run_env = dict(env, LD_PRELOAD=shim, QUIL_SERIAL_TEST_PORT=PORT)
             report = "Z:" + os.path.join(os.path.abspath(report_dir), "serial_wine_tests.xml")

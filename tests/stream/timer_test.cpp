@@ -11,6 +11,7 @@
 
 #include "elements/timerSeam.h"
 #include "elements/zkMMTimer.h"
+#include "runtime/threadStop.h"
 #include "support/recorder.h"
 
 namespace {
@@ -240,10 +241,15 @@ TEST_F(ManualTimer, StopFromAnotherThreadReturnsOnlyAfterTheRunningTick) {
 }
 
 std::atomic<bool> served{false};
-void serveOnce() { served = true; }
+void serveOnce(const std::function<bool()>& done) {
+  while (!done()) {
+    served = true;
+    std::this_thread::sleep_for(1ms);
+  }
+}
 
 TEST_F(ManualTimer, AStopWaitingForATickKeepsServingThroughTheHook) {
-  setTimerWaitHook(&serveOnce);
+  setWaitService(&serveOnce);
   served = false;
   timer.inStart(none, 0);
   std::atomic<bool> entered{false};
@@ -260,7 +266,7 @@ TEST_F(ManualTimer, AStopWaitingForATickKeepsServingThroughTheHook) {
   while (!entered) std::this_thread::sleep_for(1ms);
   timer.inStop(none, 1);
   ticker.join();
-  setTimerWaitHook(nullptr);
+  setWaitService(nullptr);
   EXPECT_TRUE(sawService);
   EXPECT_EQ(log.text(), "TS");
 }
@@ -292,6 +298,21 @@ TEST_F(ManualTimer, DestructionWaitsForAnAutomaticStopStillFinishing) {
   destroyer.join();
   EXPECT_TRUE(destroyed);
   EXPECT_EQ(ownLog.text(), "TS");
+}
+
+// A handler that tears down the timer's schema from the timer's own thread:
+// neither the element nor its automatic stop may touch it afterwards.
+TEST_F(ManualTimer, ATickMayDestroyItsOwnTimer) {
+  auto* own = new TZKMMTimer;
+  TEventLog ownLog;
+  ownLog.attach(*own);
+  own->setAutoStop(1);
+  own->inStart(none, 0);
+  ownLog.onEvent = [&](char event) {
+    if (event == 'T') delete own;
+  };
+  TManualTimers::tick();
+  EXPECT_EQ(ownLog.text(), "T");
 }
 
 // The platform's own timer: short periods, counted ticks, no timing asserts.

@@ -43,6 +43,12 @@ inline TData stringData(std::string s) {
   return d;
 }
 
+// first followed by the chain of second.
+inline TData chained(TData first, TData second) {
+  setNext(first, std::move(second));
+  return first;
+}
+
 // Turns dispatch on for one test and off again afterwards.
 class TDispatchScope {
  public:

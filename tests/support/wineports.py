@@ -36,8 +36,9 @@ def build_shim(shim_source, work_dir):
 
 
 @contextlib.contextmanager
-def com_port_prefix(work_dir, port, tty_path, debug="-all"):
-    """Yields the environment for Wine programs that see tty_path as port.
+def com_port_prefix(work_dir, ports, debug="-all"):
+    """Yields the environment for Wine programs that see each tty of the
+    dictionary ports under its port name ({"COM7": "/dev/pts/3"}).
 
     The wineserver stays up until the block ends, so later Wine starts are
     quick and share one window station."""
@@ -46,8 +47,9 @@ def com_port_prefix(work_dir, port, tty_path, debug="-all"):
     env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG=debug, WINEDLLOVERRIDES="mscoree,mshtml=")
     try:
         quiet([loader, "wineboot", "-i"], env)
-        quiet([loader, "reg", "add", "HKLM\\Software\\Wine\\Ports", "/v", port, "/t", "REG_SZ",
-               "/d", tty_path, "/f"], env)
+        for port, tty_path in ports.items():
+            quiet([loader, "reg", "add", "HKLM\\Software\\Wine\\Ports", "/v", port, "/t",
+                   "REG_SZ", "/d", tty_path, "/f"], env)
         # The mapping is read when the server starts.
         quiet([server, "-k"], env)
         quiet([server, "-w"], env)

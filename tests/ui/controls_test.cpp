@@ -249,11 +249,8 @@ TEST_F(ComboTest, AddSelectsWithoutReportingAndEndsWithListChanged) {
 
 TEST_F(ComboTest, SelectionReportsIndexOrTextWithItemData) {
   combo->init();
-  TData chain = stringData("COM4");
-  TData data = integerData(4);
-  chain.Next = &data;
+  TData chain = chained(stringData("COM4"), integerData(4));
   combo->inAdd(chain, 0);  // an unlinked add takes text, then item data
-  chain.Next = nullptr;
   TData plain = stringData("COM9");
   combo->inAdd(plain, 0);
   TRecorder selected;

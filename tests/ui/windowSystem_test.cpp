@@ -2,6 +2,7 @@
 // message loop, system colours, bitmaps and the message box seam.
 #include <atomic>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <thread>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "runtime/systemSeams.h"
 #include "ui/bitmap.h"
 #include "ui/zkEdit.h"
+#include "ui/zkProgressBar.h"
 #include "uiFixture.h"
 
 namespace {
@@ -53,19 +55,19 @@ TEST(InvokeSync, RunsDirectlyOnTheUiThreadAndNotAtAllAfterShutdown) {
   EXPECT_EQ(runs, 1);
 }
 
-TEST(InvokeSync, ShutdownReleasesACallerThatIsStillQueued) {
-  THeadlessWindowSystem& system = freshSystem();
+// The caller wakes after the window system has gone and must not touch it.
+TEST(InvokeSync, DestroyingTheWindowSystemReleasesACallerStillQueued) {
+  std::unique_ptr<TWindowSystem> system = createHeadlessWindowSystem();
   std::atomic<bool> returned{false};
   bool ran = false;
-  std::thread caller([&] {
-    system.invokeSync([&] { ran = true; });
+  std::thread caller([&, raw = system.get()] {
+    raw->invokeSync([&] { ran = true; });
     returned = true;
   });
-  while (!returned) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    system.shutdown();
-  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the call is queued by then
+  system.reset();
   caller.join();
+  EXPECT_TRUE(returned);
   EXPECT_FALSE(ran);
 }
 
@@ -82,24 +84,42 @@ TEST(MessageLoop, ServesOtherThreadsUntilQuitAndReturnsTheExitCode) {
   EXPECT_TRUE(system.isShutDown());
 }
 
-TEST_F(UiTest, AnEditChangedFromAThreadTheUiThreadJoinsDoesNotDeadlock) {
+// The upload sets the hidden check-sum field once per image byte from the
+// reader thread, reads it back at once, and moves the progress bar once a
+// block, while the UI thread may be busy: the reader must not wait for it.
+TEST_F(UiTest, TextsAndPositionsFromAnotherThreadDoNotWaitAndReadBackAtOnce) {
   TZKEdit edit(formControl());
   edit.init();
+  TZKProgressBar bar(formControl());
+  bar.Max = 507;
+  bar.init();
   TRecorder changes;
   edit.outChange = changes.link();
-  std::atomic<bool> finished{false};
-  std::thread reader([&] {
-    for (int i = 0; i < 20; ++i) {
-      TData d = stringData(std::to_string(i));
-      edit.inSetText(d, 0);
+  bool allReadBack = true;
+  auto worker = std::async(std::launch::async, [&] {
+    for (int i = 0; i < 10000; ++i) {
+      TData text = stringData(std::to_string(i));
+      edit.inSetText(text, 0);
+      TData back;
+      edit.varText(back, 0);
+      allReadBack = allReadBack && back.StrValue == std::to_string(i);
+      if (i % 256 == 0) {
+        TData position = integerData(i / 256);
+        bar.inSetPosition(position, 0);
+      }
     }
-    finished = true;
   });
-  waitPumping([&] { return finished.load(); });
-  reader.join();
-  EXPECT_EQ(native(edit).text(), "19");
-  ASSERT_EQ(changes.received.size(), 20u);
-  EXPECT_EQ(changes.received.front().StrValue, "0");
+  // This thread serves nothing meanwhile.
+  const bool finished = worker.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  EXPECT_TRUE(finished) << "the worker waited for the UI thread";
+  if (!finished)
+    waitPumping(
+        [&] { return worker.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+  EXPECT_TRUE(allReadBack);
+  pumpPendingCalls();
+  EXPECT_EQ(native(edit).text(), "9999");
+  EXPECT_EQ(native(bar).progressPosition(), 39);
+  EXPECT_EQ(changes.received.size(), 1u) << "the texts coalesce into the latest";
 }
 
 TEST(SystemColors, SystemValuesResolveThroughThePaletteAndPlainColoursStay) {

@@ -555,6 +555,7 @@ class TFltkWindowSystem final : public TWindowSystem {
   }
   ~TFltkWindowSystem() override {
     Fl::remove_check(&servePending, this);
+    Fl::remove_timeout(&servePendingLater, this);
     shutdown();
   }
   TFltkWindowSystem(const TFltkWindowSystem&) = delete;
@@ -603,12 +604,20 @@ class TFltkWindowSystem final : public TWindowSystem {
   void wakeUiThread() override {
     if (!wakePending_.exchange(true)) Fl::awake();
   }
+  void pumpPendingAfter(std::chrono::milliseconds delay) override {
+    if (!Fl::has_timeout(&servePendingLater, this)) {
+      Fl::add_timeout(std::chrono::duration<double>(delay).count(), &servePendingLater, this);
+    }
+  }
 
  private:
   static void servePending(void* data) {
     auto* system = static_cast<TFltkWindowSystem*>(data);
     system->wakePending_ = false;
     system->pumpPending();
+  }
+  static void servePendingLater(void* data) {
+    static_cast<TFltkWindowSystem*>(data)->pumpPending();
   }
 
   std::atomic<bool> wakePending_{false};

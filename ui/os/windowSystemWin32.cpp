@@ -20,6 +20,7 @@ namespace {
 // the loop) and to a combo box after its selection changed.
 constexpr UINT RunPendingMessage = WM_APP + 0x100;
 constexpr UINT QuitLoopMessage = WM_APP + 0x101;
+constexpr UINT_PTR PumpTimerId = 1;
 constexpr UINT SelectionChangedMessage = WM_APP + 0x102;
 
 const wchar_t* const ControlProperty = L"QuilNativeControl";
@@ -381,6 +382,9 @@ class TWin32WindowSystem final : public TWindowSystem {
   // elsewhere.
   void wakeUiThread() override {
     if (!wakePending_.exchange(true)) PostMessageW(wake_, RunPendingMessage, 0, 0);
+  }
+  void pumpPendingAfter(std::chrono::milliseconds delay) override {
+    SetTimer(wake_, PumpTimerId, static_cast<UINT>(delay.count()), nullptr);
   }
 
  private:
@@ -831,6 +835,11 @@ LRESULT CALLBACK TWin32WindowSystem::wakeProc(HWND window, UINT message, WPARAM 
   auto* system = reinterpret_cast<TWin32WindowSystem*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (system != nullptr && message == RunPendingMessage) {
     system->wakePending_ = false;
+    system->pumpPending();
+    return 0;
+  }
+  if (system != nullptr && message == WM_TIMER && wParam == PumpTimerId) {
+    KillTimer(window, PumpTimerId);
     system->pumpPending();
     return 0;
   }

@@ -1,0 +1,132 @@
+// Arbitrary device answers and watchdog ticks against the probe and upload
+// schemas, through a port in memory and a timer that ticks on demand. An
+// input is a script of steps; after each step the invariants of a transfer
+// must hold: at most one outcome, nothing written after a failure, nothing
+// but "PUSK" after the final answer, progress one block at a time.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <utility>
+
+#include "app/flash/flashSchema.h"
+#include "app/uploadSchema.h"
+#include "elements/timerSeam.h"
+#include "runtime/startList.h"
+#include "serial/fakeSerial.h"
+#include "support/recorder.h"
+#include "tools/devsim/crc16Modbus.h"
+
+namespace {
+
+using Upload = TClassMultiElementEx_2168BB0;
+
+uintptr_t runningTimer = 0;
+uint32_t startTimer(uint32_t, uint32_t, uintptr_t context) {
+  runningTimer = context;
+  return 1;
+}
+void stopTimer(uint32_t) { runningTimer = 0; }
+
+void check(bool holds, const char* invariant) {
+  if (holds) return;
+  std::fprintf(stderr, "invariant broken: %s\n", invariant);
+  std::abort();
+}
+
+class TFuzzRun {
+ public:
+  TFuzzRun() {
+    // The test plays the reader thread: no port events, reads on demand.
+    schema.comPort.WatchRxChar = false;
+    schema.upload.outEvent[Upload::outDone] = done.link();
+    schema.upload.outEvent[Upload::outError] = errors.link();
+    done.onReceive = [this](TData&, uint16_t) { writtenAtOutcome = written().size(); };
+    errors.onReceive = done.onReceive;
+    schema.upload.outEvent[Upload::outProgress] = progress.link();
+    runStartProcs();
+    schema.selectPort();
+  }
+
+  void answer(std::string bytes) {
+    {
+      std::lock_guard lock(serial.Port.Lock);
+      serial.Port.Incoming += bytes;
+    }
+    fireEvent(schema.comPort.outRxChar, static_cast<int32_t>(bytes.size()));
+  }
+  // The running check sum over the image bytes written so far, high byte
+  // first: what a healthy device answers.
+  std::string checkSum() {
+    const std::string image = written().size() > 4 ? written().substr(4) : std::string();
+    const uint16_t crc = devsim::crc16Modbus(devsim::kCrcInitial, image);
+    return {static_cast<char>(crc >> 8), static_cast<char>(crc & 0xFF)};
+  }
+  std::string written() {
+    std::lock_guard lock(serial.Port.Lock);
+    return serial.Port.Written;
+  }
+
+  void checkInvariants() {
+    check(done.received.size() + errors.received.size() <= 1, "one outcome");
+    const std::string now = written();
+    if (!errors.received.empty()) check(now.size() == writtenAtOutcome, "nothing after a failure");
+    if (!done.received.empty()) {
+      check(now.size() == writtenAtOutcome && now.ends_with("PUSK"), "only PUSK after success");
+    }
+    for (size_t i = 0; i < progress.received.size(); ++i) {
+      check(toInteger(progress.received[i]) == static_cast<int32_t>(i + 1), "progress in steps");
+    }
+  }
+
+  TFakeSystem serial;
+  TFlashSchema schema{"COM1", nullptr, nullptr, serial};
+  TRecorder done, errors, progress;
+  size_t writtenAtOutcome = 0;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  timerSeam() = TTimerSeam{&startTimer, &stopTimer};
+  enableDispatch();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  TFuzzRun run;
+  size_t at = 0;
+  const auto next = [&]() -> uint8_t { return at < size ? data[at++] : 0; };
+  // Each block writes 256 bytes through the whole chain: a start and a few
+  // acknowledged blocks per input keep the runs fast (the final answer may
+  // come after any block).
+  int blocksLeft = 3;
+  bool started = false;
+  for (int step = 0; step < 64 && at < size; ++step) {
+    switch (next() % 6) {
+      case 0: {  // any bytes in one read
+        std::string bytes;
+        for (uint8_t n = next() % 32; n > 0 && at < size; --n) bytes += static_cast<char>(next());
+        run.answer(bytes);
+        break;
+      }
+      case 1:
+        if (blocksLeft-- > 0) run.answer(run.checkSum());
+        break;
+      case 2:
+        run.answer(run.checkSum() + "FZ");
+        break;
+      case 3:
+        if (runningTimer != 0) deliverTimerTick(runningTimer);
+        break;
+      case 4:
+        run.answer("QUILMATRONX QX1 1.00");
+        break;
+      default:
+        if (!std::exchange(started, true)) run.schema.startUpload();
+        break;
+    }
+    run.checkInvariants();
+  }
+  return 0;
+}
