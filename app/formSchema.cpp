@@ -7,6 +7,7 @@
 #include "app/programBitmap.h"
 #include "app/texts.h"
 #include "app/uploadSchema.h"
+#include "app/version.h"
 #include "runtime/codepage.h"
 #include "ui/windowTree.h"
 
@@ -150,7 +151,10 @@ void TClassSimpleForm_20F8870::setProperties() {
   hubClosePort.setOutCount(1);
 
   setCommon(labelVersion, 110, 55, 272, 20);
-  setLabel(labelVersion, utf8To1251("Версия ПО для обновления:9.5 (KVM3,LNT3,DS470)"), 0, 1);
+  setLabel(labelVersion,
+           utf8To1251(std::string("Версия ПО для обновления:") + version::firmware +
+                      " (KVM3,LNT3,DS470)"),
+           0, 1);
   labelVersion.init();
 
   setCommon(editCrc, 45, 145, 85, 25);

@@ -1,5 +1,16 @@
 // quilmatronx-bootloader: the window program. The window system is the
 // platform's own, or the in-memory one when QUIL_HEADLESS is set.
+#include "app/displayCheck.h"
 #include "app/programEntry.h"
 
-int main(int argc, char** argv) { return runBootloader(argc, argv); }
+namespace {
+
+// No screen to show the window on (sysexits' EX_UNAVAILABLE).
+constexpr int NoDisplay = 69;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!displayAvailable()) return NoDisplay;
+  return runBootloader(argc, argv);
+}

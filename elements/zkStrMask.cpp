@@ -66,8 +66,14 @@ bool matchesMask(std::string_view text, std::string_view mask, bool ignoreCase) 
 
 void TZKStrMask::inCompare(TData& d, uint16_t) {
   std::string text = readString(d, dataStr, std::string());
+  std::unique_lock lock(maskLock_);
   const bool matched = matchesMask(text, Mask, IgnoreCase == 1);
+  lock.unlock();
   tailEvent(d, matched ? outTrue : outFalse, std::move(text));
 }
 
-void TZKStrMask::inMask(TData& d, uint16_t) { Mask = toString(d); }
+void TZKStrMask::inMask(TData& d, uint16_t) {
+  std::string mask = toString(d);
+  const std::lock_guard lock(maskLock_);
+  Mask = std::move(mask);
+}

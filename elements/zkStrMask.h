@@ -4,12 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "runtime/link.h"
 
 class TZKStrMask {
  public:
+  // Set at configuration; later only through inMask.
   std::string Mask;
   uint8_t IgnoreCase = 0;  // 1 compares Windows-1251 letters case-blind
   TEventLink dataStr;
@@ -20,4 +22,10 @@ class TZKStrMask {
   void inCompare(TData& d, uint16_t index);
   // Replaces Mask by the incoming value; nothing is sent.
   void inMask(TData& d, uint16_t index);
+
+ private:
+  // The upload's masks move on with every byte sent, on the sending thread,
+  // while an answer (a stray one need not wait for a write) is compared on
+  // the reader thread.
+  std::mutex maskLock_;
 };

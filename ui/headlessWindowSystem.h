@@ -155,6 +155,7 @@ class THeadlessTooltip final : public TNativeTooltip {
 
 class THeadlessWindowSystem final : public TWindowSystem {
  public:
+  ~THeadlessWindowSystem() override { shutdown(); }
   std::unique_ptr<TNativeControl> createControl(const TControlSpec& params) override;
   std::unique_ptr<TNativeTooltip> createTooltip(TNativeControl& owner,
                                                 const TTooltipSpec& params) override;

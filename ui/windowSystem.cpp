@@ -36,6 +36,9 @@ struct TWindowSystem::TPendingCalls {
   // a UI thread in waitPumping).
   std::condition_variable changed;
   std::deque<TQueued> queue;
+  // Callers between queueing and the end of their wakeUiThread(): the
+  // backend must outlive them.
+  int waking = 0;
   // Until then posts do not wake the UI thread: it comes back by itself.
   std::chrono::steady_clock::time_point postsWaitUntil{};
   bool shutDown = false;
@@ -57,9 +60,9 @@ void TWindowSystem::invokeSync(const std::function<void()>& fn) {
     std::lock_guard lock(pending->mutex);
     if (pending->shutDown) return;
     pending->queue.push_back(TQueued{&call, nullptr, {}});
+    ++pending->waking;
   }
-  pending->changed.notify_all();
-  wakeUiThread();
+  wakeAfterQueueing(*pending);
   std::unique_lock lock(pending->mutex);
   // A call that started runs to its end even across a shutdown: fn may
   // refer to this thread's stack.
@@ -85,10 +88,19 @@ void TWindowSystem::invokeAsync(const void* key, std::function<void()> fn) {
     }
     pending_->queue.push_back(TQueued{nullptr, key, std::move(fn)});
     wake = std::chrono::steady_clock::now() >= pending_->postsWaitUntil;
+    if (wake) ++pending_->waking;
   }
-  if (!wake) return;
-  pending_->changed.notify_all();
+  if (wake) wakeAfterQueueing(*pending_);
+}
+
+void TWindowSystem::wakeAfterQueueing(TPendingCalls& pending) {
+  pending.changed.notify_all();
   wakeUiThread();
+  {
+    std::lock_guard lock(pending.mutex);
+    --pending.waking;
+  }
+  pending.changed.notify_all();
 }
 
 void TWindowSystem::cancelAsync(const void* key) {
@@ -157,6 +169,8 @@ void TWindowSystem::shutdown() {
     pending_->queue.clear();
   }
   pending_->changed.notify_all();
+  std::unique_lock lock(pending_->mutex);
+  pending_->changed.wait(lock, [&] { return pending_->waking == 0; });
 }
 
 bool TWindowSystem::isShutDown() const {

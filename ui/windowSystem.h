@@ -371,7 +371,8 @@ class TWindowSystem {
   void waitPumping(const std::function<bool()>& finished);
   // From now on invokeSync returns at once and posts are dropped; queued
   // calls are dropped (their callers return). Calls already running finish
-  // first.
+  // first. Returns once no other thread is still waking the UI thread, so a
+  // backend calls it first in its destructor.
   void shutdown();
   bool isShutDown() const;
   bool isUiThread() const;
@@ -388,6 +389,7 @@ class TWindowSystem {
 
  private:
   struct TPendingCalls;
+  void wakeAfterQueueing(TPendingCalls& pending);
   // Shared with the callers waiting in invokeSync, which may wake only after
   // the window system is gone.
   std::shared_ptr<TPendingCalls> pending_;

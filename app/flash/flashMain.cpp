@@ -11,6 +11,7 @@
 
 #include "app/flash/flashRun.h"
 #include "app/flash/host.h"
+#include "app/version.h"
 #include "runtime/startList.h"
 #include "serial/serialDevice.h"
 
@@ -72,6 +73,7 @@ struct TOptions {
   bool list = false;
   bool probe = false;
   bool probeOnly = false;
+  bool version = false;
   std::string report;
   std::string trace;
 };
@@ -93,10 +95,16 @@ int parse(int argc, char** argv, TOptions& options) {
   app.add_option("--trace", options.trace,
                  "record every byte written and read on each port, with the time, in FILE")
       ->type_name("FILE");
+  app.add_flag("--version", options.version,
+               "print the version, the firmware version and the commit");
   list->excludes(all);
   app.footer(footer);
   try {
     app.parse(argc, argv);
+    if (options.version) {
+      std::fputs(version::line("quilmatronx-flash").c_str(), stdout);
+      return Success;
+    }
     if (options.ports.empty() && !options.all && !options.list)
       throw CLI::ValidationError("give a PORT, --all or --list");
     if (!options.ports.empty() && (options.all || options.list))

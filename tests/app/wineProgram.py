@@ -1,10 +1,15 @@
 #!/usr/bin/env python3
-"""The Windows window program under Wine against the device simulator.
+"""The Windows .zip as an operator gets it, and its window program under
+Wine against the device simulator.
 
-Usage: wineProgram.py PROGRAM_EXE DRIVER_EXE DEVSIM SHIM_SOURCE IMAGE WORK_DIR REPORT_DIR
+Usage: wineProgram.py CPACK_CONFIG DRIVER_EXE DEVSIM SHIM_SOURCE IMAGE VERSION_LINE WORK_DIR
+                      REPORT_DIR
 
-Runs on a display (tests/ui/with-xvfb). Starts the simulator on a pty,
-maps that pty as COM7 in a Wine prefix of its own, then works the program
+Runs on a display (tests/ui/with-xvfb). Makes the .zip with CPack from this
+build tree and unpacks it: the two programs and the read-me. Starts the
+simulator on a pty, maps that pty as COM7 in a Wine prefix of its own, reads
+both programs' version resources (VERSION_LINE, what --version prints after
+the name, is their product version), then works the unpacked window program
 through wineWindowDriver.exe as an operator would: the "/ih" box; the port
 list; choosing COM7 and the device line; "Записать" and the whole upload to
 the success text; "OK" ending the program. The simulator must end complete
@@ -16,13 +21,16 @@ GoogleTest-style XML report with one test case per step.
 """
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
 import time
-from xml.sax.saxutils import quoteattr
+import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from packages import make_package  # noqa: E402
+from stepReport import StepFailed, Steps  # noqa: E402
 from wineports import build_shim, com_port_prefix, wine_tools  # noqa: E402
 
 PORT = "COM7"
@@ -36,10 +44,9 @@ SUCCESS = ["ПО успешно обновлено!", "Сбросте настр
 ERRORS = ["Ошибка при передаче данных!", "На этом порту устройств не найдено."]
 CLOSE_LIMIT = 2.0  # seconds from the close to the end of the process
 UPLOAD_LIMIT = int(os.environ.get("QUIL_WINE_UPLOAD_LIMIT", "1200"))
-
-
-class StepFailed(Exception):
-    pass
+PROGRAM = "quilmatronx-bootloader.exe"
+FLASH = "quilmatronx-flash.exe"
+README = "readme.txt"
 
 
 def unescape(text):
@@ -121,26 +128,9 @@ def ended(process, seconds):
         return None
 
 
-def write_report(path, results):
-    failures = sum(1 for _, message in results if message)
-    lines = ['<?xml version="1.0" encoding="UTF-8"?>',
-             f'<testsuites tests="{len(results)}" failures="{failures}" disabled="0" errors="0" '
-             'name="AllTests">',
-             f'  <testsuite name="WindowsProgramUnderWine" tests="{len(results)}" '
-             f'failures="{failures}" disabled="0" errors="0">']
-    for name, message in results:
-        lines.append(f'    <testcase name="{name}" status="run" result="completed" '
-                     'classname="WindowsProgramUnderWine">')
-        if message:
-            lines.append(f'      <failure message={quoteattr(message)}/>')
-        lines.append('    </testcase>')
-    lines += ['  </testsuite>', '</testsuites>']
-    with open(path, "w", encoding="utf-8") as report:
-        report.write("\n".join(lines) + "\n")
-
-
 def main():
-    program, driver, devsim, shim_source, image_path, work_dir, report_dir = sys.argv[1:8]
+    cpack_config, driver, devsim, shim_source, image_path, version_line, work_dir, report_dir = \
+        sys.argv[1:9]
     work_dir = os.path.abspath(work_dir)
     os.makedirs(work_dir, exist_ok=True)
     loader, _ = wine_tools()
@@ -150,10 +140,30 @@ def main():
     received_path = os.path.join(work_dir, "wine-received.bin")
     if os.path.exists(received_path):
         os.remove(received_path)
+    unpacked = os.path.join(work_dir, "unpacked")
+    shutil.rmtree(unpacked, ignore_errors=True)
+    found = {}
 
-    results = []
+    steps = Steps("WindowsProgramUnderWine")
+
+    def zip_made():
+        package = make_package(cpack_config, os.path.join(work_dir, "cpack"), "zip")
+        # One folder named like the archive, holding exactly what operators need.
+        folder = os.path.basename(package)[:-len(".zip")]
+        with zipfile.ZipFile(package) as archive:
+            archive.extractall(unpacked)
+            if sorted(archive.namelist()) != sorted(f"{folder}/{f}" for f in (PROGRAM, FLASH, README)):
+                raise StepFailed(f"the zip holds {archive.namelist()}")
+        with open(os.path.join(unpacked, folder, README), "rb") as f:
+            text = f.read()
+        if text.count(b"\n") != text.count(b"\r\n") or "РУССКИЙ".encode() not in text \
+                or b"ENGLISH" not in text:
+            raise StepFailed("the read-me lacks Windows line ends or one of its languages")
+        found["folder"] = os.path.join(unpacked, folder)
+
     simulator_log = tempfile.TemporaryFile()
     program_log = tempfile.TemporaryFile()
+
     def simulate(*options):
         process = subprocess.Popen([devsim, "--timeout", str(UPLOAD_LIMIT)] + list(options),
                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
@@ -165,23 +175,24 @@ def main():
     ports = {PORT: tty_path}
     ports.update({CLOSE_PORTS[when]: closing[when][1] for when in closing})
     form_process = None
+    steps.run("ZipHoldsTheProgramsAndTheReadMe", zip_made)
     try:
         with com_port_prefix(work_dir, ports) as env:
             ui = Session(loader, driver, env)
             run_env = dict(env, LD_PRELOAD=shim)
+            program = os.path.join(found.get("folder", ""), PROGRAM)
 
-            def step(name, body):
-                # Each step needs the ones before it.
-                if results and results[-1][1]:
-                    results.append((name, "not reached"))
-                    return
-                try:
-                    body()
-                    results.append((name, ""))
-                    print(f"[       OK ] {name}", flush=True)
-                except Exception as failure:  # noqa: BLE001 - any fault fails the step, not the run
-                    results.append((name, str(failure)))
-                    print(f"[  FAILED  ] {name}: {failure}", flush=True)
+            def versions():
+                numbers = (re.findall(r"\d+", version_line.split()[0]) + ["0"] * 4)[:4]
+                for exe in (PROGRAM, FLASH):
+                    path = os.path.join(found["folder"], exe)
+                    code, out, err = ui.drive("version", "Z:" + path.replace("/", "\\"))
+                    fields = dict(line.split("|", 1) for line in out.replace("\r", "").splitlines())
+                    wanted = {"Fixed": ".".join(numbers), "OriginalFilename": exe,
+                              "ProductName": "Quilmatronx bootloader", "ProductVersion": version_line}
+                    wrong = {k: fields.get(k) for k, v in wanted.items() if fields.get(k) != v}
+                    if code != 0 or wrong or not fields.get("FileDescription"):
+                        raise StepFailed(f"{exe}: exit {code} {err.strip()}; wrong {wrong} in {fields}")
 
             def info_switch():
                 box_program = start(loader, program, run_env, program_log, "/ih")
@@ -261,14 +272,16 @@ def main():
                     if status != 0 or took > CLOSE_LIMIT or "fault" in output:
                         raise StepFailed(f"status {status} after {took:.1f} s:\n{output[-2000:]}")
 
-            step("InfoSwitchShowsOnlyTheBox", info_switch)
-            step("PortIsListedInTheChoosingState", port_listed)
-            step("ChoosingThePortShowsTheDevice", probe)
-            step("WholeUploadEndsInTheSuccessText", upload)
-            step("SimulatorReceivedExactlyTheImage", image_received)
-            step("OkEndsTheProgram", ok_ends_program)
-            step("TaskBarCloseDuringTheTransferEndsTheProgram", lambda: task_bar_close("transfer"))
-            step("TaskBarCloseInThePauseEndsTheProgram", lambda: task_bar_close("pause"))
+            steps.run("VersionResourcesNameEachProgram", versions)
+            steps.run("InfoSwitchShowsOnlyTheBox", info_switch)
+            steps.run("PortIsListedInTheChoosingState", port_listed)
+            steps.run("ChoosingThePortShowsTheDevice", probe)
+            steps.run("WholeUploadEndsInTheSuccessText", upload)
+            steps.run("SimulatorReceivedExactlyTheImage", image_received)
+            steps.run("OkEndsTheProgram", ok_ends_program)
+            steps.run("TaskBarCloseDuringTheTransferEndsTheProgram",
+                      lambda: task_bar_close("transfer"))
+            steps.run("TaskBarCloseInThePauseEndsTheProgram", lambda: task_bar_close("pause"))
             if form_process is not None and form_process.poll() is None:
                 form_process.kill()
                 form_process.wait()
@@ -278,15 +291,13 @@ def main():
                 process.kill()
             process.wait()
 
-    failed = any(message for _, message in results)
-    if failed:
+    if steps.failed:
         for log, what in ((simulator_log, "simulator"), (program_log, "program")):
             log.seek(0)
             sys.stdout.write(f"--- {what} output (end) ---\n")
             sys.stdout.write(log.read().decode(errors="replace")[-4000:])
-    write_report(os.path.join(report_dir, "program_wine_tests.xml"), results)
-    print(f"{len(results) - sum(1 for _, m in results if m)} of {len(results)} steps passed")
-    return 1 if failed else 0
+    steps.write(os.path.join(report_dir, "program_wine_tests.xml"))
+    return 1 if steps.failed else 0
 
 
 if __name__ == "__main__":

@@ -10,9 +10,12 @@
 //   choose TITLE ITEM      choose ITEM in the combo box of window TITLE
 //   close TITLE CLASS      post WM_CLOSE to the top-level window TITLE of
 //                          window class CLASS (the task bar's close)
+//   version FILE           print the version resource of FILE as Explorer
+//                          shows it: "Fixed|a.b.c.d", then "Name|value" for
+//                          its U.S. English strings
 //
-// Exit status: 0 done, 1 no such window, 2 no such control or item, or a
-// disabled button, 64 bad usage.
+// Exit status: 0 done, 1 no such window, 2 no such control or item, a
+// disabled button, or no version resource, 64 bad usage.
 #include <windows.h>
 
 #include <shellapi.h>  // after windows.h
@@ -151,6 +154,30 @@ int chooseItem(HWND window, const std::wstring& item) {
   return 2;
 }
 
+int printVersion(const std::wstring& file) {
+  DWORD ignored = 0;
+  std::vector<char> data(GetFileVersionInfoSizeW(file.c_str(), &ignored));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (data.empty() ||
+      !GetFileVersionInfoW(file.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) ||
+      !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length)) {
+    std::fprintf(stderr, "no version resource\n");
+    return 2;
+  }
+  std::printf("Fixed|%u.%u.%u.%u\n", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+              HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
+  for (const wchar_t* name :
+       {L"FileDescription", L"OriginalFilename", L"ProductName", L"ProductVersion"}) {
+    wchar_t* value = nullptr;
+    if (VerQueryValueW(data.data(), (std::wstring(L"\\StringFileInfo\\040904b0\\") + name).c_str(),
+                       reinterpret_cast<void**>(&value), &length)) {
+      std::printf("%s|%s\n", utf8(name).c_str(), escaped(value).c_str());
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main() {
@@ -159,11 +186,12 @@ int main() {
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (argv == nullptr || argc < 3) {
     std::fprintf(stderr,
-                 "usage: texts TITLE [SECONDS] | click TITLE TEXT | choose TITLE ITEM"
-                 " | close TITLE CLASS\n");
+                 "usage: texts TITLE [SECONDS] | click TITLE TEXT | choose TITLE ITEM | "
+                 "close TITLE CLASS | version FILE\n");
     return 64;
   }
   const std::wstring command = argv[1];
+  if (command == L"version") return printVersion(argv[2]);
   const std::wstring title = argv[2];
   const int seconds = command == L"texts" && argc > 3 ? _wtoi(argv[3]) : 0;
   const wchar_t* className = command == L"close" && argc > 3 ? argv[3] : nullptr;

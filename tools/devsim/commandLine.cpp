@@ -129,6 +129,11 @@ const std::vector<OptionEntry>& generalOptions() {
          line.help = true;
          return true;
        }},
+      {"--version", nullptr, "show the version and exit",
+       [](CommandLine& line, std::string_view) {
+         line.version = true;
+         return true;
+       }},
   };
   return entries;
 }

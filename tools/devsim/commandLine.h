@@ -15,6 +15,7 @@ struct CommandLine {
   std::string receivedFile;  // empty: not written
   bool quiet = false;
   bool help = false;
+  bool version = false;
 };
 
 // Parses the arguments after the program name. On a bad argument returns

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/version.h"
 #include "tools/devsim/commandLine.h"
 #include "tools/devsim/deviceSimulator.h"
 
@@ -28,6 +29,10 @@ int main(int argc, char** argv) {
   }
   if (line->help) {
     std::cout << helpText();
+    return 0;
+  }
+  if (line->version) {
+    std::cout << version::line("quilmatronx-devsim");
     return 0;
   }
 

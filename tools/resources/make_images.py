@@ -7,6 +7,8 @@ every run:
   draws it at 15 x 14, so the shapes are bold).
 - asma.ico: the window and task-bar icon, 16, 32 and 48 pixels, 32 bits with
   alpha (a blue rounded square with a white upward arrow: "upload").
+- desktop/icons/N.png: the same icon for the Linux desktop's menu at the
+  icon theme's usual sizes N, drawn at each size rather than scaled.
 
 Usage: make_images.py [OUTPUT_DIR]   (default: resources/ of this repository)
 """
@@ -14,11 +16,14 @@ import math
 import os
 import struct
 import sys
+import zlib
 
 RED = (0xD3, 0x2F, 0x2F)
 WHITE = (0xFF, 0xFF, 0xFF)
 BLUE = (0x1E, 0x5A, 0xA8)
 FACE = (0xF0, 0xF0, 0xF0)  # the form's system colour 15 behind the disc
+ICON_SIZES = (16, 32, 48)
+DESKTOP_ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 
 
 def coverage(inside, x, y, samples=4):
@@ -134,13 +139,29 @@ def ico_file(images):
     return struct.pack("<HHH", 0, 1, count) + entries + data
 
 
+def png_file(rows):
+    """8-bit RGBA, no filtering, no time stamp."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    raw = b"".join(b"\0" + bytes(v for pixel in row for v in pixel) for row in rows)
+    header = struct.pack(">IIBBBBB", len(rows[0]), len(rows), 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9))
+            + chunk(b"IEND", b""))
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "..", "resources")
     with open(os.path.join(out, "bitmap0.bmp"), "wb") as f:
         f.write(bmp_file(error_mark(290)))
     with open(os.path.join(out, "asma.ico"), "wb") as f:
-        f.write(ico_file([upload_icon(s) for s in (16, 32, 48)]))
+        f.write(ico_file([upload_icon(s) for s in ICON_SIZES]))
+    icons = os.path.join(out, "desktop", "icons")
+    os.makedirs(icons, exist_ok=True)
+    for size in DESKTOP_ICON_SIZES:
+        with open(os.path.join(icons, f"{size}.png"), "wb") as f:
+            f.write(png_file(upload_icon(size)))
 
 
 if __name__ == "__main__":

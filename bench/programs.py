@@ -1,0 +1,149 @@
+#!/usr/bin/env python3
+"""Upload time of the real programs against the device simulator.
+
+Usage: bench/programs.py [--baud RATE] [--native BUILD_DIR] [--mingw BUILD_DIR] [KIND...]
+
+KIND is any of flash, window, flash.exe, window.exe (default: all four).
+The Linux programs come from BUILD_DIR (default build/default), the Windows
+programs from the mingw build (default build/mingw) and run under Wine with
+the simulator's pty mapped as COM7. The window programs run on a private
+Xvfb display and are worked as an operator would: the port chosen, then
+"Записать". The time is the simulator's own, from the first block to "PUSK",
+so start-up and the 15 s pause after the upload do not count.
+"""
+import argparse
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
+from wineports import build_shim, com_port_prefix, wine_tools  # noqa: E402
+
+FORM = "Quilmatronx bootloader"
+WRITE = "Записать"
+PORT = "COM7"
+
+
+def upload_seconds(log_text):
+    """First block to PUSK, from the simulator's time-stamped log."""
+    stamps = {}
+    for line in log_text.splitlines():
+        match = re.match(r"\s*([0-9.]+) (upload begins|PUSK received)", line)
+        if match:
+            stamps[match.group(2)] = float(match.group(1))
+    if len(stamps) != 2:
+        raise RuntimeError("the upload did not complete:\n" + log_text[-2000:])
+    return stamps["PUSK received"] - stamps["upload begins"]
+
+
+class Simulator:
+    def __init__(self, devsim, baud):
+        self.log = tempfile.NamedTemporaryFile(prefix="devsim-", suffix=".log")
+        options = ["--timeout", "600"] + (["--baud", str(baud)] if baud else [])
+        self.process = subprocess.Popen([devsim] + options, stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.PIPE, stderr=self.log)
+        self.port = self.process.stdout.readline().decode().strip()
+
+    def wait(self, seconds=900):
+        self.process.wait(timeout=seconds)
+        with open(self.log.name, encoding="utf-8", errors="replace") as f:
+            return upload_seconds(f.read())
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.kill()
+        self.process.wait()
+
+
+def run_quietly(command, env=None):
+    return subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def xdotool(*args, env):
+    return subprocess.run(["xdotool"] + list(args), env=env, check=True, capture_output=True,
+                          text=True).stdout
+
+
+def linux_window(native, simulator, env):
+    env = dict(env, QUILMATRONX_EXTRA_PORTS=simulator.port)
+    program = run_quietly([os.path.join(native, "app", "quilmatronx-bootloader")], env)
+    try:
+        window = xdotool("search", "--sync", "--name", f"^{FORM}$", env=env).split()[0]
+        time.sleep(0.5)
+        geometry = dict(line.split("=") for line in
+                        xdotool("getwindowgeometry", "--shell", window, env=env).split())
+        x, y = int(geometry["X"]), int(geometry["Y"])
+        # The port list (its last item is the simulator's port), then the button.
+        xdotool("mousemove", str(x + 45), str(y + 22), "click", "1", env=env)
+        time.sleep(0.5)
+        xdotool("key", "Up", "Return", env=env)
+        time.sleep(1)
+        xdotool("mousemove", str(x + 47), str(y + 65), "click", "1", env=env)
+        return simulator.wait()
+    finally:
+        program.kill()
+        program.wait()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--baud", type=int, default=0)
+    parser.add_argument("--native", default=os.path.join(ROOT, "build", "default"))
+    parser.add_argument("--mingw", default=os.path.join(ROOT, "build", "mingw"))
+    parser.add_argument("kinds", nargs="*", default=["flash", "window", "flash.exe", "window.exe"])
+    options = parser.parse_args()
+    devsim = os.path.join(options.native, "tools", "devsim", "quilmatronx-devsim")
+    work = tempfile.mkdtemp(prefix="quil-programs-")
+    loader, _ = wine_tools()
+    driver = os.path.join(options.mingw, "tests", "app", "wine_window_driver.exe")
+    windows_app = os.path.join(options.mingw, "app")
+
+    results = {}
+    for kind in options.kinds:
+        simulator = Simulator(devsim, options.baud)
+        try:
+            if kind == "flash":
+                run_quietly([os.path.join(options.native, "app", "quilmatronx-flash"),
+                             simulator.port]).wait()
+                results[kind] = simulator.wait()
+            elif kind == "window":
+                results[kind] = linux_window(options.native, simulator, dict(os.environ))
+            else:
+                shim = build_shim(os.path.join(ROOT, "tests", "serial", "tiocmgetShim.c"), work)
+                with com_port_prefix(work, {PORT: simulator.port}) as env:
+                    env = dict(env, LD_PRELOAD=shim)
+                    if kind == "flash.exe":
+                        run_quietly([loader, os.path.join(windows_app, "quilmatronx-flash.exe"),
+                                     PORT], env).wait()
+                        results[kind] = simulator.wait()
+                    else:
+                        program = run_quietly(
+                            [loader, os.path.join(windows_app, "quilmatronx-bootloader.exe")], env)
+                        drive = [loader, driver]
+                        subprocess.run(drive + ["texts", FORM, "60"], env=env, check=True,
+                                       capture_output=True)
+                        subprocess.run(drive + ["choose", FORM, PORT], env=env, check=True)
+                        time.sleep(3)
+                        subprocess.run(drive + ["click", FORM, WRITE], env=env, check=True)
+                        results[kind] = simulator.wait()
+                        program.kill()
+                        program.wait()
+        finally:
+            simulator.close()
+        print(f"{kind:11} {results[kind]:7.2f} s", flush=True)
+    line_time = (130048 + 508 * 2 + 2) * 10 / options.baud if options.baud else None
+    if line_time:
+        print(f"line time plus answers at {options.baud} Bd: {line_time:.2f} s")
+    for native, windows in (("flash", "window"), ("flash.exe", "window.exe")):
+        if native in results and windows in results:
+            print(f"{windows} / {native}: {results[windows] / results[native]:.2f}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
