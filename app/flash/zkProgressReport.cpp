@@ -3,7 +3,7 @@
 #include <algorithm>
 
 namespace {
-std::string clock(int64_t seconds) {
+std::string minutesAndSeconds(int64_t seconds) {
   return std::to_string(seconds / 60) + ":" + (seconds % 60 < 10 ? "0" : "") +
          std::to_string(seconds % 60);
 }
@@ -66,7 +66,7 @@ void TZKProgressReport::show() {
     const auto elapsed = std::chrono::steady_clock::now() - started_;
     const auto left =
         std::chrono::duration_cast<std::chrono::seconds>(elapsed * (Total - blocks_) / blocks_);
-    text += "  " + clock(left.count()) + " left";
+    text += "  " + minutesAndSeconds(left.count()) + " left";
   }
   board_->setRow(row_, text);
 }
