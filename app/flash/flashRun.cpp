@@ -106,11 +106,12 @@ std::vector<TPortResult> TFlashRun::run(const std::function<bool()>& interrupted
     if (open) std::this_thread::sleep_for(pollPeriod);
   }
   for (auto& port : ports_) {
+    // Interrupted: what is still open ends here; what ended meanwhile is
+    // still told.
     TZKFlashOutcome& outcome = port->schema->outcome;
-    if (outcome.decide(TFlashStage::Probing, TFlashStage::Interrupted) ||
-        (!options_.probeOnly && outcome.decide(TFlashStage::Found, TFlashStage::Interrupted))) {
-      announce(*port, TFlashStage::Interrupted);
-    }
+    if (!outcome.decide(TFlashStage::Probing, TFlashStage::Interrupted) && !options_.probeOnly)
+      outcome.decide(TFlashStage::Found, TFlashStage::Interrupted);
+    if (outcome.stage() != port->announced) announce(*port, outcome.stage());
     stop(*port);
   }
   std::vector<TPortResult> results;
