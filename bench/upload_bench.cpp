@@ -63,30 +63,26 @@ struct TUploader {
 
 class TCommandLineUploader final : public TUploader {
  public:
-  TCommandLineUploader() {
-    schema_.consoleStatus.Stream = quiet_;
-    schema_.progress.Stream = quiet_;
-    enableDispatch();
-    runStartProcs();
-  }
   ~TCommandLineUploader() override {
-    schema_.closePort();
+    if (schema_) schema_->stop();
     disableDispatch();
-    std::fclose(quiet_);
   }
   bool probe(const std::string& port) override {
-    schema_.selectPort(port);
-    return schema_.outcome.waitPast(TFlashStage::Probing, 5s, never) == TFlashStage::Found;
+    // Built while links are off, as the program does.
+    schema_ = std::make_unique<TFlashSchema>(port, nullptr);
+    enableDispatch();
+    runStartProcs();
+    schema_->selectPort();
+    return schema_->outcome.waitPast(TFlashStage::Probing, 5s, never) == TFlashStage::Found;
   }
-  void start() override { schema_.startUpload(); }
+  void start() override { schema_->startUpload(); }
   bool finish() override {
-    return schema_.outcome.waitPast(TFlashStage::Found, 2min, never) == TFlashStage::Done;
+    return schema_->outcome.waitPast(TFlashStage::Found, 2min, never) == TFlashStage::Done;
   }
 
  private:
   static bool never() { return false; }
-  std::FILE* quiet_ = std::fopen("/dev/null", "w");
-  TFlashSchema schema_{false};
+  std::unique_ptr<TFlashSchema> schema_;
 };
 
 // The window program's schema on the in-memory window system, this thread

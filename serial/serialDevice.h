@@ -110,9 +110,9 @@ class TSerialWaiter {
 class TSerialDevice {
  public:
   virtual ~TSerialDevice() = default;
-  // Opens the named port exclusively; false when it is missing, busy or not
-  // permitted.
-  virtual bool open(const std::string& name) = 0;
+  // Opens the named port exclusively. False when it cannot be opened; error
+  // then says why in the system's own words (UTF-8), for the operator.
+  virtual bool open(const std::string& name, std::string& error) = 0;
   // Applies the settings over those the driver reports.
   virtual bool configure(const TSerialSettings& settings) = 0;
   virtual bool setTimeouts(const TSerialTimeouts& timeouts) = 0;

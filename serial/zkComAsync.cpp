@@ -90,8 +90,10 @@ void TZKComAsync::inOpen(TData& d, uint16_t) {
   if (opened()) return;
   fireEvent(outOpening);
   PortName = readString(d, dataPort, Port);
+  OpenError.clear();
   const int32_t number = System.portNumber(PortName);
   if (number == 0) {
+    OpenError = "not a serial port name";
     fireEvent(outOpen, 0);
     return;
   }
@@ -112,7 +114,7 @@ void TZKComAsync::inOpen(TData& d, uint16_t) {
 
 bool TZKComAsync::openSequence(int32_t baudRate, int32_t dtrIndex, int32_t rtsIndex) {
   joinLeftoverReader();
-  if (!Device->open(PortName)) return false;
+  if (!Device->open(PortName, OpenError)) return false;
   Opened = true;
   Settings = buildSettings(baudRate, dtrIndex, rtsIndex);
   EventMask = buildEventMask();
@@ -123,6 +125,7 @@ bool TZKComAsync::openSequence(int32_t baudRate, int32_t dtrIndex, int32_t rtsIn
   Device->setupQueues(static_cast<uint32_t>(InQueue), static_cast<uint32_t>(OutQueue));
   if (!purged || !Device->configure(Settings) || !Device->setTimeouts(Timeouts) ||
       !Device->setEventMask(EventMask)) {
+    OpenError = "the port refused the line settings";
     closeRoutine();
     return false;
   }
@@ -130,7 +133,8 @@ bool TZKComAsync::openSequence(int32_t baudRate, int32_t dtrIndex, int32_t rtsIn
   ReaderState = std::make_shared<TReaderState>();
   try {
     Reader = std::thread(&TZKComAsync::readerLoop, this, ReaderState);
-  } catch (const std::system_error&) {
+  } catch (const std::system_error& error) {
+    OpenError = error.what();
     ReaderState.reset();
     closeRoutine();
     return false;

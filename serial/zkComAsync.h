@@ -100,6 +100,10 @@ class TZKComAsync {
   const TSerialTimeouts& timeouts() const { return Timeouts; }
   uint32_t eventMask() const { return EventMask; }
   const std::string& portName() const { return PortName; }
+  // Why the last open failed, for the operator (UTF-8, the system's words
+  // where the system gave a reason); empty after a successful open. Read on
+  // the thread that opened, e.g. in the handler of outOpen.
+  const std::string& openError() const { return OpenError; }
   // Line states as last read: 0 or 1.
   uint8_t dsr() const { return Dsr.load(); }
   uint8_t cts() const { return Cts.load(); }
@@ -165,6 +169,7 @@ class TZKComAsync {
   TSerialTimeouts Timeouts;
   TSerialSettings Settings;
   std::string PortName;
+  std::string OpenError;
   mutable std::mutex ErrorListLock;
   std::vector<std::string> ErrorList;
 };

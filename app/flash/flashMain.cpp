@@ -1,16 +1,19 @@
 // quilmatronx-flash: the command-line uploader for production lines and
-// scripts. Same schemas as the window program, console instead of controls.
+// scripts. Same schemas as the window program, console instead of controls,
+// one schema per port, all ports at once.
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <cstring>
 #include <memory>
+#include <set>
 #include <string>
 
-#include "app/flash/console.h"
-#include "app/flash/flashSchema.h"
-#include "app/texts.h"
+#include "app/flash/flashRun.h"
+#include "app/flash/host.h"
 #include "app/version.h"
 #include "runtime/startList.h"
+#include "serial/serialDevice.h"
 
 namespace {
 
@@ -23,134 +26,193 @@ enum ExitCode : int {
   Interrupted = 130,
 };
 
-// The probe has no timer of its own; a device that says nothing is absent.
-constexpr std::chrono::milliseconds probeTimeout{3000};
-// The upload's own watchdog reports silence within seconds; this only bounds
-// a wait that something unforeseen would otherwise make endless.
-constexpr std::chrono::hours uploadLimit{1};
+const char* const description =
+    "Writes the embedded firmware image to the device on each PORT, all ports\n"
+    "at once (COM3 on Windows; ttyUSB0 or a full /dev path on Linux): asks each\n"
+    "device for its identity, prints it, sends the image block by block checking\n"
+    "each block's CRC, and tells the device to start the new firmware.\n";
 
-const char* const usage =
-    "Usage: quilmatronx-flash [--probe-only] PORT\n"
-    "       quilmatronx-flash --list\n"
-    "       quilmatronx-flash --help | --version\n"
+const char* const footer =
+    "Progress goes to standard error: on a terminal one live line per port (port,\n"
+    "device, percentage, blocks, time left), otherwise a line per port at every\n"
+    "10 %. Each failure is told on standard error: the block with the check sum\n"
+    "expected and the answer received, \"no answer for 3 s after block N\", the\n"
+    "port vanished, or the device line that was refused. The end is a table on\n"
+    "standard output:\n"
     "\n"
-    "Writes the embedded firmware image to the device on serial port PORT\n"
-    "(COM3 on Windows; ttyUSB0 or a full /dev path on Linux): asks the device\n"
-    "for its identity, prints it, sends the image block by block checking\n"
-    "each block's CRC, and tells the device to start the new firmware.\n"
+    "  PORT          DEVICE    OUTCOME    TIME    DETAIL\n"
+    "  /dev/ttyUSB0  QX1 1.00  done       34.2 s\n"
+    "  /dev/ttyUSB1  QX1 1.00  failed     3.5 s   block 100: expected 6A1D, received 6B1C\n"
+    "  /dev/ttyUSB2  -         no device  3.0 s   no answer to VERS within 3 s\n"
     "\n"
-    "  --list        print the serial ports that can be opened, one per line\n"
-    "  --probe-only  stop after printing the device line\n"
-    "  --help        print this text\n"
-    "  --version     print the version, the firmware version and the commit\n"
+    "--report FILE holds the same as JSON, one object per port:\n"
     "\n"
-    "Progress goes to standard error: a bar on a terminal, otherwise a line\n"
-    "every 5 %.\n"
+    "  {\"exitStatus\": 1, \"ports\": [{\"port\": \"/dev/ttyUSB1\", \"model\": \"QX1\",\n"
+    "    \"version\": \"1.00\", \"deviceLine\": \"QUILMATRONX QX1 1.00\", \"outcome\": "
+    "\"failed\",\n"
+    "    \"failure\": \"wrong-answer\", \"detail\": \"block 100: expected 6A1D, received 6B1C\",\n"
+    "    \"blocksAcknowledged\": 99, \"failingBlock\": 100, \"expected\": \"6A1D\",\n"
+    "    \"received\": \"6B1C\", \"seconds\": 3.517}, ...]}\n"
     "\n"
     "Exit codes:\n"
-    "  0    success (or, with --probe-only, a device was found)\n"
-    "  1    transfer error or time-out\n"
-    "  2    no device on the port (no answer within 3 s, or a wrong one)\n"
-    "  3    the port cannot be opened (missing, busy or not permitted)\n"
+    "  0    every port succeeded (with --all or --list --probe: a device was found\n"
+    "       and no upload failed)\n"
+    "  1    an upload failed, or a named port failed while another had a device\n"
+    "  2    no device was found at all (no answer to VERS within 3 s, or a wrong one)\n"
+    "  3    no named port could be opened (the reason is printed)\n"
     "  64   bad usage\n"
-    "  130  interrupted (Ctrl-C); the port is closed first\n";
+    "  130  interrupted (Ctrl-C); the ports are closed and the report written first\n";
 
 std::atomic<bool> interruptRequested{false};
 void requestInterrupt() { interruptRequested.store(true); }
 bool interrupted() { return interruptRequested.load(); }
 
 struct TOptions {
-  std::string port;
+  std::vector<std::string> ports;
+  bool all = false;
   bool list = false;
+  bool probe = false;
   bool probeOnly = false;
-  bool help = false;
   bool version = false;
+  std::string report;
+  std::string trace;
 };
 
-bool parse(int argc, char** argv, TOptions& options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      options.help = true;
-    } else if (arg == "--version") {
-      options.version = true;
-    } else if (arg == "--list") {
-      options.list = true;
-    } else if (arg == "--probe-only") {
-      options.probeOnly = true;
-    } else if (arg.starts_with("-") || !options.port.empty()) {
-      return false;
-    } else {
-      options.port = arg;
+// The exit code when the command line ends the program at once, else -1.
+int parse(int argc, char** argv, TOptions& options) {
+  CLI::App app(description, "quilmatronx-flash");
+  app.add_option("PORT", options.ports, "serial ports to flash, all at once");
+  CLI::Option* all = app.add_flag(
+      "--all", options.all, "probe every port that can be opened and flash each device found");
+  CLI::Option* list =
+      app.add_flag("--list", options.list, "print the serial ports that can be opened");
+  app.add_flag("--probe", options.probe,
+               "with --list: ask each port's device and print its line, or that none answered")
+      ->needs(list);
+  app.add_flag("--probe-only", options.probeOnly, "stop after each device's line")->excludes(list);
+  app.add_option("--report", options.report, "write what happened on each port to FILE as JSON")
+      ->type_name("FILE");
+  app.add_option("--trace", options.trace,
+                 "record every byte written and read on each port, with the time, in FILE")
+      ->type_name("FILE");
+  app.add_flag("--version", options.version,
+               "print the version, the firmware version and the commit");
+  list->excludes(all);
+  app.footer(footer);
+  try {
+    app.parse(argc, argv);
+    if (options.version) {
+      std::fputs(version::line("quilmatronx-flash").c_str(), stdout);
+      return Success;
     }
+    if (options.ports.empty() && !options.all && !options.list)
+      throw CLI::ValidationError("give a PORT, --all or --list");
+    if (!options.ports.empty() && (options.all || options.list))
+      throw CLI::ValidationError("--all and --list take no PORT");
+    std::set<std::string> seen;
+    for (const std::string& port : options.ports) {
+      if (!seen.insert(port).second) throw CLI::ValidationError("port " + port + " given twice");
+    }
+  } catch (const CLI::CallForHelp&) {
+    std::fputs(app.help().c_str(), stdout);
+    return Success;
+  } catch (const CLI::ParseError& error) {
+    std::fprintf(stderr, "quilmatronx-flash: %s\nTry --help.\n", error.what());
+    return BadUsage;
   }
-  if (options.help || options.version) return true;
-  return options.list ? options.port.empty() && !options.probeOnly : !options.port.empty();
+  return -1;
 }
 
-int flash(TFlashSchema& schema, const TOptions& options) {
-  if (options.list) {
-    schema.listPorts();
-    return Success;
-  }
-  schema.selectPort(options.port);
-  TFlashStage stage = schema.outcome.waitPast(TFlashStage::Probing, probeTimeout, interrupted);
+int exitStatus(const std::vector<TPortResult>& results, bool everyPortCounts) {
   if (interrupted()) return Interrupted;
-  switch (stage) {
-    case TFlashStage::PortFailed:
-      printText(stderr, "quilmatronx-flash: cannot open port " + options.port +
-                            ": it is missing, busy or not permitted\n");
-      return PortUnavailable;
-    case TFlashStage::Probing:  // no answer in time
-      printLine(stdout, texts::noDevice());
-      return NoDevice;
-    case TFlashStage::Found:
-      break;
-    default:
-      return NoDevice;
+  const auto any = [&](std::initializer_list<TPortOutcome> outcomes) {
+    return std::any_of(results.begin(), results.end(), [&](const TPortResult& r) {
+      return std::find(outcomes.begin(), outcomes.end(), r.outcome) != outcomes.end();
+    });
+  };
+  const auto every = [&](std::initializer_list<TPortOutcome> outcomes) {
+    return std::all_of(results.begin(), results.end(), [&](const TPortResult& r) {
+      return std::find(outcomes.begin(), outcomes.end(), r.outcome) != outcomes.end();
+    });
+  };
+  const bool anyDevice = any({TPortOutcome::Done, TPortOutcome::Found, TPortOutcome::Failed});
+  if (!everyPortCounts) {
+    if (!anyDevice) return NoDevice;
+    return any({TPortOutcome::Failed}) ? TransferFailed : Success;
   }
-  if (options.probeOnly) return Success;
+  if (every({TPortOutcome::Done, TPortOutcome::Found})) return Success;
+  if (every({TPortOutcome::CannotOpen})) return PortUnavailable;
+  return anyDevice ? TransferFailed : NoDevice;
+}
 
-  schema.startUpload();
-  stage = schema.outcome.waitPast(TFlashStage::Found, uploadLimit, interrupted);
-  schema.progress.finish(stage == TFlashStage::Done);
-  if (interrupted()) return Interrupted;
-  if (stage == TFlashStage::Done) {
-    printLine(stdout, texts::successLine1());
-    printLine(stdout, texts::successLine2());
-    return Success;
+void printProbeList(const std::vector<TPortResult>& results) {
+  size_t width = 0;
+  for (const TPortResult& r : results) width = std::max(width, textWidth(r.port));
+  for (const TPortResult& r : results) {
+    const std::string line =
+        r.outcome == TPortOutcome::Found ? r.deviceLine : "no device: " + r.detail;
+    std::printf("%s%s\n", padded(r.port, width + 2).c_str(), line.c_str());
   }
-  printLine(stdout, texts::transferError());
-  printLine(stdout, texts::checkCables());
-  return TransferFailed;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   TOptions options;
-  if (!parse(argc, argv, options)) {
-    std::fputs(usage, stderr);
-    return BadUsage;
-  }
-  if (options.help) {
-    std::fputs(usage, stdout);
-    return Success;
-  }
-  if (options.version) {
-    std::fputs(version::line("quilmatronx-flash").c_str(), stdout);
-    return Success;
-  }
+  if (const int code = parse(argc, argv, options); code >= 0) return code;
   prepareConsole();
   onInterrupt(&requestInterrupt);
 
-  // Links stay off while the schema is built, as in the window program.
-  auto schema = std::make_unique<TFlashSchema>(isTerminal(stderr));
-  enableDispatch();
-  runStartProcs();
-  const int code = flash(*schema, options);
-  schema->closePort();
+  const bool listOnly = options.list && !options.probe;
+  std::vector<std::string> ports = options.ports;
+  if (options.all || options.list) ports = platformSerialSystem().listPorts(true);
+  if (listOnly) {
+    for (const std::string& port : ports) std::printf("%s\n", port.c_str());
+    return Success;
+  }
+  if (ports.empty()) {
+    std::fputs("quilmatronx-flash: no serial port can be opened\n", stderr);
+    return NoDevice;
+  }
+  std::unique_ptr<TTraceFile> trace;
+  if (!options.trace.empty()) {
+    std::FILE* file = std::fopen(options.trace.c_str(), "w");
+    if (file == nullptr) {
+      std::fprintf(stderr, "quilmatronx-flash: cannot write %s\n", options.trace.c_str());
+      return BadUsage;
+    }
+    trace = std::make_unique<TTraceFile>(file);
+  }
+
+  TConsoleBoard board(stdout, stderr, liveConsole(stderr), consoleColumns(stderr));
+  std::vector<TPortResult> results;
+  {
+    // Links stay off while the schemas are built, as in the window program.
+    // The switch is one for the whole process: each port's part ends by
+    // closing its port and stopping its watchdog, not by the switch.
+    TFlashRun run(
+        {ports, options.probeOnly || options.list, options.list ? nullptr : &board, trace.get()});
+    enableDispatch();
+    runStartProcs();
+    results = run.run(&interrupted);
+  }
   disableDispatch();
-  schema.reset();
+  trace.reset();
+  board.close();
+
+  if (options.list) {
+    printProbeList(results);
+  } else {
+    std::fputs(summaryTable(results).c_str(), stdout);
+  }
+  int code = exitStatus(results, !options.all && !options.list);
+  if (!options.report.empty()) {
+    std::string error;
+    if (!replaceFile(options.report, reportJson(results, code), error)) {
+      std::fprintf(stderr, "quilmatronx-flash: cannot write the report %s: %s\n",
+                   options.report.c_str(), error.c_str());
+      if (code == Success) code = TransferFailed;
+    }
+  }
   return code;
 }

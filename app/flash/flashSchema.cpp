@@ -7,16 +7,26 @@
 using Probe = TClassMultiElementEx_21686E0;
 using Upload = TClassMultiElementEx_2168BB0;
 
-TFlashSchema::TFlashSchema(bool progressOnTerminal, TSerialSystem& serial) : comPort(serial) {
-  consoleStatus.Stream = stdout;
-  consolePorts.Stream = stdout;
-  progress.Stream = stderr;
-  progress.Terminal = progressOnTerminal;
+namespace {
+void fan(TZKHub& hub, std::initializer_list<TEventLink> outputs) {
+  hub.InCount = 1;
+  hub.setOutCount(static_cast<uint16_t>(outputs.size()));
+  size_t i = 0;
+  for (const TEventLink& output : outputs) hub.outEvent[i++] = output;
+}
+}  // namespace
+
+TFlashSchema::TFlashSchema(std::string port, TConsoleBoard* board, TTraceFile* traceFile,
+                           TSerialSystem& serial)
+    : comPort(serial), port_(std::move(port)) {
+  consoleStatus.Board = board;
+  consoleStatus.Prefix = port_ + ": ";
+  record.Port = port_;
+  trace.File = traceFile;
+  trace.Port = port_;
   TData initialCrc;
   makeString(initialCrc, "FFFF");
   crcStore.inStore(initialCrc, 0);  // direct call: links are not live yet
-  hubPortWrite.InCount = 2;
-  hubPortWrite.setOutCount(1);
   probe.InstanceMode = 0;
   probe.outEvent.resize(5);
   upload.InstanceMode = 0;
@@ -25,56 +35,73 @@ TFlashSchema::TFlashSchema(bool progressOnTerminal, TSerialSystem& serial) : com
   routeAnswer.InCount = 1;
   routeAnswer.setOutCount(2);
   applyUploaderPortSettings(comPort);
-  hubOpened.InCount = 1;
-  hubOpened.setOutCount(2);
-  hubPortSelected.InCount = 1;
-  hubPortSelected.setOutCount(3);
 
-  hubPortWrite.outEvent[0] = makeEventLink<&TZKComAsync::inWrite>(&comPort, 2);
+  // Each tap records before the schema goes on, so the record is complete
+  // when an outcome that depends on it is decided.
+  fan(hubCrc, {makeEventLink<&TZKEventFromData::inStore>(&crcStore),
+               makeEventLink<&TZKPortRecord::inCrc>(&record)});
+  fan(hubProgress, {makeEventLink<&TZKPortRecord::inProgress>(&record),
+                    makeEventLink<&TZKProgressReport::inSetPosition>(&progress)});
+  fan(hubError, {makeEventLink<&TZKPortRecord::inError>(&record),
+                 makeEventLink<&TZKFlashOutcome::inError>(&outcome)});
+  fan(hubMessage, {makeEventLink<&TZKPortRecord::inMessage>(&record),
+                   makeEventLink<&TZKConsoleLine::inWrite>(&consoleStatus)});
+  fan(hubProbeAnswer, {makeEventLink<&TZKPortRecord::inProbeAnswer>(&record),
+                       makeEventLink<&TZKMultiElementEx::inWork>(&probe, Probe::inAnswer)});
+  fan(hubUploadAnswer, {makeEventLink<&TZKPortRecord::inAnswer>(&record),
+                        makeEventLink<&TZKMultiElementEx::inWork>(&upload, Upload::inAnswer),
+                        makeEventLink<&TZKPortRecord::inAnswerHandled>(&record)});
+  fan(hubPortWrite, {makeEventLink<&TZKByteTrace::inWrite>(&trace),
+                     makeEventLink<&TZKComAsync::inWrite>(&comPort, 2)});
+  hubPortWrite.InCount = 2;
   probe.outEvent[Probe::outSend] = makeEventLink<&TZKHub::inWork>(&hubPortWrite, 0);
-  probe.outEvent[Probe::outMessage] = makeEventLink<&TZKConsoleLine::inWrite>(&consoleStatus);
+  probe.outEvent[Probe::outMessage] = makeEventLink<&TZKHub::inWork>(&hubMessage);
   probe.outEvent[Probe::outOpenPort] = makeEventLink<&TZKComAsync::inOpen>(&comPort, 0);
   probe.outEvent[Probe::outFail] = makeEventLink<&TZKFlashOutcome::inFail>(&outcome);
   probe.outEvent[Probe::outFound] = makeEventLink<&TZKFlashOutcome::inFound>(&outcome);
-  upload.outEvent[Upload::outProgress] =
-      makeEventLink<&TZKProgressReport::inSetPosition>(&progress);
+  upload.outEvent[Upload::outProgress] = makeEventLink<&TZKHub::inWork>(&hubProgress);
   upload.outEvent[Upload::outSend] = makeEventLink<&TZKHub::inWork>(&hubPortWrite, 1);
   upload.outEvent[Upload::outDone] = makeEventLink<&TZKFlashOutcome::inDone>(&outcome);
-  upload.outEvent[Upload::outError] = makeEventLink<&TZKFlashOutcome::inError>(&outcome);
-  upload.outEvent[Upload::outCrc] = makeEventLink<&TZKEventFromData::inStore>(&crcStore);
+  upload.outEvent[Upload::outError] = makeEventLink<&TZKHub::inWork>(&hubError);
+  upload.outEvent[Upload::outCrc] = makeEventLink<&TZKHub::inWork>(&hubCrc);
   upload.dataPoint[Upload::dataCrc] = makeEventLink<&TZKEventFromData::varStored>(&crcStore);
   routeAnswer.dataOutput = makeEventLink<&TZKMultiElementEx::varPoint>(&probe, Probe::varRoute);
-  routeAnswer.outEvent[0] = makeEventLink<&TZKMultiElementEx::inWork>(&probe, Probe::inAnswer);
-  routeAnswer.outEvent[1] = makeEventLink<&TZKMultiElementEx::inWork>(&upload, Upload::inAnswer);
-  comPort.outRead = makeEventLink<&TZKCommutator::inWork>(&routeAnswer);
+  routeAnswer.outEvent[0] = makeEventLink<&TZKHub::inWork>(&hubProbeAnswer);
+  routeAnswer.outEvent[1] = makeEventLink<&TZKHub::inWork>(&hubUploadAnswer);
+  fan(hubRead, {makeEventLink<&TZKByteTrace::inRead>(&trace),
+                makeEventLink<&TZKCommutator::inWork>(&routeAnswer)});
+  comPort.outRead = makeEventLink<&TZKHub::inWork>(&hubRead);
   comPort.dataPort = makeEventLink<&TZKEventFromData::varStored>(&portMemory);
   comPort.outRxChar = makeEventLink<&TZKComAsync::inRead>(&comPort, 3);
-  comPort.outPort = makeEventLink<&TZKConsoleLine::inWrite>(&consolePorts);
   comPort.outOpen = makeEventLink<&TZKHub::inWork>(&hubOpened);
-  hubOpened.outEvent[0] = makeEventLink<&TZKFlashOutcome::inOpened>(&outcome);
-  hubOpened.outEvent[1] = makeEventLink<&TZKMultiElementEx::inWork>(&probe, Probe::inOpened);
-  hubPortSelected.outEvent[0] = makeEventLink<&TZKComAsync::inClose>(&comPort, 1);
-  hubPortSelected.outEvent[1] = makeEventLink<&TZKEventFromData::inStore>(&portMemory);
-  hubPortSelected.outEvent[2] = makeEventLink<&TZKMultiElementEx::inWork>(&probe, Probe::inSelect);
+  fan(hubOpened, {makeEventLink<&TZKFlashOutcome::inOpened>(&outcome),
+                  makeEventLink<&TZKMultiElementEx::inWork>(&probe, Probe::inOpened)});
+  fan(hubPortSelected, {makeEventLink<&TZKComAsync::inClose>(&comPort, 1),
+                        makeEventLink<&TZKEventFromData::inStore>(&portMemory),
+                        makeEventLink<&TZKMultiElementEx::inWork>(&probe, Probe::inSelect)});
 
   probe.setFactory(&Probe::create);
   upload.setFactory(&Upload::create);
 }
 
-TFlashSchema::~TFlashSchema() {
-  TData none;
-  comPort.inClose(none, 0);
-  upload.stopThreads();
-}
+TFlashSchema::~TFlashSchema() { stop(); }
 
-void TFlashSchema::selectPort(const std::string& port) {
-  fireEvent(makeEventLink<&TZKHub::inWork>(&hubPortSelected), port);
+void TFlashSchema::selectPort() {
+  fireEvent(makeEventLink<&TZKHub::inWork>(&hubPortSelected), port_);
 }
 
 void TFlashSchema::startUpload() {
   fireEvent(makeEventLink<&TZKMultiElementEx::inWork>(&upload, Upload::inUpload), 0);
 }
 
-void TFlashSchema::listPorts() { fireEvent(makeEventLink<&TZKComAsync::inEnumPorts>(&comPort, 4)); }
+void TFlashSchema::closePort() {
+  // Called directly, not fired: this also works while dispatch is off.
+  TData none;
+  comPort.inClose(none, 1);
+}
 
-void TFlashSchema::closePort() { fireEvent(makeEventLink<&TZKComAsync::inClose>(&comPort, 1)); }
+void TFlashSchema::stop() {
+  closePort();
+  upload.stopThreads();
+  trace.flush();
+}

@@ -1,13 +1,19 @@
-// The command-line uploader's schema: the serial port, the answer router and
-// the two hosted schemas wired as on the form, with console elements where
-// the form has controls. The running check sum lives in a store that starts
-// at "FFFF" (the form keeps it in a hidden edit field).
+// The command-line uploader's schema for one port: the serial port, the
+// answer router and the two hosted schemas wired as on the form, with
+// console elements where the form has controls, and taps that record what
+// happened on the port. The running check sum lives in a store that starts
+// at "FFFF" (the form keeps it in a hidden edit field). Several instances
+// run side by side in one process, one per port, each with its own port,
+// reader thread and upload watchdog.
 #pragma once
 
-#include <cstdio>
+#include <string>
 
+#include "app/flash/consoleBoard.h"
+#include "app/flash/zkByteTrace.h"
 #include "app/flash/zkConsoleLine.h"
 #include "app/flash/zkFlashOutcome.h"
+#include "app/flash/zkPortRecord.h"
 #include "app/flash/zkProgressReport.h"
 #include "elements/zkEventFromData.h"
 #include "runtime/zkCommutator.h"
@@ -17,32 +23,51 @@
 
 class TFlashSchema {
  public:
-  explicit TFlashSchema(bool progressOnTerminal, TSerialSystem& serial = platformSerialSystem());
-  // Closes the port and stops the watchdog before any element goes.
+  // board: where the port's messages go (null: nowhere); trace: where its
+  // bytes are recorded (null: not recorded).
+  TFlashSchema(std::string port, TConsoleBoard* board, TTraceFile* trace = nullptr,
+               TSerialSystem& serial = platformSerialSystem());
+  // Stops the port's threads (stop()) before any element goes.
   ~TFlashSchema();
   TFlashSchema(const TFlashSchema&) = delete;
   TFlashSchema& operator=(const TFlashSchema&) = delete;
 
+  const std::string& port() const { return port_; }
   // What the operator's port choice does on the form: close any open port,
   // remember the name, let the probe open it and ask the device.
-  void selectPort(const std::string& port);
+  void selectPort();
   // What "Записать" does: start the transfer.
   void startUpload();
-  void listPorts();
+  // Closes the port, which ends its reader thread.
   void closePort();
+  // Ends the port's part for good: closes the port and stops the upload's
+  // watchdog. Nothing fires into the schema afterwards, so it can be
+  // destroyed while other ports go on, whatever the dispatch switch says.
+  void stop();
 
   // Members in creation order; C++ destroys them in reverse.
   TZKConsoleLine consoleStatus;
-  TZKConsoleLine consolePorts;
   TZKFlashOutcome outcome;
+  TZKPortRecord record;
   TZKProgressReport progress;
+  TZKByteTrace trace;
   TZKEventFromData crcStore;
+  TZKHub hubCrc;
+  TZKHub hubProgress;
+  TZKHub hubError;
+  TZKHub hubMessage;
+  TZKHub hubProbeAnswer;
+  TZKHub hubUploadAnswer;
   TZKHub hubPortWrite;
   TZKMultiElementEx probe{nullptr};
   TZKMultiElementEx upload{nullptr};
   TZKCommutator routeAnswer;
+  TZKHub hubRead;
   TZKComAsync comPort;
   TZKHub hubOpened;
   TZKEventFromData portMemory;
   TZKHub hubPortSelected;
+
+ private:
+  const std::string port_;
 };

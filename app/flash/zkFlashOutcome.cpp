@@ -11,17 +11,17 @@ void TZKFlashOutcome::inFail(TData&, uint16_t) {
     std::lock_guard guard(lock_);
     portFailed = portFailed_;
   }
-  advance(TFlashStage::Probing, portFailed ? TFlashStage::PortFailed : TFlashStage::NoDevice);
+  decide(TFlashStage::Probing, portFailed ? TFlashStage::PortFailed : TFlashStage::NoDevice);
 }
 
 void TZKFlashOutcome::inFound(TData&, uint16_t) {
-  advance(TFlashStage::Probing, TFlashStage::Found);
+  decide(TFlashStage::Probing, TFlashStage::Found);
 }
 
-void TZKFlashOutcome::inDone(TData&, uint16_t) { advance(TFlashStage::Found, TFlashStage::Done); }
+void TZKFlashOutcome::inDone(TData&, uint16_t) { decide(TFlashStage::Found, TFlashStage::Done); }
 
 void TZKFlashOutcome::inError(TData&, uint16_t) {
-  advance(TFlashStage::Found, TFlashStage::TransferError);
+  decide(TFlashStage::Found, TFlashStage::TransferError);
 }
 
 TFlashStage TZKFlashOutcome::stage() const {
@@ -29,11 +29,18 @@ TFlashStage TZKFlashOutcome::stage() const {
   return stage_;
 }
 
-void TZKFlashOutcome::advance(TFlashStage expected, TFlashStage next) {
+std::chrono::steady_clock::time_point TZKFlashOutcome::changedAt() const {
+  std::lock_guard guard(lock_);
+  return changedAt_;
+}
+
+bool TZKFlashOutcome::decide(TFlashStage from, TFlashStage to) {
   {
     std::lock_guard guard(lock_);
-    if (stage_ != expected) return;
-    stage_ = next;
+    if (stage_ != from) return false;
+    stage_ = to;
+    changedAt_ = std::chrono::steady_clock::now();
   }
   changed_.notify_all();
+  return true;
 }

@@ -8,7 +8,7 @@
 
 #include "runtime/link.h"
 
-enum class TFlashStage { Probing, PortFailed, NoDevice, Found, Done, TransferError };
+enum class TFlashStage { Probing, PortFailed, NoDevice, Found, Done, TransferError, Interrupted };
 
 class TZKFlashOutcome {
  public:
@@ -22,7 +22,14 @@ class TZKFlashOutcome {
   void inDone(TData& d, uint16_t index);
   void inError(TData& d, uint16_t index);
 
+  // What the main thread decides itself (a probe that got no answer in
+  // time, Ctrl-C): moves from `from` to `to` unless the stage has already
+  // moved on; true when it did.
+  bool decide(TFlashStage from, TFlashStage to);
+
   TFlashStage stage() const;
+  // When the stage last changed.
+  std::chrono::steady_clock::time_point changedAt() const;
   // Waits until the stage is no longer `from`, the time is up, or
   // `interrupted` turns true; returns the stage then.
   template <class Flag>
@@ -30,11 +37,10 @@ class TZKFlashOutcome {
                        const Flag& interrupted);
 
  private:
-  void advance(TFlashStage expected, TFlashStage next);
-
   mutable std::mutex lock_;
   std::condition_variable changed_;
   TFlashStage stage_ = TFlashStage::Probing;
+  std::chrono::steady_clock::time_point changedAt_ = std::chrono::steady_clock::now();
   bool portFailed_ = false;
 };
 

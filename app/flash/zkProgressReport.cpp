@@ -2,48 +2,71 @@
 
 #include <algorithm>
 
-#include "app/flash/console.h"
+namespace {
+std::string minutesAndSeconds(int64_t seconds) {
+  return std::to_string(seconds / 60) + ":" + (seconds % 60 < 10 ? "0" : "") +
+         std::to_string(seconds % 60);
+}
+}  // namespace
+
+void TZKProgressReport::attach(TConsoleBoard& board, std::string label) {
+  std::lock_guard guard(lock_);
+  board_ = &board;
+  label_ = std::move(label);
+  if (board.live()) row_ = board.addRow();
+}
 
 void TZKProgressReport::inSetPosition(TData& d, uint16_t) {
-  if (blocks_ == 0) started_ = std::chrono::steady_clock::now();
-  blocks_ = std::clamp(toInteger(d), 0, Total);
-  show(blocks_);
+  const int32_t blocks = toInteger(d);
+  if (blocks <= 0) return;
+  std::lock_guard guard(lock_);
+  blocks_ = std::min(blocks, Total);
+  show();
 }
 
-void TZKProgressReport::finish(bool complete) {
-  if (complete) show(Total);
-  if (drawn_ && Terminal) printText(Stream, "\n");
-  drawn_ = false;
+void TZKProgressReport::setDevice(const std::string& device) {
+  std::lock_guard guard(lock_);
+  device_ = device;
+  if (board_ != nullptr && board_->live()) board_->setRow(row_, label_ + padded(device_, 16));
 }
 
-void TZKProgressReport::show(int32_t blocks) {
-  const int32_t percent = Total > 0 ? blocks * 100 / Total : 100;
-  if (!Terminal) {
-    const int32_t step = percent / 5;
-    if (step == lastPercentStep_) return;
-    lastPercentStep_ = step;
-    printText(Stream, "progress: " + std::to_string(percent) + "% (" + std::to_string(blocks) +
-                          "/" + std::to_string(Total) + " blocks)\n");
+void TZKProgressReport::start() {
+  std::lock_guard guard(lock_);
+  started_ = std::chrono::steady_clock::now();
+  show();
+}
+
+void TZKProgressReport::finish(bool complete, const std::string& outcome) {
+  std::lock_guard guard(lock_);
+  if (board_ == nullptr) return;
+  if (complete) {
+    blocks_ = Total;
+    if (!board_->live()) show();
+  }
+  if (board_->live()) board_->setRow(row_, label_ + padded(device_, 16) + outcome);
+}
+
+std::string TZKProgressReport::counts() const {
+  return std::to_string(blocks_) + "/" + std::to_string(Total) + " blocks";
+}
+
+void TZKProgressReport::show() {
+  if (board_ == nullptr) return;
+  const int32_t percent = blocks_ * 100 / Total;
+  if (!board_->live()) {
+    if (percent / 10 == lastStep_) return;
+    lastStep_ = percent / 10;
+    board_->print(board_->err(),
+                  label_ + "progress " + std::to_string(percent) + "% (" + counts() + ")");
     return;
   }
-  printText(Stream, "\r" + bar(blocks, percent));
-  drawn_ = true;
-}
-
-std::string TZKProgressReport::bar(int32_t blocks, int32_t percent) const {
-  constexpr int32_t width = 30;
-  const int32_t filled = percent * width / 100;
-  std::string text = "[" + std::string(static_cast<size_t>(filled), '#') +
-                     std::string(static_cast<size_t>(width - filled), '.') + "] ";
-  text += std::to_string(percent) + "%  " + std::to_string(blocks) + "/" + std::to_string(Total) +
-          " blocks";
-  if (blocks > 0 && blocks < Total) {
+  std::string text =
+      label_ + padded(device_, 16) + padded(std::to_string(percent) + "%", 5) + counts();
+  if (blocks_ > 0 && blocks_ < Total) {
     const auto elapsed = std::chrono::steady_clock::now() - started_;
     const auto left =
-        std::chrono::duration_cast<std::chrono::seconds>(elapsed * (Total - blocks) / blocks);
-    const auto seconds = left.count();
-    text += "  " + std::to_string(seconds / 60) + ":" + (seconds % 60 < 10 ? "0" : "") +
-            std::to_string(seconds % 60) + " left";
+        std::chrono::duration_cast<std::chrono::seconds>(elapsed * (Total - blocks_) / blocks_);
+    text += "  " + minutesAndSeconds(left.count()) + " left";
   }
-  return text + "   ";
+  board_->setRow(row_, text);
 }

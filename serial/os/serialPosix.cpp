@@ -29,6 +29,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <system_error>
 #include <thread>
 
 #include "../portNames.h"
@@ -42,16 +43,34 @@ using Clock = std::chrono::steady_clock;
 constexpr int AbortCheckMs = 50;
 
 // Opens a tty for reading and writing and takes the lock other programs
-// check; -1 when it is missing, busy, not permitted or not a tty.
+// check; -1 with errno saying why when it is missing, busy, not permitted or
+// not a tty.
 int openExclusive(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return -1;
   termios2 t{};
-  if (::ioctl(fd, TCGETS2, &t) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    return -1;
+  int failure = 0;
+  if (::ioctl(fd, TCGETS2, &t) != 0) {
+    failure = errno;
+  } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    // Another program holds the port: busy, not "try again".
+    failure = errno == EWOULDBLOCK ? EBUSY : errno;
   }
-  return fd;
+  if (failure == 0) return fd;
+  ::close(fd);
+  errno = failure;
+  return -1;
+}
+
+std::string openErrorText(int code) {
+  const std::string words = std::generic_category().message(code);
+  if (code == ENOTTY) return "not a serial port (" + words + ")";
+  if (code == EACCES || code == EPERM) {
+    return words +
+           "; serial ports belong to the group dialout: sudo usermod -aG dialout $USER, then "
+           "log in again";
+  }
+  return words;
 }
 
 bool setCharacterSize(termios2& t, uint8_t byteSize) {
@@ -107,11 +126,15 @@ class TPosixDevice final : public TSerialDevice {
  public:
   ~TPosixDevice() override { close(); }
 
-  bool open(const std::string& name) override {
+  bool open(const std::string& name, std::string& error) override {
     const int fd = openExclusive(devicePath(name));
-    if (fd < 0) return false;
+    if (fd < 0) {
+      error = openErrorText(errno);
+      return false;
+    }
     const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wake < 0) {
+      error = openErrorText(errno);
       ::close(fd);
       return false;
     }

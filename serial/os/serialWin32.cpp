@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "../portNames.h"
 #include "../serialDevice.h"
@@ -21,6 +22,33 @@ using namespace serial;
 namespace {
 
 std::string devicePathOf(const std::string& name) { return "\\\\.\\" + name; }
+
+// The system's own text for an error code, in UTF-8, without the final
+// full stop and line break.
+std::string systemErrorText(DWORD code) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring wide(buffer != nullptr ? buffer : L"", length);
+  if (buffer != nullptr) LocalFree(buffer);
+  while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L'.'))
+    wide.pop_back();
+  if (wide.empty()) return "system error " + std::to_string(code);
+  const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size,
+                      nullptr, nullptr);
+  return text;
+}
+
+std::string openErrorText(DWORD code) {
+  std::string text = systemErrorText(code);
+  // A port another program holds is refused this way too.
+  if (code == ERROR_ACCESS_DENIED) text += " (is another program using the port?)";
+  return text;
+}
 
 // An overlapped transfer that waits for its own completion. False when it
 // could not be started; otherwise done is the count transferred (0 when the
@@ -90,13 +118,17 @@ class TWin32Device final : public TSerialDevice {
  public:
   ~TWin32Device() override { close(); }
 
-  bool open(const std::string& name) override {
+  bool open(const std::string& name, std::string& error) override {
     const HANDLE port =
         CreateFileA(devicePathOf(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
-    if (port == INVALID_HANDLE_VALUE) return false;
+    if (port == INVALID_HANDLE_VALUE) {
+      error = openErrorText(GetLastError());
+      return false;
+    }
     const HANDLE wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (wake == nullptr) {
+      error = openErrorText(GetLastError());
       CloseHandle(port);
       return false;
     }

@@ -23,6 +23,7 @@ enum class TEnding { ClosePort, TwoCloses, DeviceVanishes, TearDown, Count };
 TEST(Endings, UploadsEndedAtRandomMomentsEndCleanlyAndAtOnce) {
   std::mt19937 random(20261207);
   std::FILE* console = std::tmpfile();
+  TConsoleBoard board(console, console, false);
   enableDispatch();
   for (int run = 0; run < 200; ++run) {
     const auto ending = static_cast<TEnding>(random() % static_cast<unsigned>(TEnding::Count));
@@ -32,11 +33,9 @@ TEST(Endings, UploadsEndedAtRandomMomentsEndCleanlyAndAtOnce) {
     options.inactivityTimeout = 2000ms;
     devsim::DeviceSimulator device(options);
     ASSERT_TRUE(device.start()) << device.error();
-    auto schema = std::make_unique<TFlashSchema>(false);
-    schema->consoleStatus.Stream = console;
-    schema->progress.Stream = console;
+    auto schema = std::make_unique<TFlashSchema>(device.portPath(), &board);
     runStartProcs();
-    schema->selectPort(device.portPath());
+    schema->selectPort();
     const auto never = [] { return false; };
     if (schema->outcome.waitPast(TFlashStage::Probing, 2s, never) == TFlashStage::Found) {
       schema->startUpload();

@@ -34,13 +34,13 @@ std::string firmwareImage() {
   return std::string(image->bytes());
 }
 
-FlashHarness::FlashHarness(devsim::SimulatorOptions options)
+FlashHarness::FlashHarness(devsim::SimulatorOptions options, const std::string& port)
     : simulator(std::make_unique<devsim::DeviceSimulator>(std::move(options))) {
   if (!simulator->start()) ADD_FAILURE() << "simulator: " << simulator->error();
   statusFile = std::tmpfile();
-  flash = std::make_unique<TFlashSchema>(false);
-  flash->consoleStatus.Stream = statusFile;
-  flash->progress.Stream = statusFile;
+  board = std::make_unique<TConsoleBoard>(statusFile, statusFile, false);
+  flash = std::make_unique<TFlashSchema>(port.empty() ? simulator->portPath() : port, board.get());
+  flash->progress.attach(*board, "");
   tap(progressFan, flash->upload.outEvent[Upload::outProgress], progressSeen, TRecord::First);
   tap(doneFan, flash->upload.outEvent[Upload::outDone], done, TRecord::First);
   tap(errorFan, flash->upload.outEvent[Upload::outError], errors, TRecord::First);
@@ -50,15 +50,15 @@ FlashHarness::FlashHarness(devsim::SimulatorOptions options)
 }
 
 FlashHarness::~FlashHarness() {
-  flash->closePort();
+  flash->stop();
   disableDispatch();
   flash.reset();
   simulator->stop();
   std::fclose(statusFile);
 }
 
-TFlashStage FlashHarness::probe(const std::string& port) {
-  flash->selectPort(port.empty() ? simulator->portPath() : port);
+TFlashStage FlashHarness::probe() {
+  flash->selectPort();
   const TFlashStage stage =
       flash->outcome.waitPast(TFlashStage::Probing, std::chrono::seconds(5), never());
   // The status message may follow the outcome (no device: the failure event

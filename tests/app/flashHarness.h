@@ -35,11 +35,12 @@ struct TSharedRecorder {
 
 class FlashHarness {
  public:
-  explicit FlashHarness(devsim::SimulatorOptions options);
+  // port: the port to choose; empty: the simulator's.
+  explicit FlashHarness(devsim::SimulatorOptions options, const std::string& port = {});
   ~FlashHarness();
 
-  // Chooses the simulator's port (or another one) and waits for the probe.
-  TFlashStage probe(const std::string& port = {});
+  // Chooses the port and waits for the probe.
+  TFlashStage probe();
   // Presses "write" and waits for the transfer's outcome.
   TFlashStage upload(std::chrono::milliseconds limit = std::chrono::seconds(60));
   // Waits until the simulator's session has ended (or the limit passed).
@@ -55,6 +56,7 @@ class FlashHarness {
  private:
   std::unique_ptr<devsim::DeviceSimulator> simulator;
   std::FILE* statusFile = nullptr;
+  std::unique_ptr<TConsoleBoard> board;
   std::unique_ptr<TFlashSchema> flash;
   TSharedRecorder progressSeen, done, errors, messages;
   TZKHub progressFan, doneFan, errorFan, messageFan;

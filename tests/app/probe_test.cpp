@@ -55,8 +55,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST(Probe, PortThatDoesNotOpenSaysNoDeviceAndWritesNothing) {
-  FlashHarness harness(answering("QUILMATRONX M1 V2"));
-  EXPECT_EQ(harness.probe("/dev/quilmatronx-no-such-port"), TFlashStage::PortFailed);
+  FlashHarness harness(answering("QUILMATRONX M1 V2"), "/dev/quilmatronx-no-such-port");
+  EXPECT_EQ(harness.probe(), TFlashStage::PortFailed);
   EXPECT_THAT(harness.statusText(), HasSubstr(noDevice));
   EXPECT_FALSE(harness.schema().comPort.opened());
 }

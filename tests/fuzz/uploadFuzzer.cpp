@@ -36,9 +36,7 @@ void check(bool holds, const char* invariant) {
 
 class TFuzzRun {
  public:
-  explicit TFuzzRun(std::FILE* console) {
-    schema.consoleStatus.Stream = console;
-    schema.progress.Stream = console;
+  TFuzzRun() {
     // The test plays the reader thread: no port events, reads on demand.
     schema.comPort.WatchRxChar = false;
     schema.upload.outEvent[Upload::outDone] = done.link();
@@ -47,7 +45,7 @@ class TFuzzRun {
     errors.onReceive = done.onReceive;
     schema.upload.outEvent[Upload::outProgress] = progress.link();
     runStartProcs();
-    schema.selectPort("COM1");
+    schema.selectPort();
   }
 
   void answer(std::string bytes) {
@@ -82,7 +80,7 @@ class TFuzzRun {
   }
 
   TFakeSystem serial;
-  TFlashSchema schema{false, serial};
+  TFlashSchema schema{"COM1", nullptr, nullptr, serial};
   TRecorder done, errors, progress;
   size_t writtenAtOutcome = 0;
 };
@@ -96,8 +94,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static std::FILE* console = std::fopen("/dev/null", "w");
-  TFuzzRun run(console);
+  TFuzzRun run;
   size_t at = 0;
   const auto next = [&]() -> uint8_t { return at < size ? data[at++] : 0; };
   // Each block writes 256 bytes through the whole chain: a start and a few

@@ -251,6 +251,7 @@ TEST_F(ComAsyncPtyTest, BusyPortFailsToOpenAndIsMissingFromTheList) {
   TData d = stringData(peer.SlavePath);
   second.inOpen(d, 0);
   EXPECT_EQ(secondLog.entries(), (Strings{"opening", "open=0"}));
+  EXPECT_EQ(second.openError(), "Device or resource busy");
 
   listed.received.clear();
   port.inEnumPorts(none, 4);
@@ -282,9 +283,11 @@ TEST_F(ComAsyncPtyTest, MissingDeviceFailsToOpen) {
   TData d = stringData("/dev/pts/999999");
   port.inOpen(d, 0);
   EXPECT_EQ(log.entries(), (Strings{"opening", "open=0"}));
+  EXPECT_EQ(port.openError(), "No such file or directory");
   d = stringData("null");  // opens, but is no tty
   port.inOpen(d, 0);
   EXPECT_EQ(log.entries().back(), "open=0");
+  EXPECT_EQ(port.openError(), "not a serial port (Inappropriate ioctl for device)");
 }
 
 }  // namespace

@@ -48,6 +48,7 @@ TEST_F(ComAsyncTest, NamesOutsideComOneTo255FailBeforeThePortIsTouched) {
     log.clear();
     open(name);
     EXPECT_EQ(log.entries(), (Strings{"opening", "open=0"}));
+    EXPECT_EQ(port.openError(), "not a serial port name");
   }
   EXPECT_TRUE(system.Port.calls().empty());
   EXPECT_FALSE(port.opened());
@@ -186,11 +187,15 @@ TEST_F(ComAsyncTest, OpenReportsLinesThatAreOnThenTheNumber) {
   EXPECT_EQ(port.rlsd(), 0);
 }
 
-TEST_F(ComAsyncTest, MissingPortFailsWithoutCloseEvents) {
+TEST_F(ComAsyncTest, MissingPortFailsWithoutCloseEventsAndKeepsTheReason) {
   system.Port.FailOpen = true;
   open("COM2");
   EXPECT_EQ(log.entries(), (Strings{"opening", "open=0"}));
   EXPECT_FALSE(port.opened());
+  EXPECT_EQ(port.openError(), "no such port COM2");
+  system.Port.FailOpen = false;
+  open("COM2");
+  EXPECT_EQ(port.openError(), "");
 }
 
 TEST_F(ComAsyncTest, RefusedSettingsCloseThePortAgain) {

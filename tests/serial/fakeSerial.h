@@ -62,10 +62,13 @@ class TFakeDevice final : public TSerialDevice {
  public:
   explicit TFakeDevice(TFakePort& port) : P(port) {}
 
-  bool open(const std::string& name) override {
+  bool open(const std::string& name, std::string& error) override {
     std::lock_guard lock(P.Lock);
     P.call("open " + name);
-    if (P.FailOpen) return false;
+    if (P.FailOpen) {
+      error = "no such port " + name;
+      return false;
+    }
     P.OpenedName = name;
     P.Woken = false;
     return true;

@@ -1,0 +1,245 @@
+#include "flashRun.h"
+
+#include <thread>
+
+#include "app/flash/host.h"
+#include "app/texts.h"
+#include "runtime/codepage.h"
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+// The upload's own watchdog reports silence within seconds; this only bounds
+// a wait that something unforeseen would otherwise make endless.
+constexpr std::chrono::hours uploadLimit{1};
+constexpr std::chrono::milliseconds pollPeriod{20};
+
+// A device's text for a console line: control bytes as \xHH.
+std::string readable(const std::string& cp1251) {
+  std::string text;
+  for (char c : cp1251) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      text += c;
+      continue;
+    }
+    char escape[8];
+    std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+    text += escape;
+  }
+  return cp1251ToUtf8(text);
+}
+
+void describeTransferFailure(const TPortFacts& facts, TPortResult& result) {
+  const std::string block = "block " + std::to_string(facts.failingBlock);
+  if (facts.failingBlock > 0) result.failingBlock = facts.failingBlock;
+  switch (facts.failure) {
+    case TFailureKind::WrongAnswer: {
+      result.failure = "wrong-answer";
+      result.received = facts.received;
+      const std::string received = facts.received.empty() ? "nothing" : facts.received;
+      if (facts.failingBlock == 0) {
+        result.detail = "an answer before the first block: received " + received;
+        return;
+      }
+      result.expected = facts.expected;
+      result.detail = block + ": expected " + facts.expected + ", received " + received;
+      return;
+    }
+    case TFailureKind::NoAnswer:
+      result.failure = "no-answer";
+      result.detail = "no answer for 3 s after " + block;
+      return;
+    case TFailureKind::Vanished:
+      result.failure = "vanished";
+      result.detail = "the port vanished after " + block;
+      return;
+    case TFailureKind::None:
+      result.failure = "no-outcome";
+      result.detail = "the upload did not end within an hour";
+      return;
+  }
+}
+}  // namespace
+
+struct TFlashRun::TPort {
+  std::unique_ptr<TFlashSchema> schema;
+  Clock::time_point started{};
+  Clock::time_point uploadStarted{};
+  TFlashStage announced = TFlashStage::Probing;
+  bool uploading = false;
+  bool stopped = false;
+  bool vanishedWhileProbing = false;
+  std::string openError;
+};
+
+TFlashRun::TFlashRun(TFlashRunOptions options) : options_(std::move(options)) {
+  size_t width = 0;
+  for (const std::string& port : options_.ports) width = std::max(width, textWidth(port));
+  for (const std::string& port : options_.ports) {
+    auto entry = std::make_unique<TPort>();
+    entry->schema = std::make_unique<TFlashSchema>(port, options_.board, options_.trace);
+    if (options_.board != nullptr) {
+      entry->schema->progress.attach(
+          *options_.board, options_.board->live() ? padded(port, width + 2) : port + ": ");
+    }
+    ports_.push_back(std::move(entry));
+  }
+}
+
+TFlashRun::~TFlashRun() {
+  for (auto& port : ports_) stop(*port);
+}
+
+std::vector<TPortResult> TFlashRun::run(const std::function<bool()>& interrupted) {
+  for (auto& port : ports_) {
+    port->started = Clock::now();
+    port->schema->selectPort();
+    // The open ran on this thread, its reason is fresh.
+    port->openError = port->schema->comPort.openError();
+  }
+  bool open = true;
+  while (open && !interrupted()) {
+    open = false;
+    for (auto& port : ports_) open = !advance(*port) || open;
+    if (options_.board != nullptr) options_.board->refresh();
+    if (open) std::this_thread::sleep_for(pollPeriod);
+  }
+  for (auto& port : ports_) {
+    // Interrupted: what is still open ends here; what ended meanwhile is
+    // still told.
+    TZKFlashOutcome& outcome = port->schema->outcome;
+    if (!outcome.decide(TFlashStage::Probing, TFlashStage::Interrupted) && !options_.probeOnly)
+      outcome.decide(TFlashStage::Found, TFlashStage::Interrupted);
+    if (outcome.stage() != port->announced) announce(*port, outcome.stage());
+    stop(*port);
+  }
+  std::vector<TPortResult> results;
+  for (const auto& port : ports_) results.push_back(result(*port));
+  return results;
+}
+
+bool TFlashRun::advance(TPort& port) {
+  TFlashSchema& schema = *port.schema;
+  const Clock::time_point now = Clock::now();
+  TFlashStage stage = schema.outcome.stage();
+  if (stage == TFlashStage::Probing && now - port.started >= probeTimeout &&
+      schema.outcome.decide(TFlashStage::Probing, TFlashStage::NoDevice)) {
+    port.vanishedWhileProbing = !portPresent(schema.port());
+    stage = TFlashStage::NoDevice;
+  }
+  if (stage != port.announced) announce(port, stage);
+  if (stage == TFlashStage::Found && !options_.probeOnly && !port.uploading) {
+    port.uploading = true;
+    port.uploadStarted = now;
+    schema.progress.start();
+    schema.startUpload();
+  } else if (stage == TFlashStage::Found && port.uploading &&
+             now - port.uploadStarted > uploadLimit &&
+             schema.outcome.decide(TFlashStage::Found, TFlashStage::TransferError)) {
+    announce(port, TFlashStage::TransferError);
+  }
+  return port.stopped;
+}
+
+void TFlashRun::announce(TPort& port, TFlashStage stage) {
+  port.announced = stage;
+  TFlashSchema& schema = *port.schema;
+  if (stage == TFlashStage::Found) {
+    const TPortFacts facts = schema.record.facts();
+    schema.progress.setDevice(cp1251ToUtf8(facts.model + " " + facts.version));
+    if (!options_.probeOnly) return;
+  }
+  // The outcome is decided: nothing more goes to or comes from the device.
+  stop(port);
+  TConsoleBoard* board = options_.board;
+  if (board == nullptr) return;
+  const TPortResult outcome = result(port);
+  const std::string prefix = schema.port() + ": ";
+  const auto say = [&](std::FILE* stream, const std::string& cp1251) {
+    board->print(stream, prefix + cp1251ToUtf8(cp1251));
+  };
+  schema.progress.finish(
+      stage == TFlashStage::Done,
+      outcomeWord(outcome.outcome) + "  " +
+          (outcome.detail.empty() ? secondsText(outcome.seconds) : outcome.detail));
+  switch (stage) {
+    case TFlashStage::PortFailed:
+      board->print(board->err(), "cannot open port " + schema.port() + ": " + outcome.detail);
+      break;
+    case TFlashStage::NoDevice:
+      // The probe says so itself when the device answered something else.
+      if (outcome.deviceLine.empty()) say(board->out(), texts::noDevice());
+      board->print(board->err(), prefix + outcome.detail);
+      break;
+    case TFlashStage::Done:
+      say(board->out(), texts::successLine1());
+      say(board->out(), texts::successLine2());
+      break;
+    case TFlashStage::TransferError:
+      say(board->out(), texts::transferError());
+      say(board->out(), texts::checkCables());
+      board->print(board->err(), prefix + outcome.detail);
+      break;
+    default:
+      break;
+  }
+}
+
+void TFlashRun::stop(TPort& port) {
+  if (port.stopped) return;
+  port.stopped = true;
+  port.schema->stop();
+}
+
+TPortResult TFlashRun::result(const TPort& port) const {
+  const TFlashSchema& schema = *port.schema;
+  const TPortFacts facts = schema.record.facts();
+  TPortResult r;
+  r.port = schema.port();
+  r.model = cp1251ToUtf8(facts.model);
+  r.version = cp1251ToUtf8(facts.version);
+  if (facts.probeAnswered) r.deviceLine = cp1251ToUtf8(facts.deviceLine);
+  r.blocksAcknowledged = facts.acknowledged;
+  r.seconds = std::chrono::duration<double>(schema.outcome.changedAt() - port.started).count();
+  switch (schema.outcome.stage()) {
+    case TFlashStage::Done:
+      r.outcome = TPortOutcome::Done;
+      r.blocksAcknowledged = TZKPortRecord::BlockCount;
+      break;
+    case TFlashStage::Found:
+      r.outcome = TPortOutcome::Found;
+      break;
+    case TFlashStage::PortFailed:
+      r.outcome = TPortOutcome::CannotOpen;
+      r.failure = "cannot-open";
+      r.detail = port.openError;
+      break;
+    case TFlashStage::NoDevice:
+      r.outcome = TPortOutcome::NoDevice;
+      if (facts.probeAnswered) {
+        r.failure = "refused";
+        r.detail = "refused device line \"" + readable(facts.deviceLine) + "\"";
+      } else if (port.vanishedWhileProbing) {
+        r.failure = "vanished";
+        r.detail = "the port vanished";
+      } else {
+        r.failure = "no-answer";
+        r.detail = "no answer to VERS within 3 s";
+      }
+      break;
+    case TFlashStage::TransferError:
+      r.outcome = TPortOutcome::Failed;
+      describeTransferFailure(facts, r);
+      break;
+    case TFlashStage::Probing:
+    case TFlashStage::Interrupted:
+      r.outcome = TPortOutcome::Interrupted;
+      r.failure = "interrupted";
+      r.detail = port.uploading ? "interrupted after " + std::to_string(facts.acknowledged) +
+                                      " blocks acknowledged"
+                                : "interrupted before the upload";
+      break;
+  }
+  return r;
+}

@@ -1,0 +1,50 @@
+// One run of quilmatronx-flash over its ports: one schema per port, every
+// port probed at once, an upload to each device found, and what happened on
+// every port. Builds the schemas on construction, so the caller switches
+// dispatch on afterwards; run() ends every port's part before it returns,
+// so the schemas can then be destroyed while dispatch is still on.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/flash/consoleBoard.h"
+#include "app/flash/flashReport.h"
+#include "app/flash/flashSchema.h"
+
+struct TFlashRunOptions {
+  std::vector<std::string> ports;
+  bool probeOnly = false;
+  TConsoleBoard* board = nullptr;  // null: the run prints nothing
+  TTraceFile* trace = nullptr;     // null: no trace
+};
+
+// A device that has not answered "VERS" within this time is absent.
+inline constexpr std::chrono::milliseconds probeTimeout{3000};
+
+class TFlashRun {
+ public:
+  explicit TFlashRun(TFlashRunOptions options);
+  ~TFlashRun();
+  TFlashRun(const TFlashRun&) = delete;
+  TFlashRun& operator=(const TFlashRun&) = delete;
+
+  // Runs until every port has its outcome or `interrupted` turns true; the
+  // ports still open then are marked interrupted. Results in port order.
+  std::vector<TPortResult> run(const std::function<bool()>& interrupted);
+
+ private:
+  struct TPort;
+
+  // Moves one port on; true once its outcome is decided.
+  bool advance(TPort& port);
+  void announce(TPort& port, TFlashStage stage);
+  void stop(TPort& port);
+  TPortResult result(const TPort& port) const;
+
+  const TFlashRunOptions options_;
+  std::vector<std::unique_ptr<TPort>> ports_;
+};

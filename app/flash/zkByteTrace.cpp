@@ -1,0 +1,73 @@
+#include "zkByteTrace.h"
+
+#include "elements/hexText.h"
+
+namespace {
+constexpr size_t bytesPerLine = 16;
+}
+
+TTraceFile::TTraceFile(std::FILE* file) : file_(file) {
+  std::fputs("# time (s), port, > written to the device or < read from it, bytes\n", file_);
+}
+
+TTraceFile::~TTraceFile() { std::fclose(file_); }
+
+double TTraceFile::secondsSinceStart() const {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+}
+
+void TTraceFile::writeLine(const std::string& line) {
+  std::lock_guard guard(lock_);
+  std::fputs(line.c_str(), file_);
+}
+
+void TZKByteTrace::inWrite(TData& d, uint16_t) {
+  if (File != nullptr) add('>', toString(d));
+}
+
+void TZKByteTrace::inRead(TData& d, uint16_t) {
+  if (File == nullptr) return;
+  std::lock_guard guard(lock_);
+  emit();
+  direction_ = '<';
+  pendingAt_ = File->secondsSinceStart();
+  const std::string bytes = toString(d);
+  for (size_t at = 0; at < bytes.size(); at += bytesPerLine) {
+    pending_ = bytes.substr(at, bytesPerLine);
+    emit();
+  }
+}
+
+void TZKByteTrace::flush() {
+  if (File == nullptr) return;
+  std::lock_guard guard(lock_);
+  emit();
+}
+
+void TZKByteTrace::add(char direction, const std::string& bytes) {
+  std::lock_guard guard(lock_);
+  for (char byte : bytes) {
+    if (direction_ != direction || pending_.size() == bytesPerLine) emit();
+    if (pending_.empty()) {
+      direction_ = direction;
+      pendingAt_ = File->secondsSinceStart();
+    }
+    pending_ += byte;
+  }
+}
+
+void TZKByteTrace::emit() {
+  if (pending_.empty()) return;
+  char time[32];
+  std::snprintf(time, sizeof time, "%12.6f", pendingAt_);
+  std::string hex, text;
+  for (char c : pending_) {
+    const auto byte = static_cast<unsigned char>(c);
+    hex += intToHex(byte, 2) + " ";
+    text += byte >= 0x20 && byte < 0x7F ? c : '.';
+  }
+  hex.resize(bytesPerLine * 3, ' ');
+  File->writeLine(std::string(time) + "  " + Port + "  " + direction_ + "  " + hex + " " + text +
+                  "\n");
+  pending_.clear();
+}

@@ -1,0 +1,57 @@
+// The --trace file: every byte each port writes and reads, with the time,
+// as hexadecimal and as text, for support. One file for all ports; every
+// line names its port.
+//
+//     0.104512  /dev/pts/3  >  56 45 52 53                 VERS
+//     0.107880  /dev/pts/3  <  51 55 49 4C 4D 41 54 52 ...  QUILMATR...
+//
+// ">" is written to the device, "<" read from it; the time is seconds since
+// the run began and belongs to the line's first byte. Consecutive writes
+// (the image goes one byte a write) share lines of 16 bytes; each read
+// starts a line of its own, so an answer split over two reads shows.
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "runtime/link.h"
+
+class TTraceFile {
+ public:
+  explicit TTraceFile(std::FILE* file);
+  ~TTraceFile();
+  TTraceFile(const TTraceFile&) = delete;
+  TTraceFile& operator=(const TTraceFile&) = delete;
+
+  double secondsSinceStart() const;
+  void writeLine(const std::string& line);
+
+ private:
+  std::mutex lock_;
+  std::FILE* file_;
+  const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+};
+
+class TZKByteTrace {
+ public:
+  TTraceFile* File = nullptr;  // null: nothing is traced
+  std::string Port;
+
+  // Bytes about to be written to the device.
+  void inWrite(TData& d, uint16_t index);
+  // Bytes read from the device.
+  void inRead(TData& d, uint16_t index);
+  // Writes out the bytes still held for a line of their own.
+  void flush();
+
+ private:
+  void add(char direction, const std::string& bytes);
+  void emit();
+
+  std::mutex lock_;
+  char direction_ = 0;
+  std::string pending_;
+  double pendingAt_ = 0;
+};

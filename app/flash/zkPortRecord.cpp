@@ -1,0 +1,87 @@
+#include "zkPortRecord.h"
+
+#include "app/flash/host.h"
+#include "app/texts.h"
+#include "elements/hexText.h"
+
+namespace {
+// The upload's final answer: the check sum followed by "FZ".
+const std::string finalMark = "465A";
+}  // namespace
+
+std::string hexBytes(const std::string& bytes) {
+  std::string text;
+  for (char c : bytes) text += intToHex(static_cast<unsigned char>(c), 2);
+  return text;
+}
+
+void TZKPortRecord::inProbeAnswer(TData& d, uint16_t) {
+  std::lock_guard guard(lock_);
+  facts_.probeAnswered = true;
+  facts_.deviceLine = toString(d);
+}
+
+void TZKPortRecord::inMessage(TData& d, uint16_t) {
+  // The device line is the format text with the model word for %1 and the
+  // version word for %2; the model word holds no space.
+  const std::string& format = texts::deviceInfo();
+  const size_t first = format.find("%1");
+  const std::string between = format.substr(first + 2, format.find("%2") - first - 2);
+  const std::string message = toString(d);
+  if (message.compare(0, first, format, 0, first) != 0) return;
+  const size_t split = message.find(between, first);
+  if (split == std::string::npos) return;
+  std::lock_guard guard(lock_);
+  facts_.model = message.substr(first, split - first);
+  facts_.version = message.substr(split + between.size());
+}
+
+void TZKPortRecord::inCrc(TData& d, uint16_t) {
+  std::string crc = toString(d);
+  std::lock_guard guard(lock_);
+  crc_ = std::move(crc);
+  ++bytesSent_;
+  facts_.blocksSent = static_cast<int32_t>((bytesSent_ + BlockSize - 1) / BlockSize);
+}
+
+void TZKPortRecord::inProgress(TData& d, uint16_t) {
+  const int32_t blocks = toInteger(d);
+  if (blocks <= 0) return;
+  std::lock_guard guard(lock_);
+  facts_.acknowledged = blocks;
+}
+
+void TZKPortRecord::inAnswer(TData& d, uint16_t) {
+  std::string answer = toString(d);
+  std::lock_guard guard(lock_);
+  answer_ = std::move(answer);
+  answering_ = std::this_thread::get_id();
+}
+
+void TZKPortRecord::inAnswerHandled(TData&, uint16_t) {
+  std::lock_guard guard(lock_);
+  answering_ = {};
+}
+
+void TZKPortRecord::inError(TData&, uint16_t) {
+  std::unique_lock guard(lock_);
+  if (facts_.failure != TFailureKind::None) return;
+  facts_.failingBlock = facts_.blocksSent;
+  if (answering_ == std::this_thread::get_id()) {
+    facts_.failure = TFailureKind::WrongAnswer;
+    if (bytesSent_ > 0) facts_.expected = crc_ + (facts_.blocksSent == BlockCount ? finalMark : "");
+    facts_.received = hexBytes(answer_);
+    return;
+  }
+  // A port that vanished looks like silence to the upload.
+  guard.unlock();
+  const bool present = portPresent(Port);
+  guard.lock();
+  if (facts_.failure == TFailureKind::None)
+    facts_.failure = present ? TFailureKind::NoAnswer : TFailureKind::Vanished;
+}
+
+TPortFacts TZKPortRecord::facts() const {
+  std::lock_guard guard(lock_);
+  return facts_;
+}

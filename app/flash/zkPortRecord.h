@@ -1,0 +1,65 @@
+// What happened on one port, told from the points the probe and the upload
+// offer: the device line, the running check sum after every image byte, the
+// blocks acknowledged, and, when the transfer fails, which block, what the
+// device should have answered and what it answered, or that it fell silent
+// or vanished. The elements fire into it on their threads; the main thread
+// reads facts().
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "runtime/link.h"
+
+enum class TFailureKind { None, WrongAnswer, NoAnswer, Vanished };
+
+struct TPortFacts {
+  bool probeAnswered = false;
+  std::string deviceLine;      // the last bytes the probe was given (1251)
+  std::string model, version;  // the words of the device line shown (1251)
+  int32_t blocksSent = 0;      // whole or begun
+  int32_t acknowledged = 0;
+  // The first failure of the transfer.
+  TFailureKind failure = TFailureKind::None;
+  int32_t failingBlock = 0;  // the block answered or the last one sent; 0: none yet
+  std::string expected;      // hexadecimal, as the upload compares it
+  std::string received;
+};
+
+class TZKPortRecord {
+ public:
+  static constexpr int32_t BlockSize = 256;
+  static constexpr int32_t BlockCount = 508;
+
+  std::string Port;  // looked for when the device falls silent
+
+  // Bytes the probe is given.
+  void inProbeAnswer(TData& d, uint16_t index);
+  // The probe's status text: the device line shown when it names a device.
+  void inMessage(TData& d, uint16_t index);
+  // The running check sum after each image byte.
+  void inCrc(TData& d, uint16_t index);
+  // Acknowledged blocks; 0 is the counter wrapping after the last block.
+  void inProgress(TData& d, uint16_t index);
+  // Bytes the upload is given; their handling runs on this thread until
+  // inAnswerHandled.
+  void inAnswer(TData& d, uint16_t index);
+  void inAnswerHandled(TData& d, uint16_t index);
+  // The upload's error: a wrong answer when it comes from an answer's
+  // handling, otherwise the watchdog's time-out.
+  void inError(TData& d, uint16_t index);
+
+  TPortFacts facts() const;
+
+ private:
+  mutable std::mutex lock_;
+  TPortFacts facts_;
+  int64_t bytesSent_ = 0;
+  std::string crc_ = "FFFF";
+  std::string answer_;
+  std::thread::id answering_{};
+};
+
+// Bytes as hexadecimal text, two upper-case digits each.
+std::string hexBytes(const std::string& bytes);
