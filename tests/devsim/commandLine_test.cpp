@@ -4,92 +4,45 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 namespace {
 
 using namespace devsim;
 using namespace std::chrono_literals;
 
-std::optional<CommandLine> parse(std::vector<std::string> args, std::string* error = nullptr) {
+std::optional<CommandLine> parse(const std::string& words, std::string* error = nullptr) {
+  std::vector<std::string> args;
+  std::istringstream in(words);
+  for (std::string word; in >> word;) args.push_back(word);
   std::string reason;
   auto line = parseCommandLine(args, reason);
   if (error) *error = reason;
   return line;
 }
 
-TEST(CommandLine, DefaultsAreAPlainDeviceOnANewPty) {
-  const auto line = parse({});
-  ASSERT_TRUE(line);
-  EXPECT_TRUE(line->options.attachPath.empty());
-  EXPECT_EQ(line->options.inactivityTimeout, 30000ms);
-  EXPECT_EQ(line->options.baud, 0u);
-  EXPECT_TRUE(line->options.answerVers);
-  for (const AnswerPick& pick : {line->options.wrongCrc, line->options.swapCrc, line->options.split,
-                                 line->options.garbage}) {
-    EXPECT_FALSE(pick.active());
-  }
-  EXPECT_EQ(line->options.vanishAt, -1);
-  EXPECT_EQ(line->options.silentFrom, 0);
-  EXPECT_EQ(line->options.earlyFinal, 0);
-}
-
 TEST(CommandLine, EveryOptionIsTaken) {
-  const auto line = parse({"--attach",
-                           "/dev/ttyUSB0",
-                           "--model=M7",
-                           "--firmware",
-                           "2.1",
-                           "--identity",
-                           "quilmatronx a b\\r\\n",
-                           "--received",
-                           "out.bin",
-                           "--timeout",
-                           "0.5",
-                           "--baud",
-                           "38462",
-                           "--delay",
-                           "2500",
-                           "--delay-at",
-                           "7",
-                           "--gap",
-                           "10",
-                           "--quiet",
-                           "--no-vers-answer",
-                           "--wrong-crc",
-                           "3",
-                           "--swap-crc",
-                           "all",
-                           "--silent-from",
-                           "9",
-                           "--split",
-                           "0",
-                           "--early-final",
-                           "507",
-                           "--plain-final",
-                           "--stray",
-                           "\\x00!",
-                           "--garbage",
-                           "508",
-                           "--vanish",
-                           "0"});
+  const auto line = parse(
+      "--attach /dev/ttyUSB0 --model=M7 --firmware 2.1 --identity quilmatronx\\r\\n "
+      "--received out.bin --timeout 0.5 --baud 38462 --delay 2500 --delay-at 7 --gap 10 --quiet "
+      "--no-vers-answer --wrong-crc 3 --swap-crc all --silent-from 9 --split 0 "
+      "--early-final 507 --plain-final --stray \\x00! --garbage 508 --vanish 0");
   ASSERT_TRUE(line);
   const SimulatorOptions& o = line->options;
   EXPECT_EQ(o.attachPath, "/dev/ttyUSB0");
   EXPECT_EQ(o.model, "M7");
   EXPECT_EQ(o.firmware, "2.1");
-  EXPECT_EQ(o.identity, "quilmatronx a b\r\n");
+  EXPECT_EQ(o.identity, "quilmatronx\r\n");
   EXPECT_EQ(line->receivedFile, "out.bin");
   EXPECT_EQ(o.inactivityTimeout, 500ms);
   EXPECT_EQ(o.baud, 38462u);
   EXPECT_EQ(o.delay, 2500ms);
-  EXPECT_TRUE(o.delayed.matches(7));
-  EXPECT_FALSE(o.delayed.matches(8));
+  EXPECT_TRUE(o.delayed.matches(7) && !o.delayed.matches(8));
   EXPECT_EQ(o.gap, 10ms);
   EXPECT_TRUE(line->quiet);
   EXPECT_FALSE(o.answerVers);
-  EXPECT_TRUE(o.wrongCrc.matches(3));
-  EXPECT_FALSE(o.wrongCrc.matches(4));
-  EXPECT_TRUE(o.swapCrc.matches(1));
-  EXPECT_TRUE(o.swapCrc.matches(508));
+  EXPECT_TRUE(o.wrongCrc.matches(3) && !o.wrongCrc.matches(4));
+  EXPECT_TRUE(o.swapCrc.matches(1) && o.swapCrc.matches(508));
   EXPECT_EQ(o.silentFrom, 9);
   EXPECT_TRUE(o.split.matches(0));
   EXPECT_EQ(o.earlyFinal, 507);
@@ -98,23 +51,23 @@ TEST(CommandLine, EveryOptionIsTaken) {
   EXPECT_TRUE(o.garbage.matches(508));
   EXPECT_EQ(o.vanishAt, 0);
   EXPECT_FALSE(line->help);
-  EXPECT_TRUE(parse({"-h"})->help);
+  EXPECT_TRUE(parse("-h")->help);
 }
 
 TEST(CommandLine, BadArgumentsAreRefusedWithAReason) {
-  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"--frobnicate"}, "unknown option --frobnicate"},
-      {{"--wrong-crc"}, "--wrong-crc needs N|all"},
-      {{"--quiet=yes"}, "--quiet takes no value"},
-      {{"--wrong-crc", "0"}, "bad value for --wrong-crc: 0"},
-      {{"--swap-crc", "509"}, "bad value for --swap-crc: 509"},
-      {{"--early-final", "508"}, "bad value for --early-final: 508"},
-      {{"--vanish", "-1"}, "bad value for --vanish: -1"},
-      {{"--split", "al"}, "bad value for --split: al"},
-      {{"--baud", "9600x"}, "bad value for --baud: 9600x"},
-      {{"--timeout", "0"}, "bad value for --timeout: 0"},
-      {{"--identity", "a\\q"}, "bad value for --identity: a\\q"},
-      {{"--received", ""}, "bad value for --received: "},
+  const std::pair<std::string, std::string> cases[] = {
+      {"--frobnicate", "unknown option --frobnicate"},
+      {"--wrong-crc", "--wrong-crc needs N|all"},
+      {"--quiet=yes", "--quiet takes no value"},
+      {"--wrong-crc 0", "bad value for --wrong-crc: 0"},
+      {"--swap-crc 509", "bad value for --swap-crc: 509"},
+      {"--early-final 508", "bad value for --early-final: 508"},
+      {"--vanish -1", "bad value for --vanish: -1"},
+      {"--split al", "bad value for --split: al"},
+      {"--baud 9600x", "bad value for --baud: 9600x"},
+      {"--timeout 0", "bad value for --timeout: 0"},
+      {"--identity a\\q", "bad value for --identity: a\\q"},
+      {"--received=", "bad value for --received: "},
   };
   for (const auto& [args, reason] : cases) {
     std::string error;
@@ -127,18 +80,6 @@ TEST(CommandLine, EscapesInTexts) {
   EXPECT_EQ(decodeEscapes("a\\r\\n\\t\\\\\\x00\\xfF"), std::string("a\r\n\t\\\0\xFF", 7));
   for (const char* bad : {"\\", "\\x", "\\x4", "\\x4g", "\\u0041"}) {
     EXPECT_FALSE(decodeEscapes(bad)) << bad;
-  }
-}
-
-TEST(CommandLine, HelpDocumentsEveryFaultModeAndExitStatus) {
-  const std::string help = helpText();
-  for (const char* option : {"--no-vers-answer", "--wrong-crc", "--swap-crc", "--silent-from",
-                             "--split", "--early-final", "--plain-final", "--stray", "--garbage",
-                             "--vanish", "--delay", "--baud", "--identity"}) {
-    EXPECT_NE(help.find(option), std::string::npos) << option;
-  }
-  for (int status = 0; status <= 8; ++status) {
-    EXPECT_NE(help.find("\n  " + std::to_string(status) + "  "), std::string::npos) << status;
   }
 }
 

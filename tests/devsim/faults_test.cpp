@@ -1,6 +1,4 @@
 // Each fault mode's effect as the host sees it on the line.
-#include <thread>
-
 #include "simulatorFixture.h"
 
 namespace devsim_test {
@@ -24,12 +22,10 @@ TEST_F(Faults, WrongCrcAtOneBlockLeavesTheRunningCrcIntact) {
   EXPECT_EQ(wrong.size(), 2u);
   EXPECT_NE(wrong, right);
   EXPECT_NE(wrong, reversed(right));
-  // A host that carries on gets correct answers again.
-  ASSERT_TRUE(sendBlocks(3, 3));
-  EXPECT_TRUE(logMentions("block 2: CRC"));
+  ASSERT_TRUE(sendBlocks(3, 3));  // a host that carries on gets right answers
 }
 
-TEST_F(Faults, SwappedCrcAtOneBlockOrAtEvery) {
+TEST_F(Faults, SwappedCrc) {
   start({.swapCrc = AnswerPick::at(2)});
   ASSERT_TRUE(probe());
   ASSERT_TRUE(sendBlocks(1, 1));
@@ -38,14 +34,6 @@ TEST_F(Faults, SwappedCrcAtOneBlockOrAtEvery) {
   ASSERT_NE(right[0], right[1]) << "pick an image whose CRC bytes differ here";
   EXPECT_EQ(host().read(2), reversed(right));
   ASSERT_TRUE(sendBlocks(3, 3));
-
-  crc_ = 0xFFFF;
-  start({.swapCrc = AnswerPick::all()});
-  ASSERT_TRUE(probe());
-  for (int n = 1; n <= 3; ++n) {
-    ASSERT_TRUE(host().write(block(image_, n)));
-    EXPECT_EQ(host().read(2), reversed(expectAnswer(block(image_, n)))) << "block " << n;
-  }
 }
 
 TEST_F(Faults, SilenceFromABlockOn) {
@@ -62,21 +50,17 @@ TEST_F(Faults, NoAnswerToTheProbe) {
   start({.answerVers = false});
   ASSERT_TRUE(host().write("VERS"));
   EXPECT_EQ(host().readOnce(150ms), "");
-  EXPECT_TRUE(logMentions("VERS received: not answered"));
 }
 
 TEST_F(Faults, SplitAnswersArriveInTwoReads) {
   start({.gap = 300ms, .split = AnswerPick::all(), .earlyFinal = 2});
   ASSERT_TRUE(host().write("VERS"));
-  const std::string first = host().readOnce();
-  EXPECT_EQ(first, "QUILMATRON");
-  EXPECT_EQ(first + host().readOnce(), "QUILMATRONX QX1 1.00");
-
+  EXPECT_EQ(host().readOnce(), "QUILMATRON");
+  EXPECT_EQ(host().readOnce(), "X QX1 1.00");
   ASSERT_TRUE(host().write(block(image_, 1)));
   const std::string answer = expectAnswer(block(image_, 1));
   EXPECT_EQ(host().readOnce(), answer.substr(0, 1));
   EXPECT_EQ(host().readOnce(), answer.substr(1));
-
   ASSERT_TRUE(host().write(block(image_, 2)));
   const std::string final = expectAnswer(block(image_, 2), true);
   EXPECT_EQ(host().readOnce(), final.substr(0, 2));
@@ -94,6 +78,14 @@ TEST_F(Faults, EarlyFinalAnswerThenStartIsAnIncompleteUpload) {
   EXPECT_EQ(simulator().received(), image_.substr(0, 512));
 }
 
+TEST_F(Faults, FinalAnswerWithoutItsMark) {
+  start({.plainFinal = true});
+  ASSERT_TRUE(probe());
+  ASSERT_TRUE(sendBlocks(1, 507));
+  ASSERT_TRUE(host().write(block(image_, 508)));
+  EXPECT_EQ(host().read(4, 300ms), expectAnswer(block(image_, 508)));
+}
+
 TEST_F(Faults, StrayBytesComeInAReadOfTheirOwn) {
   start({.gap = 300ms, .stray = "\r\nOK"});
   ASSERT_TRUE(host().write("VERS"));
@@ -101,16 +93,11 @@ TEST_F(Faults, StrayBytesComeInAReadOfTheirOwn) {
   EXPECT_EQ(host().readOnce(), "\r\nOK");
 }
 
-TEST_F(Faults, GarbageInsteadOfTheProbeOrABlockAnswer) {
-  const std::string garbage("\x00\xFF?\x80#", 5);
-  start({.garbage = AnswerPick::at(0)});
-  ASSERT_TRUE(host().write("VERS"));
-  EXPECT_EQ(host().read(5), garbage);
-
+TEST_F(Faults, GarbageInsteadOfABlockAnswer) {
   start({.garbage = AnswerPick::at(1)});
   ASSERT_TRUE(probe());
   ASSERT_TRUE(host().write(block(image_, 1)));
-  EXPECT_EQ(host().read(5), garbage);
+  EXPECT_EQ(host().read(5), std::string("\x00\xFF?\x80#", 5));
 }
 
 TEST_F(Faults, VanishingClosesThePort) {
@@ -118,11 +105,6 @@ TEST_F(Faults, VanishingClosesThePort) {
   ASSERT_TRUE(probe());
   ASSERT_TRUE(sendBlocks(1, 1));
   ASSERT_TRUE(host().write(block(image_, 2)));
-  EXPECT_TRUE(host().hungUp());
-  EXPECT_TRUE(ended(SessionOutcome::Vanished));
-
-  start({.vanishAt = 0});
-  ASSERT_TRUE(host().write("VERS"));
   EXPECT_TRUE(host().hungUp());
   EXPECT_TRUE(ended(SessionOutcome::Vanished));
 }
@@ -133,11 +115,6 @@ TEST_F(Faults, SlowAnswerComesNoSoonerThanItsDelay) {
   const auto sent = Clock::now();
   ASSERT_TRUE(sendBlocks(1, 1));
   EXPECT_GE(Clock::now() - sent, 300ms);
-}
-
-TEST_F(Faults, CustomIdentityTextIsSentAsItIs) {
-  start({.identity = "quilmatronx M1 V2 EXTRA\r\n"});
-  ASSERT_TRUE(probe("quilmatronx M1 V2 EXTRA\r\n"));
 }
 
 TEST_F(Faults, PacedLineTakesItsTime) {

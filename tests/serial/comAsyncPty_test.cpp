@@ -13,16 +13,13 @@
 #include <random>
 #include <thread>
 
-#include "eventLog.h"
+#include "app/portSettings.h"
+#include "portLog.h"
 #include "support/recorder.h"
-#include "syncCalls.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using Strings = std::vector<std::string>;
-
-const Strings CloseEvents = {"closing", "cts=0", "dsr=0", "rlsd=0", "closed"};
 
 class TPtyPeer {
  public:
@@ -84,24 +81,15 @@ int threadCount() {
   return -1;
 }
 
-template <class P>
-bool eventually(P done) {
-  for (int i = 0; i < 5000; ++i) {
-    if (done()) return true;
-    std::this_thread::sleep_for(1ms);
-  }
-  return done();
-}
-
 struct ComAsyncPtyTest : ::testing::Test {
   TDispatchScope on;
   TPtyPeer peer;
-  TEventLog log;
+  TPortLog log;
   TZKComAsync port;
 
   ComAsyncPtyTest() {
-    applyFormSettings(port);
-    log.attach(port, true);
+    applyUploaderPortSettings(port);
+    log.attach(port);
   }
   void open() {
     TData d = stringData(peer.SlavePath);
@@ -117,35 +105,29 @@ struct ComAsyncPtyTest : ::testing::Test {
   }
 };
 
-TEST_F(ComAsyncPtyTest, OpensRawAt38462BaudAndReportsTtyNumberPlusOne) {
+// The line as the uploader leaves it, read back from the tty: 38462 Bd both
+// ways (not 38400), 8 data bits, no parity, one stop bit, no flow control,
+// raw bytes, reads that return at once.
+TEST_F(ComAsyncPtyTest, TheUploadersSettingsAreOnTheLine) {
   open();
   EXPECT_EQ(log.entries(), (Strings{"opening", "open=" + std::to_string(peer.number() + 1)}));
   const termios2 t = peer.lineSettings();
-  EXPECT_EQ(t.c_cflag & CBAUD, static_cast<tcflag_t>(BOTHER));
+  EXPECT_EQ(t.c_cflag & (CBAUD | CBAUD << IBSHIFT),
+            static_cast<tcflag_t>(BOTHER | BOTHER << IBSHIFT));
   EXPECT_EQ(t.c_ospeed, 38462u);
-  EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
-  EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
+  EXPECT_EQ(t.c_ispeed, 38462u);
+  EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CREAD),
+            static_cast<tcflag_t>(CS8 | CREAD));
+  EXPECT_EQ(t.c_iflag & (IXON | IXOFF | INPCK | ICRNL | ISTRIP), 0u);
   EXPECT_EQ(t.c_oflag & OPOST, 0u);
-  EXPECT_EQ(t.c_iflag & (ICRNL | IXON | ISTRIP), 0u);
+  EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
+  EXPECT_EQ(t.c_cc[VMIN], 0);
+  EXPECT_EQ(t.c_cc[VTIME], 0);
 }
 
-TEST_F(ComAsyncPtyTest, ReceivesAndWritesRawBytesNulIncluded) {
-  open();
-  const std::string answer("QUILMATRONX\0M1 \r\n\xff\x00", 19);
-  peer.send(answer);
-  ASSERT_TRUE(log.waitForReceived(answer.size()));
-  EXPECT_EQ(log.received(), answer);
-
-  const std::string block("PUSK\0\x01\n\r\xfe", 9);
-  write(block);
-  TData number = integerData(65);
-  port.inWrite(number, 2);
-  EXPECT_EQ(peer.receive(11), block + "65");
-  const Strings entries = log.entries();
-  EXPECT_EQ(Strings(entries.end() - 2, entries.end()), (Strings{"written=9", "written=2"}));
-}
-
-TEST_F(ComAsyncPtyTest, ReadLoopDeliversExactlyWhatWasSentHoweverSplit) {
+TEST_F(ComAsyncPtyTest, ReceivesExactlyWhatWasSentHoweverSplitAndWritesRawBytes) {
+  write("closed");  // a closed port writes nothing
+  EXPECT_TRUE(log.entries().empty());
   open();
   std::mt19937 random(7);
   std::string sent;
@@ -160,54 +142,25 @@ TEST_F(ComAsyncPtyTest, ReadLoopDeliversExactlyWhatWasSentHoweverSplit) {
   EXPECT_EQ(log.received(), sent);
   // Every notification carried bytes and was read at once.
   for (const std::string& entry : log.entries()) EXPECT_NE(entry, "rxchar=0");
-}
 
-TEST_F(ComAsyncPtyTest, CloseWhileReceivingIntoSyncCallsThenReopen) {
-  TSyncCalls ui;
-  TPumpScope pump(ui);
-  log.OnEvent = [&](TEventLog::TEvent event, TData&) {
-    if (event == TEventLog::Read) ui.invokeSync([] {});
-  };
-  open();
-  std::atomic<bool> streaming{true};
-  std::thread device([&] {
-    while (streaming) {
-      peer.send("answer");
-      std::this_thread::sleep_for(100us);
-    }
-  });
-  // Serve the handler's calls for a while, then close in the middle of it.
-  while (log.received().size() < 3000) ui.serve(1ms);
-  close();
-  const Strings atClose = log.entries();
-  EXPECT_EQ(Strings(atClose.end() - 5, atClose.end()), CloseEvents);
-  std::this_thread::sleep_for(50ms);
-  EXPECT_EQ(log.entries(), atClose);  // nothing after the close returned
-  streaming = false;
-  device.join();
-
-  log.clear();
-  log.OnEvent = nullptr;
-  open();
-  ASSERT_EQ(log.entries().back(), "open=" + std::to_string(peer.number() + 1));
-  peer.send("again");
-  // Old bytes were purged at the open; only the new ones arrive.
-  ASSERT_TRUE(log.waitFor([](const TEventLog& l) {
-    const std::string r = l.received();
-    return r.size() >= 5 && r.ends_with("again");
-  }));
-  EXPECT_EQ(log.received(), "again");
+  const std::string block("PUSK\0\x01\n\r\xfe", 9);
+  write(block);
+  TData number = integerData(65);
+  port.inWrite(number, 2);
+  EXPECT_EQ(peer.receive(11), block + "65");
+  const Strings entries = log.entries();
+  EXPECT_EQ(Strings(entries.end() - 2, entries.end()), (Strings{"written=9", "written=2"}));
 }
 
 TEST_F(ComAsyncPtyTest, HandlerClosesThePortWhenTheAnswerArrives) {
-  log.OnEvent = [&](TEventLog::TEvent event, TData& d) {
-    if (event == TEventLog::Read && d.StrValue.ends_with("FZ")) close();
+  log.onReceive = [&](TData& d, uint16_t event) {
+    if (event == TPortLog::Read && d.StrValue.ends_with("FZ")) close();
   };
   open();
   peer.send(
       "\x12\x34"
       "FZ");
-  ASSERT_TRUE(log.waitFor([](const TEventLog& l) { return l.entries().back() == "closed"; }));
+  ASSERT_TRUE(log.waitFor([&] { return log.entries().back() == "closed"; }));
   // The close routine ends, on the reader thread, just after its last event.
   for (int i = 0; i < 5000 && port.opened(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -228,7 +181,8 @@ TEST_F(ComAsyncPtyTest, UnpluggedDeviceEndsTheReaderWithoutSpinning) {
   ASSERT_TRUE(log.waitForReceived(4));
   peer.hangUp();
   // The reader notices the hang-up and ends by itself.
-  ASSERT_TRUE(eventually([&] { return threadCount() == before; }));
+  for (int i = 0; i < 5000 && threadCount() != before; ++i) std::this_thread::sleep_for(1ms);
+  ASSERT_EQ(threadCount(), before);
   log.clear();
   close();
   EXPECT_EQ(log.entries(), CloseEvents);
@@ -245,8 +199,8 @@ TEST_F(ComAsyncPtyTest, BusyPortFailsToOpenAndIsMissingFromTheList) {
   EXPECT_EQ(listed.received.back().StrValue, peer.SlavePath);
 
   open();
+  TPortLog secondLog;
   TZKComAsync second;
-  TEventLog secondLog;
   secondLog.attach(second, false);
   TData d = stringData(peer.SlavePath);
   second.inOpen(d, 0);

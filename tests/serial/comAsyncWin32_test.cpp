@@ -7,28 +7,25 @@
 #include <cstdlib>
 #include <thread>
 
-#include "eventLog.h"
+#include "app/portSettings.h"
+#include "portLog.h"
 #include "serial/portNames.h"
 #include "support/recorder.h"
 
 namespace {
 
-using Strings = std::vector<std::string>;
-
-const Strings CloseEvents = {"closing", "cts=0", "dsr=0", "rlsd=0", "closed"};
-
 struct WinePortTest : ::testing::Test {
   TDispatchScope on;
   std::string name;
-  TEventLog log;
+  TPortLog log;
   TZKComAsync port;
 
   void SetUp() override {
     const char* mapped = std::getenv("QUIL_SERIAL_TEST_PORT");
     if (mapped == nullptr) GTEST_SKIP() << "needs a mapped port (winePortPeer.py)";
     name = mapped;
-    applyFormSettings(port);
-    log.attach(port, true);
+    applyUploaderPortSettings(port);
+    log.attach(port);
   }
   std::string expectedOpen() const { return "open=" + std::to_string(comPortNumber(name)); }
   void open() {
@@ -66,7 +63,6 @@ TEST_F(WinePortTest, PortListFindsTheMappedPort) {
 TEST_F(WinePortTest, OpenReceiveWriteCloseAndReopen) {
   open();
   ASSERT_EQ(log.entries(), (Strings{"opening", expectedOpen()}));
-  EXPECT_EQ(port.settings().Flags, 0x00004001u);
 
   std::string everyByte;
   for (int b = 0; b < 256; ++b) everyByte += static_cast<char>(b);
@@ -94,14 +90,14 @@ TEST_F(WinePortTest, OpenReceiveWriteCloseAndReopen) {
 }
 
 TEST_F(WinePortTest, HandlerClosesThePortOnTheReaderThread) {
-  log.OnEvent = [&](TEventLog::TEvent event, TData& d) {
-    if (event == TEventLog::Read && d.StrValue.find("FZ") != std::string::npos) close();
+  log.onReceive = [&](TData& d, uint16_t event) {
+    if (event == TPortLog::Read && d.StrValue.find("FZ") != std::string::npos) close();
   };
   open();
   write(
       "\x12\x34"
       "FZ");
-  ASSERT_TRUE(log.waitFor([](const TEventLog& l) { return l.entries().back() == "closed"; }));
+  ASSERT_TRUE(log.waitFor([&] { return log.entries().back() == "closed"; }));
   // The close routine ends, on the reader thread, just after its last event.
   for (int i = 0; i < 5000 && port.opened(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -1,5 +1,5 @@
 // A serial seam in memory: records what the element asks of the port and
-// lets a test play port events, line states and failures.
+// lets a test play port events, failures and slow writes.
 #pragma once
 
 #include <chrono>
@@ -26,19 +26,15 @@ struct TFakePort {
   std::string Incoming;
   std::deque<uint32_t> Events;
   bool Woken = false;
-  bool Vanished = false;
   int Waiters = 0;
   // Failures to play.
   bool FailOpen = false, FailPurge = false, FailConfigure = false, FailTimeouts = false,
-       FailMask = false, FailModem = false;
+       FailMask = false;
   // A write that only ends when a purge aborts it, and then takes a moment.
   bool HoldWrites = false;
   bool WritesAborted = false;
   // Runs, unlocked, inside a drain.
   std::function<void()> OnDrain;
-  uint32_t Modem = 0;
-  uint32_t Errors = 0;
-  std::vector<std::string> Ports{"COM1", "COM3"};
 
   void call(std::string name) { Calls.push_back(std::move(name)); }
   std::vector<std::string> calls() {
@@ -49,11 +45,6 @@ struct TFakePort {
     std::lock_guard lock(Lock);
     Incoming += bytes;
     Events.push_back(mask);
-    Changed.notify_all();
-  }
-  void vanish() {
-    std::lock_guard lock(Lock);
-    Vanished = true;
     Changed.notify_all();
   }
 };
@@ -103,13 +94,12 @@ class TFakeDevice final : public TSerialDevice {
     P.call("queues " + std::to_string(in) + " " + std::to_string(out));
   }
   bool modemStatus(uint32_t& status) override {
-    std::lock_guard lock(P.Lock);
-    status = P.Modem;
-    return !P.FailModem;
+    status = 0;
+    return true;
   }
   bool clearErrors(uint32_t& errors, uint32_t& waiting) override {
     std::lock_guard lock(P.Lock);
-    errors = P.Errors;
+    errors = 0;
     waiting = static_cast<uint32_t>(P.Incoming.size());
     return true;
   }
@@ -168,9 +158,8 @@ class TFakeDevice final : public TSerialDevice {
     explicit TWaiter(TFakePort& port) : P(port) {}
     TResult wait(uint32_t& mask) override {
       std::unique_lock lock(P.Lock);
-      P.Changed.wait(lock, [&] { return P.Woken || P.Vanished || !P.Events.empty(); });
+      P.Changed.wait(lock, [&] { return P.Woken || !P.Events.empty(); });
       if (P.Woken) return TResult::Stopped;
-      if (P.Vanished) return TResult::Failed;
       mask = P.Events.front();
       P.Events.pop_front();
       return TResult::Event;
@@ -182,17 +171,14 @@ class TFakeDevice final : public TSerialDevice {
   TFakePort& P;
 };
 
-// Port names follow the Windows rule unless a test picks the Linux one.
+// Port names follow the Windows rule.
 class TFakeSystem final : public TSerialSystem {
  public:
   TFakePort Port;
-  bool DeviceNames = false;
 
   std::unique_ptr<TSerialDevice> createDevice() override {
     return std::make_unique<TFakeDevice>(Port);
   }
-  int32_t portNumber(const std::string& name) override {
-    return DeviceNames ? devicePortNumber(name) : comPortNumber(name);
-  }
-  std::vector<std::string> listPorts(bool) override { return Port.Ports; }
+  int32_t portNumber(const std::string& name) override { return comPortNumber(name); }
+  std::vector<std::string> listPorts(bool) override { return {}; }
 };

@@ -32,14 +32,8 @@ class TSyncCalls {
       call();
       lock.lock();
       ++Served;
-      ++ServedTotal;
     }
     Changed.notify_all();
-  }
-
-  uint64_t servedTotal() {
-    std::lock_guard lock(Lock);
-    return ServedTotal;
   }
 
  private:
@@ -48,7 +42,6 @@ class TSyncCalls {
   std::deque<std::function<void()>> Pending;
   uint64_t Posted = 0;
   uint64_t Served = 0;
-  uint64_t ServedTotal = 0;
 };
 
 // Makes the serial element's waits serve these calls for one scope.

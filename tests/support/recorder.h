@@ -37,6 +37,13 @@ inline TData integerData(int32_t n) {
   return d;
 }
 
+inline TData realData(double v) {
+  TData d;
+  d.Kind = TDataKind::Real;
+  d.RealValue = v;
+  return d;
+}
+
 inline TData stringData(std::string s) {
   TData d;
   makeString(d, std::move(s));

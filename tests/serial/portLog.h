@@ -1,0 +1,57 @@
+// Every event of a serial port element, named as "open=3" or "closed", from
+// whichever thread fires it.
+#pragma once
+
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "runtime/zkHub.h"
+#include "serial/zkComAsync.h"
+#include "support/sharedRecorder.h"
+
+using Strings = std::vector<std::string>;
+
+// What every close fires, in this order.
+inline const Strings CloseEvents = {"closing", "cts=0", "dsr=0", "rlsd=0", "closed"};
+
+class TPortLog : public TEventLog {
+ public:
+  // Points by their place in the names below.
+  enum : uint16_t { Read = 1, RxChar = 3 };
+
+  TPortLog()
+      : TEventLog({"written", "read", "port", "rxchar", "ring", "cts", "dsr", "rlsd", "rxflag",
+                   "break", "rx80full", "txempty", "error", "opening", "open", "closing",
+                   "closed"}) {}
+
+  // Links every output of the element here; with readLoop, outRxChar also
+  // reaches the element's own inRead, as in the program.
+  void attach(TZKComAsync& port, bool readLoop = true) {
+    TEventLink* links[] = {&port.outWritten, &port.outRead,    &port.outPort,     &port.outRxChar,
+                           &port.outRing,    &port.outCts,     &port.outDsr,      &port.outRlsd,
+                           &port.outRxFlag,  &port.outBreak,   &port.outRx80Full, &port.outTxEmpty,
+                           &port.outError,   &port.outOpening, &port.outOpen,     &port.outClosing,
+                           &port.outClosed};
+    for (uint16_t i = 0; i < std::size(links); ++i) *links[i] = link(i);
+    if (!readLoop) return;
+    readLoop_.setOutCount(2);
+    readLoop_.outEvent = {link(RxChar), makeEventLink<&TZKComAsync::inRead>(&port, 3)};
+    port.outRxChar = makeEventLink<&TZKHub::inWork>(&readLoop_);
+  }
+
+  // The bytes of every outRead, run together.
+  std::string received() const {
+    std::string bytes;
+    for (const TEvent& e : events()) {
+      if (e.index == Read) bytes += e.value.StrValue;
+    }
+    return bytes;
+  }
+  bool waitForReceived(size_t bytes) {
+    return waitFor([&] { return received().size() >= bytes; });
+  }
+
+ private:
+  TZKHub readLoop_;
+};
