@@ -128,8 +128,10 @@ def main():
                         subprocess.run(drive + ["texts", FORM, "60"], env=env, check=True,
                                        capture_output=True)
                         subprocess.run(drive + ["choose", FORM, PORT], env=env, check=True)
-                        time.sleep(3)
-                        subprocess.run(drive + ["click", FORM, WRITE], env=env, check=True)
+                        # The button is enabled once the device answered.
+                        while subprocess.run(drive + ["click", FORM, WRITE], env=env,
+                                             capture_output=True).returncode != 0:
+                            time.sleep(0.5)
                         results[kind] = simulator.wait()
                         program.kill()
                         program.wait()
