@@ -20,7 +20,7 @@
 
 #include "backendSuite.h"
 #include "ui/bitmap.h"
-#include "ui/os/windowSystemFltk.h"
+#include "ui/os/fltk/backend.h"
 
 namespace {
 // Runs the UI loop until done() or the time is up.

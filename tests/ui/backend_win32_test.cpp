@@ -8,7 +8,7 @@
 
 #include "backendSuite.h"
 #include "ui/bitmap.h"
-#include "ui/os/windowSystemWin32.h"
+#include "ui/os/win32/backend.h"
 
 namespace {
 std::wstring classOf(HWND window) {
