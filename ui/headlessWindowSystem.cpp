@@ -231,8 +231,12 @@ int THeadlessWindowSystem::runMessageLoop() {
   for (;;) {
     pumpPending();
     std::unique_lock lock(mutex_);
-    const auto pumpAt = std::exchange(pumpAt_, std::chrono::steady_clock::time_point::max());
-    wake_.wait_until(lock, pumpAt, [&] { return woken_ || quit_; });
+    // A wake-up before the pump time leaves the time set: the posts it is
+    // for may come after that wake-up's pumpPending.
+    const auto pumpAt = pumpAt_;
+    const auto due = [&] { return std::chrono::steady_clock::now() >= pumpAt; };
+    wake_.wait_until(lock, pumpAt, [&] { return woken_ || quit_ || due(); });
+    if (due()) pumpAt_ = std::chrono::steady_clock::time_point::max();
     woken_ = false;
     if (quit_) break;
   }
