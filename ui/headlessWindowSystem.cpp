@@ -130,7 +130,7 @@ int32_t THeadlessControl::addItem(const std::string& text) {
                       [&](const TComboItem& item) { return compareNoCase(item.Text, text) > 0; });
   }
   const auto index = static_cast<int32_t>(at - items_.begin());
-  items_.insert(at, TComboItem{text, -1});
+  items_.insert(at, TComboItem{text, 0});
   if (selected_ >= index) ++selected_;
   return index;
 }
@@ -139,7 +139,7 @@ int32_t THeadlessControl::insertItem(int32_t index, const std::string& text) {
   const auto count = static_cast<int32_t>(items_.size());
   if (index > count) return -1;
   if (index < 0) index = count;
-  items_.insert(items_.begin() + index, TComboItem{text, -1});
+  items_.insert(items_.begin() + index, TComboItem{text, 0});
   if (selected_ >= index) ++selected_;
   return index;
 }

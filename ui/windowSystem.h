@@ -186,7 +186,8 @@ class TNativeControl {
   virtual void clearItems() = 0;
   virtual int32_t itemCount() const = 0;
   virtual std::string itemText(int32_t index) const = 0;
-  virtual int32_t itemData(int32_t index) const = 0;  // -1 when not set or no item
+  // 0 until set (as Win32 keeps it), -1 when there is no such item.
+  virtual int32_t itemData(int32_t index) const = 0;
   virtual void setItemData(int32_t index, int32_t data) = 0;
   virtual int32_t selectedIndex() const = 0;
   virtual void selectItem(int32_t index) = 0;  // -1 clears; no notification

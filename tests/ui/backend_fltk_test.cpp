@@ -192,7 +192,7 @@ TEST_F(FltkBackend, ControlsSitAtTheirRectanglesWithTheirTexts) {
   EXPECT_EQ(combo->addItem("COM7"), 0);
   EXPECT_EQ(combo->insertItem(0, cp("Порт/1 & @2")), 0);
   EXPECT_EQ(combo->itemText(0), cp("Порт/1 & @2"));
-  EXPECT_EQ(combo->itemData(1), -1);
+  EXPECT_EQ(combo->itemData(1), 0);
   combo->setItemData(1, 12);
   EXPECT_EQ(combo->itemData(1), 12);
   combo->selectItem(1);

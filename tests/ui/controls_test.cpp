@@ -274,7 +274,7 @@ TEST_F(ComboTest, SelectionReportsIndexOrTextWithItemData) {
   EXPECT_EQ(texts.received[0].StrValue, "COM4");
   EXPECT_EQ(second[0], 4);
   EXPECT_EQ(texts.received[1].StrValue, "COM9");
-  EXPECT_EQ(second[1], -1);  // no item data: a single value
+  EXPECT_EQ(second[1], 0);  // the item data is 0 until set
 }
 
 TEST_F(ComboTest, ItemDataFromTheLinkAndAddToTop) {

@@ -333,7 +333,7 @@ class TFltkControl final : public TNativeControl, public TWidgetOwner {
   struct TItem {
     std::string Text;  // 1251
     std::string Label;
-    int32_t Data = -1;
+    int32_t Data = 0;
   };
 
   // A transparent control shows its parent through: the parent repaints

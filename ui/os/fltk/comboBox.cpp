@@ -91,7 +91,7 @@ void TFltkControl::rebuildMenu() {
 int32_t TFltkControl::insertItem(int32_t index, const std::string& text) {
   if (combo_ == nullptr || index < -1 || index > itemCount()) return -1;
   if (index == -1) index = itemCount();  // CB_INSERTSTRING with -1 appends
-  items_.insert(items_.begin() + index, TItem{text, menuLabel(utf8(text)), -1});
+  items_.insert(items_.begin() + index, TItem{text, menuLabel(utf8(text)), 0});
   if (selected_ >= index) ++selected_;
   rebuildMenu();
   return index;
