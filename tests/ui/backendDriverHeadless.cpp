@@ -1,0 +1,57 @@
+// The contract suite's driver for the in-memory backend: input through the
+// headless window system's injection calls; nothing is drawn.
+#include <gtest/gtest.h>
+
+#include <cctype>
+
+#include "backendDriver.h"
+#include "runtime/codepage.h"
+#include "ui/headlessWindowSystem.h"
+
+namespace driver {
+namespace {
+THeadlessWindowSystem& headless(TWindowSystem& system) {
+  return static_cast<THeadlessWindowSystem&>(system);
+}
+}  // namespace
+
+const bool NativeInput = false;
+
+std::unique_ptr<TWindowSystem> createSystem() { return createHeadlessWindowSystem(); }
+
+void settle(TWindowSystem& system) { system.pumpPending(); }
+
+void click(TWindowSystem& system, TNativeControl& control) {
+  headless(system).mouse(control, {TMouseAction::Down, 1, KeyState::LeftButton, 4, 4});
+  headless(system).mouse(control, {TMouseAction::Up, 1, 0, 4, 4});
+  headless(system).click(control);
+}
+
+void type(TWindowSystem& system, TNativeControl& control, const std::string& text) {
+  for (const char c : utf8To1251(text)) {
+    const auto character = static_cast<unsigned char>(c);
+    const int32_t virtualKey = character < 0x80 ? std::toupper(character) : 0;
+    headless(system).press(control, virtualKey, character);
+  }
+}
+
+void pressTab(TWindowSystem& system, TNativeControl& control) {
+  headless(system).press(control, 9, 9);
+}
+
+void chooseItem(TWindowSystem& system, TNativeControl& combo, int32_t index) {
+  headless(system).chooseItem(combo, index);
+}
+
+void userClose(TWindowSystem& system, TNativeControl& window) {
+  headless(system).userClose(window);
+}
+
+void drag(TWindowSystem&, TNativeControl&, int, int) { ADD_FAILURE() << "no pointer to drag"; }
+
+std::string shownTitle(TWindowSystem&, TNativeControl& window) {
+  return cp1251ToUtf8(window.text());
+}
+
+std::optional<TColor> pixel(TNativeControl&, int, int) { return std::nullopt; }
+}  // namespace driver
