@@ -12,20 +12,15 @@ constexpr int32_t Tab = 9;
 TEST_F(UiTest, VisibleAndEnabledFollowToBool) {
   TZKLabel label(formControl());
   label.init();
-  TData null;
-  TData text = stringData("x");
-  TData zero = integerData(0);
-  label.inSetVisible(zero, 0);
-  EXPECT_FALSE(native(label).isVisible());
-  label.inSetVisible(text, 0);
-  EXPECT_TRUE(native(label).isVisible());
-  label.inSetVisible(zero, 0);
-  label.inSetVisible(null, 0);
-  EXPECT_TRUE(native(label).isVisible());
-  label.inSetEnabled(zero, 0);
-  EXPECT_FALSE(native(label).isEnabled());
-  label.inSetEnabled(null, 0);
-  EXPECT_TRUE(native(label).isEnabled());
+  const std::pair<TData, bool> cases[] = {
+      {integerData(0), false}, {stringData("x"), true}, {integerData(0), false}, {TData{}, true}};
+  for (const auto& [value, on] : cases) {
+    TData d = value;
+    label.inSetVisible(d, 0);
+    label.inSetEnabled(d, 0);
+    EXPECT_EQ(native(label).isVisible(), on);
+    EXPECT_EQ(native(label).isEnabled(), on);
+  }
 }
 
 TEST_F(UiTest, AChildTakesTheFormsColourAndFont) {
