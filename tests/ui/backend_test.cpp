@@ -267,6 +267,7 @@ TEST_F(Backend, KeysReachTheHandlerFirstAndTabMovesNoFocus) {
   auto edit = child(WinClass::Edit, Styles::Edit, {110, 10, 430, 35}, &events, cp("Порт"));
   events.onKeyHook = [](TKeyInfo& key) {
     if (key.Action == TKeyAction::Char && key.Key == 'x') key.Key = 0;
+    if (key.Action == TKeyAction::Char && key.Key == 'b') key.Key = 'c';
   };
   edit->setFocus();
   ASSERT_EQ(system->focusedControl(), edit.get());
@@ -274,9 +275,10 @@ TEST_F(Backend, KeysReachTheHandlerFirstAndTabMovesNoFocus) {
   EXPECT_TRUE(events.focus.back());
   edit->setSelection(2, 2);  // characters, not bytes of any encoding
   EXPECT_EQ(edit->caretPosition(), 2);
-  driver::type(*system, *edit, "яxa");
-  EXPECT_EQ(edit->text(), cp("Пояaрт"));  // the consumed character never reached the edit
-  EXPECT_EQ(edit->caretPosition(), 4);
+  driver::type(*system, *edit, "яxab");
+  // The consumed character never reached the edit, the replaced one did not.
+  EXPECT_EQ(edit->text(), cp("Пояacрт"));
+  EXPECT_EQ(edit->caretPosition(), 5);
   bool sawDownA = false, sawCharYa = false;
   for (const TKeyInfo& key : events.keys) {
     sawDownA = sawDownA || (key.Action == TKeyAction::Down && key.Key == 'A');

@@ -345,6 +345,8 @@ class TFltkControl final : public TNativeControl, public TWidgetOwner {
   void applyLook();
   void mouse(TMouseAction action, int32_t button);
   int key(int event, const std::function<int(int)>& native);
+  // A character a handler replaced: the widget gets the replacement.
+  int typeInstead(int32_t character, int event, const std::function<int(int)>& native);
 
   // Top-level windows (form.cpp).
   void applyWindowLook();

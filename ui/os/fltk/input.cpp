@@ -169,11 +169,26 @@ int TFltkControl::key(int event, const std::function<int(int)>& native) {
     character.Action = TKeyAction::Char;
     character.Key = static_cast<unsigned char>(cp1251FromCodePoint(code));
     character.Modifiers = down.Modifiers;
+    const int32_t typed = character.Key;
     if (events_ != nullptr) events_->onKey(character);
     if (character.Key == 0) consumed = true;
+    if (!consumed && character.Key != typed) return typeInstead(character.Key, event, native);
   }
   if (consumed) return 1;
   return native(event);
+}
+
+int TFltkControl::typeInstead(int32_t character, int event, const std::function<int(int)>& native) {
+  // The widget takes the event's text as what was typed.
+  std::string text = utf8(std::string(1, static_cast<char>(character)));
+  char* const typed = Fl::e_text;
+  const int length = Fl::e_length;
+  Fl::e_text = text.data();
+  Fl::e_length = static_cast<int>(text.size());
+  const int result = native(event);
+  Fl::e_text = typed;
+  Fl::e_length = length;
+  return result;
 }
 
 int TFltkControl::widgetEvent(int event, const std::function<int(int)>& native) {
