@@ -31,6 +31,11 @@ void userClose(TWindowSystem& system, TNativeControl& window);
 void drag(TWindowSystem& system, TNativeControl& control, int dx, int dy);
 // The caption as the desktop shows it, UTF-8.
 std::string shownTitle(TWindowSystem& system, TNativeControl& window);
+// The tooltip's text as the tooltip shows it, UTF-8.
+std::string tooltipText(TNativeTooltip& tooltip, TNativeControl& owner);
+// How many items the opened list of a drop-down box has room for; none
+// where the list takes the size of its items.
+std::optional<int> listRoom(TNativeControl& combo);
 // The colour on the screen at a point of the control's client area, as
 // settle() left it; none where nothing is drawn.
 std::optional<TColor> pixel(TNativeControl& control, int x, int y);

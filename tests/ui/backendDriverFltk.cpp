@@ -117,6 +117,14 @@ std::string shownTitle(TWindowSystem&, TNativeControl& window) {
   return value;
 }
 
+std::string tooltipText(TNativeTooltip&, TNativeControl& owner) {
+  const char* text = nativeWidget(owner)->tooltip();
+  return text != nullptr ? text : "";
+}
+
+// The drop-down menu opens as long as its items.
+std::optional<int> listRoom(TNativeControl&) { return std::nullopt; }
+
 std::optional<TColor> pixel(TNativeControl& control, int x, int y) {
   const TPoint at = rootPoint(control, x, y);
   XImage* image = XGetImage(fl_display, RootWindow(fl_display, fl_screen), at.x, at.y, 1, 1,

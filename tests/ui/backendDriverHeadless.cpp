@@ -53,5 +53,11 @@ std::string shownTitle(TWindowSystem&, TNativeControl& window) {
   return cp1251ToUtf8(window.text());
 }
 
+std::string tooltipText(TNativeTooltip& tooltip, TNativeControl&) {
+  return cp1251ToUtf8(static_cast<THeadlessTooltip&>(tooltip).Text);
+}
+
+std::optional<int> listRoom(TNativeControl&) { return std::nullopt; }
+
 std::optional<TColor> pixel(TNativeControl&, int, int) { return std::nullopt; }
 }  // namespace driver

@@ -3,6 +3,7 @@
 // the pixels read back from its device context.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cwctype>
 
@@ -73,6 +74,25 @@ std::string shownTitle(TWindowSystem&, TNativeControl& window) {
   wchar_t title[256] = {};
   GetWindowTextW(nativeWindow(window), title, 256);
   return cp1251ToUtf8(wideTo1251(title));
+}
+
+std::string tooltipText(TNativeTooltip& tooltip, TNativeControl& owner) {
+  wchar_t text[128] = {};
+  TOOLINFOW info{};
+  info.cbSize = TTTOOLINFOW_V2_SIZE;
+  info.hwnd = nativeWindow(owner);
+  info.uId = reinterpret_cast<UINT_PTR>(nativeWindow(owner));
+  info.lpszText = text;
+  SendMessageW(nativeTooltipWindow(tooltip), TTM_GETTEXTW, 128, reinterpret_cast<LPARAM>(&info));
+  return cp1251ToUtf8(wideTo1251(text));
+}
+
+std::optional<int> listRoom(TNativeControl& combo) {
+  RECT opened{};
+  SendMessageW(nativeWindow(combo), CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&opened));
+  const auto itemHeight = SendMessageW(nativeWindow(combo), CB_GETITEMHEIGHT, 0, 0);
+  return static_cast<int>((opened.bottom - opened.top - combo.bounds().height()) /
+                          std::max<LRESULT>(itemHeight, 1));
 }
 
 std::optional<TColor> pixel(TNativeControl& control, int x, int y) {

@@ -182,6 +182,7 @@ TEST_F(Backend, ChildrenSitAtTheirRectanglesInTheFormsClientArea) {
   combo->setBounds({10, 10, 95, 34});
   EXPECT_EQ(combo->bounds().left, 10);
   EXPECT_LE(combo->bounds().height(), 24);
+  EXPECT_GE(driver::listRoom(*combo).value_or(4), 4);  // yet its list opens
   EXPECT_EQ(form->bounds(), (TRect{200, 200, 816, 371}));
   const TSize client = form->clientSize();
   EXPECT_LT(client.width, 616);        // less the frame
@@ -208,6 +209,14 @@ TEST_F(Backend, CyrillicTextsTravelBothWaysAndAnEditReportsEachChange) {
   EXPECT_GT(shortText.width, 0);
   EXPECT_GT(longText.width, shortText.width);
   EXPECT_EQ(longText.height, shortText.height);
+  button->setFont({"Tahoma", -20, 0, 0, 1});
+  EXPECT_GT(button->textExtent(cp("Ошибка")).height, shortText.height);
+
+  TTooltipSpec tip;
+  tip.Font = {"Tahoma", -11, 0, 0, 1};
+  auto tooltip = system->createTooltip(*button, tip);
+  tooltip->setText(cp("Нажмите, чтобы записать"));
+  EXPECT_EQ(driver::tooltipText(*tooltip, *button), "Нажмите, чтобы записать");
 }
 
 TEST_F(Backend, ComboItemsKeepTheirOrderDataAndSelection) {
