@@ -207,7 +207,7 @@ Fl_Font fontFamily(const std::string& name, uint8_t style);
 // An icon handle is the address of an FLTK RGBA image.
 Fl_RGB_Image* iconImage(TIconHandle icon);
 void deleteIcon(TIconHandle icon);
-TIconHandle makeIcon(const struct TBitmap& bitmap);
+TIconHandle makeIcon(const TBitmap& bitmap);
 
 // The frame Windows (10, at 96 dpi) puts around the client area of a
 // top-level window of these styles; the elements' rectangles include it.
