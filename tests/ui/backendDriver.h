@@ -24,6 +24,8 @@ void type(TWindowSystem& system, TNativeControl& control, const std::string& tex
 void pressTab(TWindowSystem& system, TNativeControl& control);
 // The user picks the item from the box's list, one step from the selection.
 void chooseItem(TWindowSystem& system, TNativeControl& combo, int32_t index);
+// The down arrow key on the box while its list is closed.
+void pressDown(TWindowSystem& system, TNativeControl& combo);
 // The close button of the window's caption.
 void userClose(TWindowSystem& system, TNativeControl& window);
 // The left button down on the control, a move by (dx, dy) and the button up

@@ -95,6 +95,8 @@ void chooseItem(TWindowSystem&, TNativeControl& combo, int32_t index) {
   xdotool(pointAt(combo) + " click 1 sleep 0.5" + keys + " key Return");
 }
 
+void pressDown(TWindowSystem&, TNativeControl& combo) { xdotool(pointAt(combo) + " key Down"); }
+
 void userClose(TWindowSystem&, TNativeControl& window) { nativeWidget(window)->do_callback(); }
 
 void drag(TWindowSystem&, TNativeControl& control, int dx, int dy) {

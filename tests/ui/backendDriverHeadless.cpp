@@ -2,6 +2,7 @@
 // headless window system's injection calls; nothing is drawn.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 
 #include "backendDriver.h"
@@ -40,7 +41,13 @@ void pressTab(TWindowSystem& system, TNativeControl& control) {
 }
 
 void chooseItem(TWindowSystem& system, TNativeControl& combo, int32_t index) {
+  combo.setFocus();  // the user's click
   headless(system).chooseItem(combo, index);
+}
+
+// What a Win32 combo box does with the key: the next item, reported.
+void pressDown(TWindowSystem& system, TNativeControl& combo) {
+  headless(system).chooseItem(combo, std::min(combo.selectedIndex() + 1, combo.itemCount() - 1));
 }
 
 void userClose(TWindowSystem& system, TNativeControl& window) {

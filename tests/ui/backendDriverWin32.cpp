@@ -56,10 +56,16 @@ void pressTab(TWindowSystem&, TNativeControl& control) {
 }
 
 void chooseItem(TWindowSystem&, TNativeControl& combo, int32_t index) {
+  combo.setFocus();  // the user's click
   const int32_t steps = index - combo.selectedIndex();
   for (int32_t i = 0; i < std::abs(steps); ++i) {
     SendMessageW(nativeWindow(combo), WM_KEYDOWN, steps < 0 ? VK_UP : VK_DOWN, 0);
   }
+  pumpMessages();
+}
+
+void pressDown(TWindowSystem&, TNativeControl& combo) {
+  SendMessageW(nativeWindow(combo), WM_KEYDOWN, VK_DOWN, 0);
   pumpMessages();
 }
 

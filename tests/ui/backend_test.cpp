@@ -318,15 +318,23 @@ TEST_F(Backend, AUsersPickIsReportedOnceAfterTheBoxShowsItAndAProgramsPickNever)
   EXPECT_EQ(events.selections, 1);
   EXPECT_EQ(selectedWhenReported, 0);
   EXPECT_EQ(combo->text(), "COM1");
+  ASSERT_EQ(system->focusedControl(), combo.get());
+  driver::pressDown(*system, *combo);  // the closed box steps and reports too
+  EXPECT_EQ(events.selections, 2);
+  EXPECT_EQ(selectedWhenReported, 1);
 }
 
 TEST_F(Backend, AClickReachesTheButtonButNotThroughADisabledForm) {
-  TRecordingEvents events;
+  TRecordingEvents events, labelEvents;
   auto button = child(WinClass::Button, Styles::Button, {5, 50, 90, 80}, &events, cp("Записать"));
   driver::click(*system, *button);
   EXPECT_EQ(events.clicks, 1);
   EXPECT_EQ(events.count(TMouseAction::Down), 1);
   EXPECT_EQ(events.count(TMouseAction::Up), 1);
+  // A label with SS_NOTIFY reports clicks as well.
+  auto label = child(WinClass::Static, Styles::Label, {110, 55, 380, 75}, &labelEvents, "Port");
+  driver::click(*system, *label);
+  EXPECT_EQ(labelEvents.clicks, 1);
   if (!driver::NativeInput) return;  // sent straight to the button, past the form
   form->setEnabled(false);
   driver::click(*system, *button);

@@ -210,6 +210,18 @@ TEST_F(UiTest, FocusSizeMoveAndShowBecomeEvents) {
   EXPECT_EQ(shown.received.size(), 1u);
 }
 
+TEST_F(UiTest, AnElementOutlivingItsWindowDoesNotFreeItTwice) {
+  auto other = std::make_unique<TZKSimpleForm>();
+  other->init();
+  TZKLabel label(other->nativeControl());
+  label.init();
+  other.reset();  // the window system takes the label's control with the form
+  EXPECT_FALSE(native(label).alive());
+  TData hide = integerData(0);
+  label.inSetVisible(hide, 0);  // harmless on a control that is gone
+  EXPECT_EQ(label.Visible, 0);
+}
+
 TEST_F(UiTest, DockingPlacesTopAndBottomFirstThenSidesThenClient) {
   formControl()->setBounds({0, 0, 300, 200});
   const TSize client = formControl()->clientSize();
