@@ -130,7 +130,7 @@ int32_t THeadlessControl::addItem(const std::string& text) {
                       [&](const TComboItem& item) { return compareNoCase(item.Text, text) > 0; });
   }
   const auto index = static_cast<int32_t>(at - items_.begin());
-  items_.insert(at, TComboItem{text, -1});
+  items_.insert(at, TComboItem{text, 0});
   if (selected_ >= index) ++selected_;
   return index;
 }
@@ -139,7 +139,7 @@ int32_t THeadlessControl::insertItem(int32_t index, const std::string& text) {
   const auto count = static_cast<int32_t>(items_.size());
   if (index > count) return -1;
   if (index < 0) index = count;
-  items_.insert(items_.begin() + index, TComboItem{text, -1});
+  items_.insert(items_.begin() + index, TComboItem{text, 0});
   if (selected_ >= index) ++selected_;
   return index;
 }
@@ -231,8 +231,12 @@ int THeadlessWindowSystem::runMessageLoop() {
   for (;;) {
     pumpPending();
     std::unique_lock lock(mutex_);
-    const auto pumpAt = std::exchange(pumpAt_, std::chrono::steady_clock::time_point::max());
-    wake_.wait_until(lock, pumpAt, [&] { return woken_ || quit_; });
+    // A wake-up before the pump time leaves the time set: the posts it is
+    // for may come after that wake-up's pumpPending.
+    const auto pumpAt = pumpAt_;
+    const auto due = [&] { return std::chrono::steady_clock::now() >= pumpAt; };
+    wake_.wait_until(lock, pumpAt, [&] { return woken_ || quit_ || due(); });
+    if (due()) pumpAt_ = std::chrono::steady_clock::time_point::max();
     woken_ = false;
     if (quit_) break;
   }

@@ -27,7 +27,7 @@ struct TPaintOp {
 
 struct TComboItem {
   std::string Text;
-  int32_t Data = -1;
+  int32_t Data = 0;
 };
 
 class THeadlessControl final : public TNativeControl {

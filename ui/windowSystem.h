@@ -1,9 +1,10 @@
 // The window library under the window elements: native controls of the
 // Win32 classes the elements use, addressed with Win32 style words on every
 // platform, their notifications, the message loop and synchronous calls from
-// other threads.
+// other threads. Its words (geometry, colours, style words) are in
+// windowStyles.h, drawing in painter.h.
 //
-// Backends: Win32 (ui/os/*Win32.cpp), FLTK (ui/os/*Fltk.cpp), both chosen at
+// Backends: Win32 (ui/os/win32/), FLTK (ui/os/fltk/), both chosen at
 // build time, and the in-memory headless one (ui/headlessWindowSystem.h),
 // which tests and runs without a display install at run time.
 //
@@ -35,84 +36,9 @@
 #include <memory>
 #include <string>
 
+#include "painter.h"
 #include "runtime/helpers.h"
-
-struct TBitmap;
-
-using TColor = uint32_t;         // 0x00BBGGRR
-using TIconHandle = intptr_t;    // 0 = none
-using TCursorHandle = intptr_t;  // 0 = the class cursor
-
-struct TRect {
-  int32_t left = 0;
-  int32_t top = 0;
-  int32_t right = 0;
-  int32_t bottom = 0;
-
-  int32_t width() const { return right - left; }
-  int32_t height() const { return bottom - top; }
-  bool operator==(const TRect&) const = default;
-};
-
-struct TSize {
-  int32_t width = 0;
-  int32_t height = 0;
-  bool operator==(const TSize&) const = default;
-};
-
-// Win32 style words, used by the portable style arithmetic on every backend.
-namespace WinStyle {
-constexpr uint32_t Popup = 0x80000000;
-constexpr uint32_t Child = 0x40000000;
-constexpr uint32_t Visible = 0x10000000;
-constexpr uint32_t Disabled = 0x08000000;
-constexpr uint32_t ClipSiblings = 0x04000000;
-constexpr uint32_t ClipChildren = 0x02000000;
-constexpr uint32_t Caption = 0x00C00000;
-constexpr uint32_t Border = 0x00800000;
-constexpr uint32_t VScroll = 0x00200000;
-constexpr uint32_t SysMenu = 0x00080000;
-constexpr uint32_t SizeFrame = 0x00040000;
-constexpr uint32_t MinimizeBox = 0x00020000;
-constexpr uint32_t MaximizeBox = 0x00010000;
-constexpr uint32_t TabStop = 0x00010000;
-constexpr uint32_t FlatLook = 0x8000;
-}  // namespace WinStyle
-
-namespace WinExStyle {
-constexpr uint32_t DlgModalFrame = 0x1;
-constexpr uint32_t Topmost = 0x8;
-constexpr uint32_t ToolWindow = 0x80;
-constexpr uint32_t WindowEdge = 0x100;
-constexpr uint32_t ClientEdge = 0x200;
-constexpr uint32_t StaticEdge = 0x20000;
-constexpr uint32_t AppWindow = 0x40000;
-}  // namespace WinExStyle
-
-// Window class names the elements create (Win32 names on every backend).
-namespace WinClass {
-inline constexpr const char* Button = "BUTTON";
-inline constexpr const char* Static = "STATIC";
-inline constexpr const char* Edit = "EDIT";
-inline constexpr const char* ComboBox = "COMBOBOX";
-inline constexpr const char* Progress = "msctls_progress32";
-inline constexpr const char* Tooltip = "tooltips_class32";
-// The owner of the form that carries the task-bar button; a backend
-// without such owner windows may keep it as an invisible stand-in.
-inline constexpr const char* App = "App";
-inline constexpr const char* Form = "Form";
-}  // namespace WinClass
-
-// Key-state flags of mouse and key notifications (the Win32 MK_ bits, plus
-// Alt).
-namespace KeyState {
-constexpr uint32_t LeftButton = 1;
-constexpr uint32_t RightButton = 2;
-constexpr uint32_t Shift = 4;
-constexpr uint32_t Ctrl = 8;
-constexpr uint32_t MiddleButton = 16;
-constexpr uint32_t Alt = 32;
-}  // namespace KeyState
+#include "windowStyles.h"
 
 // The font a control shows its text in; the caller resolved the height
 // (negative: character height in pixels) and the colour.
@@ -158,25 +84,6 @@ struct TKeyInfo {
   // consume the key, or replaces it.
   int32_t Key = 0;
   uint32_t Modifiers = 0;  // KeyState::Shift, Ctrl, Alt
-};
-
-enum class TStretchMode : int32_t { ColorOnColor = 3, Halftone = 4 };
-
-// Drawing during onPaint and onDrawItem, in client coordinates, clipped to
-// the control.
-class TPainter {
- public:
-  virtual ~TPainter() = default;
-  virtual void fillRect(const TRect& r, TColor color) = 0;
-  // The whole bitmap scaled into dest (which may reach beyond the control).
-  virtual void drawBitmap(const TBitmap& bitmap, const TRect& dest, TStretchMode mode) = 0;
-};
-
-struct TDrawItemInfo {
-  int32_t Index = -1;  // -1: the empty edit field of a combo box
-  TRect Rect;          // the item's rectangle
-  bool Selected = false;
-  bool InEditField = false;  // drawn in the combo box's edit part, not the list
 };
 
 // A control's notifications. Every method has a neutral default.
@@ -279,7 +186,8 @@ class TNativeControl {
   virtual void clearItems() = 0;
   virtual int32_t itemCount() const = 0;
   virtual std::string itemText(int32_t index) const = 0;
-  virtual int32_t itemData(int32_t index) const = 0;  // -1 when not set or no item
+  // 0 until set (as Win32 keeps it), -1 when there is no such item.
+  virtual int32_t itemData(int32_t index) const = 0;
   virtual void setItemData(int32_t index, int32_t data) = 0;
   virtual int32_t selectedIndex() const = 0;
   virtual void selectItem(int32_t index) = 0;  // -1 clears; no notification
@@ -395,9 +303,6 @@ class TWindowSystem {
   std::shared_ptr<TPendingCalls> pending_;
 };
 
-// Windows' default value of each system colour index 0..30 (Windows 10
-// scheme), so that the headless and FLTK backends agree; 0 outside.
-TColor systemColorRgb(int32_t index);
 // A colour property: 0x00BBGGRR as is; top byte 0xFF: system colour of the
 // low byte, through the installed window system.
 TColor resolveColor(uint32_t color);

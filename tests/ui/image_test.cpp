@@ -11,14 +11,6 @@ TBitmap solidBitmap(int32_t width, int32_t height) {
   return bitmap;
 }
 
-std::vector<TPaintOp> fills(const std::vector<TPaintOp>& ops) {
-  std::vector<TPaintOp> result;
-  for (const TPaintOp& op : ops) {
-    if (op.Kind == TPaintOp::TKind::Fill) result.push_back(op);
-  }
-  return result;
-}
-
 struct ImageTest : UiTest {
   std::unique_ptr<TZKImage> make(int32_t width, int32_t height) {
     auto image = std::make_unique<TZKImage>(formControl());
@@ -30,45 +22,33 @@ struct ImageTest : UiTest {
 };
 }  // namespace
 
-TEST_F(ImageTest, ASquarePictureInAWiderControlFillsItsWholeWidth) {
-  auto image = make(15, 14);
-  image->setBitmap(solidBitmap(4, 4));
-  image->init();
-  const std::vector<TPaintOp> ops = ui().paint(*image->nativeControl());
-  ASSERT_EQ(ops.size(), 3u);
-  EXPECT_EQ(ops[2].Kind, TPaintOp::TKind::Bitmap);
-  EXPECT_EQ(ops[2].Rect, (TRect{0, 0, 15, 14}));  // round(0.5) is 0: no side bands
-  EXPECT_EQ(ops[0].Rect.width(), 0);
-  EXPECT_EQ(ops[1].Rect.width(), 0);
-}
-
-TEST_F(ImageTest, AWidePictureLeavesBandsAboveAndBelow) {
-  auto image = make(100, 100);
-  image->setBitmap(solidBitmap(200, 100));
-  image->setHalftone(1);
-  image->init();
-  const std::vector<TPaintOp> ops = ui().paint(*image->nativeControl());
-  ASSERT_EQ(ops.size(), 3u);
-  EXPECT_EQ(ops[2].Rect, (TRect{0, 25, 100, 75}));
-  EXPECT_EQ(ops[2].Mode, TStretchMode::Halftone);
-  EXPECT_EQ(ops[2].BitmapSize, (TSize{200, 100}));
-  const std::vector<TPaintOp> bands = fills(ops);
-  EXPECT_EQ(bands[0].Rect, (TRect{0, 0, 100, 25}));
-  EXPECT_EQ(bands[1].Rect, (TRect{0, 75, 100, 100}));
-  EXPECT_EQ(bands[0].Color, 0x00FFFFFFu);
-}
-
-TEST_F(ImageTest, ATallPictureLeavesBandsLeftAndRight) {
-  auto image = make(100, 50);
-  image->setBitmap(solidBitmap(290, 290));
-  image->setHalftone(0);
-  image->init();
-  const std::vector<TPaintOp> ops = ui().paint(*image->nativeControl());
-  ASSERT_EQ(ops.size(), 3u);
-  EXPECT_EQ(ops[2].Rect, (TRect{25, 0, 75, 50}));
-  EXPECT_EQ(ops[2].Mode, TStretchMode::ColorOnColor);
-  EXPECT_EQ(ops[0].Rect, (TRect{0, 0, 25, 50}));
-  EXPECT_EQ(ops[1].Rect, (TRect{75, 0, 100, 50}));
+TEST_F(ImageTest, ThePictureKeepsItsProportionsWithBandsInTheBackgroundColour) {
+  struct TCase {
+    TSize control, picture;
+    uint8_t halftone;
+    TRect shown, firstBand, secondBand;
+  };
+  const TCase cases[] = {
+      // round(0.5) is 0: no side bands
+      {{15, 14}, {4, 4}, 1, {0, 0, 15, 14}, {0, 0, 0, 14}, {15, 0, 15, 14}},
+      {{100, 100}, {200, 100}, 1, {0, 25, 100, 75}, {0, 0, 100, 25}, {0, 75, 100, 100}},
+      {{100, 50}, {290, 290}, 0, {25, 0, 75, 50}, {0, 0, 25, 50}, {75, 0, 100, 50}},
+  };
+  for (const TCase& c : cases) {
+    auto image = make(c.control.width, c.control.height);
+    image->setBitmap(solidBitmap(c.picture.width, c.picture.height));
+    image->setHalftone(c.halftone);
+    image->init();
+    const std::vector<TPaintOp> ops = ui().paint(*image->nativeControl());
+    ASSERT_EQ(ops.size(), 3u);
+    EXPECT_EQ(ops[0].Rect, c.firstBand);
+    EXPECT_EQ(ops[1].Rect, c.secondBand);
+    EXPECT_EQ(ops[1].Color, 0x00FFFFFFu);
+    EXPECT_EQ(ops[2].Kind, TPaintOp::TKind::Bitmap);
+    EXPECT_EQ(ops[2].Rect, c.shown);
+    EXPECT_EQ(ops[2].Mode, c.halftone ? TStretchMode::Halftone : TStretchMode::ColorOnColor);
+    EXPECT_EQ(ops[2].BitmapSize, c.picture);
+  }
 }
 
 TEST_F(ImageTest, WithoutABitmapOnlyTheBackgroundIsPaintedAndDrawIsNotCalled) {

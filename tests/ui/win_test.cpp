@@ -1,90 +1,26 @@
-// The child element base: properties into styles and geometry, notifications
-// into events, keys, tab navigation and size constraints.
+// The child element base: notifications into events, keys, tab navigation,
+// size constraints and docking.
 #include "ui/zkButton.h"
 #include "ui/zkEdit.h"
 #include "ui/zkLabel.h"
-#include "ui/zkProgressBar.h"
 #include "uiFixture.h"
 
 namespace {
-constexpr uint32_t ChildBase = 0x56000000;  // child, visible, clip siblings and children
 constexpr int32_t Tab = 9;
 }  // namespace
 
 TEST_F(UiTest, VisibleAndEnabledFollowToBool) {
   TZKLabel label(formControl());
   label.init();
-  TData null;
-  TData text = stringData("x");
-  TData zero = integerData(0);
-  label.inSetVisible(zero, 0);
-  EXPECT_FALSE(native(label).isVisible());
-  label.inSetVisible(text, 0);
-  EXPECT_TRUE(native(label).isVisible());
-  label.inSetVisible(zero, 0);
-  label.inSetVisible(null, 0);
-  EXPECT_TRUE(native(label).isVisible());
-  label.inSetEnabled(zero, 0);
-  EXPECT_FALSE(native(label).isEnabled());
-  EXPECT_NE(native(label).style() & WinStyle::Disabled, 0u);
-  label.inSetEnabled(null, 0);
-  EXPECT_TRUE(native(label).isEnabled());
-}
-
-TEST_F(UiTest, ZeroWidthOrHeightKeepsTheClassDefaultSize) {
-  TZKEdit edit(formControl());
-  edit.Left = 10;
-  edit.Top = 20;
-  edit.init();
-  EXPECT_EQ(native(edit).bounds(), (TRect{10, 20, 110, 42}));
-  TZKProgressBar bar(formControl());
-  bar.Width = 50;
-  bar.init();
-  EXPECT_EQ(native(bar).bounds(), (TRect{0, 0, 50, 20}));
-  TZKLabel label(formControl());
-  label.Width = 80;
-  label.init();
-  EXPECT_EQ(native(label).bounds().height(), 22);
-}
-
-TEST_F(UiTest, Ctl3DAndEdgeStyleShapeTheBorder) {
-  TZKLabel plain(formControl());
-  plain.init();
-  EXPECT_EQ(native(plain).style(), ChildBase | 0x18C);
-  EXPECT_EQ(native(plain).exStyle(), 0u);
-
-  TZKLabel flat(formControl());
-  flat.Ctl3D = 1;  // already flat: nothing changes
-  flat.init();
-  EXPECT_EQ(native(flat).style(), ChildBase | 0x18C);
-
-  TZKEdit flatEdit(formControl());
-  flatEdit.Ctl3D = 1;
-  flatEdit.init();
-  EXPECT_NE(native(flatEdit).style() & WinStyle::Border, 0u);  // the class's thin border
-  EXPECT_EQ(native(flatEdit).exStyle(), 0u);
-
-  TZKEdit sunken(formControl());
-  sunken.Ctl3D = 0;
-  sunken.init();
-  EXPECT_EQ(native(sunken).style() & WinStyle::Border, 0u);
-  EXPECT_EQ(native(sunken).exStyle(), WinExStyle::ClientEdge);
-
-  TZKLabel edged(formControl());
-  edged.Ctl3D = 0;
-  edged.EdgeStyle = 2;
-  edged.init();
-  EXPECT_EQ(native(edged).exStyle(), WinExStyle::StaticEdge);  // replaces the whole word
-
-  TZKLabel ignored(formControl());
-  ignored.EdgeStyle = 4;  // Ctl3D 2: no effect
-  ignored.init();
-  EXPECT_EQ(native(ignored).exStyle(), 0u);
-
-  TZKButton flatButton(formControl());
-  flatButton.Flat = 1;
-  flatButton.init();
-  EXPECT_NE(native(flatButton).style() & WinStyle::FlatLook, 0u);
+  const std::pair<TData, bool> cases[] = {
+      {integerData(0), false}, {stringData("x"), true}, {integerData(0), false}, {TData{}, true}};
+  for (const auto& [value, on] : cases) {
+    TData d = value;
+    label.inSetVisible(d, 0);
+    label.inSetEnabled(d, 0);
+    EXPECT_EQ(native(label).isVisible(), on);
+    EXPECT_EQ(native(label).isEnabled(), on);
+  }
 }
 
 TEST_F(UiTest, AChildTakesTheFormsColourAndFont) {
@@ -94,13 +30,8 @@ TEST_F(UiTest, AChildTakesTheFormsColourAndFont) {
   EXPECT_EQ(label.Color, 0xFF00000Fu);
   label.Font = makeFontRec("Arial", 10, 1, 0x0000FF, 204);
   label.init();
-  EXPECT_EQ(native(label).BackgroundColor, 0xF0F0F0u);
-  const TFontSpec& font = native(label).font();
-  EXPECT_EQ(font.Name, "Arial");
-  EXPECT_EQ(font.Height, fontHeight(10));
-  EXPECT_EQ(font.Style, 1);
-  EXPECT_EQ(font.Color, 0x0000FFu);
-  EXPECT_EQ(font.Charset, 204);
+  EXPECT_EQ(native(label).BackgroundColor, systemColorRgb(15));
+  EXPECT_EQ(native(label).font(), (TFontSpec{"Arial", fontHeight(10), 1, 0x0000FF, 204}));
 }
 
 TEST_F(UiTest, MouseMessagesBecomeButtonCodesAndMoveReportsThePreviousState) {
@@ -284,8 +215,6 @@ TEST_F(UiTest, AnElementOutlivingItsWindowDoesNotFreeItTwice) {
   other->init();
   TZKLabel label(other->nativeControl());
   label.init();
-  TRecorder clicks;
-  label.outClick = clicks.link();
   other.reset();  // the window system takes the label's control with the form
   EXPECT_FALSE(native(label).alive());
   TData hide = integerData(0);

@@ -1,13 +1,11 @@
-// The portable window library: synchronous calls from other threads, the
-// message loop, system colours, bitmaps and the message box seam.
-#include <atomic>
+// The portable window library: element values from other threads, system
+// colours, bitmaps and the message box seam. What every backend does is in
+// the contract suite, backend_test.cpp.
 #include <fstream>
 #include <future>
 #include <iterator>
-#include <thread>
 #include <vector>
 
-#include "runtime/systemSeams.h"
 #include "ui/bitmap.h"
 #include "ui/zkEdit.h"
 #include "ui/zkProgressBar.h"
@@ -19,70 +17,6 @@ THeadlessWindowSystem& freshSystem() {
   return static_cast<THeadlessWindowSystem&>(windowSystem());
 }
 }  // namespace
-
-TEST(InvokeSync, CallsFromAnotherThreadRunOnTheUiThreadInOrderWhileItWaits) {
-  THeadlessWindowSystem& system = freshSystem();
-  const auto uiThread = std::this_thread::get_id();
-  std::vector<int> order;
-  bool allOnUiThread = true;
-  std::atomic<bool> finished{false};
-  std::thread worker([&] {
-    for (int i = 0; i < 50; ++i) {
-      system.invokeSync([&, i] {
-        order.push_back(i);
-        allOnUiThread = allOnUiThread && std::this_thread::get_id() == uiThread;
-      });
-    }
-    finished = true;
-  });
-  // Joining a thread that calls in: the wait keeps serving its calls.
-  system.waitPumping([&] { return finished.load(); });
-  worker.join();
-  ASSERT_EQ(order.size(), 50u);
-  for (int i = 0; i < 50; ++i) EXPECT_EQ(order[static_cast<size_t>(i)], i);
-  EXPECT_TRUE(allOnUiThread);
-}
-
-TEST(InvokeSync, RunsDirectlyOnTheUiThreadAndNotAtAllAfterShutdown) {
-  THeadlessWindowSystem& system = freshSystem();
-  int runs = 0;
-  system.invokeSync([&] { system.invokeSync([&] { ++runs; }); });
-  EXPECT_EQ(runs, 1);
-
-  system.shutdown();
-  std::thread late([&] { system.invokeSync([&] { ++runs; }); });
-  late.join();  // returns although nobody serves it
-  EXPECT_EQ(runs, 1);
-}
-
-// The caller wakes after the window system has gone and must not touch it.
-TEST(InvokeSync, DestroyingTheWindowSystemReleasesACallerStillQueued) {
-  std::unique_ptr<TWindowSystem> system = createHeadlessWindowSystem();
-  std::atomic<bool> returned{false};
-  bool ran = false;
-  std::thread caller([&, raw = system.get()] {
-    raw->invokeSync([&] { ran = true; });
-    returned = true;
-  });
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the call is queued by then
-  system.reset();
-  caller.join();
-  EXPECT_TRUE(returned);
-  EXPECT_FALSE(ran);
-}
-
-TEST(MessageLoop, ServesOtherThreadsUntilQuitAndReturnsTheExitCode) {
-  THeadlessWindowSystem& system = freshSystem();
-  int served = 0;
-  std::thread worker([&] {
-    for (int i = 0; i < 10; ++i) system.invokeSync([&] { ++served; });
-    system.quit(3);
-  });
-  EXPECT_EQ(system.runMessageLoop(), 3);
-  worker.join();
-  EXPECT_EQ(served, 10);
-  EXPECT_TRUE(system.isShutDown());
-}
 
 // The upload sets the hidden check-sum field once per image byte from the
 // reader thread, reads it back at once, and moves the progress bar once a
@@ -120,16 +54,23 @@ TEST_F(UiTest, TextsAndPositionsFromAnotherThreadDoNotWaitAndReadBackAtOnce) {
   EXPECT_EQ(native(edit).text(), "9999");
   EXPECT_EQ(native(bar).progressPosition(), 39);
   EXPECT_EQ(changes.received.size(), 1u) << "the texts coalesce into the latest";
+
+  // What the user types reads back on another thread too, at once.
+  ui().type(*edit.nativeControl(), "typed");
+  auto read = std::async(std::launch::async, [&] {
+    TData value;
+    edit.varText(value, 0);
+    return value.StrValue;
+  });
+  ASSERT_EQ(read.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+  EXPECT_EQ(read.get(), "typed");
 }
 
-TEST(SystemColors, SystemValuesResolveThroughThePaletteAndPlainColoursStay) {
+TEST(SystemColors, SystemValuesResolveThroughTheWindowSystemAndPlainColoursStay) {
   freshSystem();
-  EXPECT_EQ(systemColorRgb(15), 0xF0F0F0u);  // button face
-  EXPECT_EQ(systemColorRgb(24), 0xE1FFFFu);  // tooltip background, blue byte high
-  EXPECT_EQ(systemColorRgb(99), 0u);
-  EXPECT_EQ(resolveColor(0xFF00000F), 0xF0F0F0u);
-  EXPECT_EQ(resolveColor(0xFF000005), 0xFFFFFFu);
+  EXPECT_EQ(resolveColor(0xFF00000F), systemColorRgb(15));
   EXPECT_EQ(resolveColor(0x00123456), 0x00123456u);
+  EXPECT_EQ(systemColorRgb(99), 0u);
 }
 
 TEST(MessageBoxSeam, InstallingAWindowSystemRoutesDiagnosticBoxesToIt) {
@@ -215,21 +156,6 @@ TEST(Bitmaps, DecodesPalettesAndTopDownRowsAndRejectsDamagedData) {
   EXPECT_TRUE(decodeBitmap(dib(1, 1, 16, "", full)).empty());
   EXPECT_TRUE(decodeBitmap(dib(0, 1, 32, "", full)).empty());
   EXPECT_TRUE(decodeBitmap("BM").empty());
-}
-
-TEST(Bitmaps, LoadsTheNamedResource) {
-  std::string pixel;
-  putLe(pixel, 0x00FF7F, 4);
-  static const std::string bytes = dib(1, 1, 32, "", pixel);
-  registerEmbeddedResource("TESTBMP", bytes);
-  const auto saved = systemSeams().findResource;
-  systemSeams().findResource = &findEmbeddedResource;
-  const TBitmap bitmap = loadBitmapResource("TESTBMP");
-  const TBitmap missing = loadBitmapResource("NOSUCH");
-  systemSeams().findResource = saved;
-  ASSERT_FALSE(bitmap.empty());
-  EXPECT_EQ(bitmap.pixel(0, 0), 0x00FF7Fu);
-  EXPECT_TRUE(missing.empty());
 }
 
 namespace {

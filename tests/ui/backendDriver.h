@@ -1,0 +1,44 @@
+// The contract suite of the window backends (backend_test.cpp) runs the same
+// tests on every backend: headless, FLTK and Win32. Each backend has a driver
+// that does what a user does and reads what the screen shows.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "ui/windowSystem.h"
+
+namespace driver {
+// Whether the driver's input takes the platform's own input path (a real
+// pointer and keyboard), so that what the platform filters is filtered.
+extern const bool NativeInput;
+
+std::unique_ptr<TWindowSystem> createSystem();
+// Runs the UI thread until what the user did and what it posted is handled.
+void settle(TWindowSystem& system);
+// The left button down and up on the middle of the control.
+void click(TWindowSystem& system, TNativeControl& control);
+// Characters typed into the focused control, UTF-8.
+void type(TWindowSystem& system, TNativeControl& control, const std::string& text);
+void pressTab(TWindowSystem& system, TNativeControl& control);
+// The user picks the item from the box's list, one step from the selection.
+void chooseItem(TWindowSystem& system, TNativeControl& combo, int32_t index);
+// The down arrow key on the box while its list is closed.
+void pressDown(TWindowSystem& system, TNativeControl& combo);
+// The close button of the window's caption.
+void userClose(TWindowSystem& system, TNativeControl& window);
+// The left button down on the control, a move by (dx, dy) and the button up
+// (NativeInput only).
+void drag(TWindowSystem& system, TNativeControl& control, int dx, int dy);
+// The caption as the desktop shows it, UTF-8.
+std::string shownTitle(TWindowSystem& system, TNativeControl& window);
+// The tooltip's text as the tooltip shows it, UTF-8.
+std::string tooltipText(TNativeTooltip& tooltip, TNativeControl& owner);
+// How many items the opened list of a drop-down box has room for; none
+// where the list takes the size of its items.
+std::optional<int> listRoom(TNativeControl& combo);
+// The colour on the screen at a point of the control's client area, as
+// settle() left it; none where nothing is drawn.
+std::optional<TColor> pixel(TNativeControl& control, int x, int y);
+}  // namespace driver

@@ -1,0 +1,139 @@
+// The contract suite's driver for the FLTK backend on a private Xvfb display
+// (with-xvfb): a real pointer and keyboard through xdotool while the UI loop
+// runs, the screen read back from the X server.
+#include <gtest/gtest.h>
+
+#include <FL/Fl.H>
+#include <FL/Fl_Window.H>
+#include <FL/x.H>
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "backendDriver.h"
+#include "ui/os/fltk/backend.h"
+
+namespace driver {
+namespace {
+// Runs the UI loop until done() or the time is up.
+bool loopUntil(const std::function<bool()>& done, double seconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    Fl::wait(0.02);
+  }
+  return true;
+}
+
+// Runs xdotool on another thread while the UI loop runs, then lets the UI
+// thread handle what it caused.
+void xdotool(const std::string& arguments) {
+  std::atomic<bool> finished{false};
+  std::atomic<int> status{-1};
+  std::thread runner([&] {
+    status = std::system(("xdotool " + arguments).c_str());
+    finished = true;
+  });
+  loopUntil([&] { return finished.load(); }, 20.0);
+  runner.join();
+  EXPECT_EQ(status, 0) << "xdotool " << arguments;
+  loopUntil([] { return false; }, 0.3);
+}
+
+struct TPoint {
+  int x = 0;
+  int y = 0;
+};
+
+// Root coordinates of a point of the control.
+TPoint rootPoint(TNativeControl& control, int x, int y) {
+  Fl_Widget* widget = nativeWidget(control);
+  const Fl_Window* window = widget->as_window() != nullptr ? widget->as_window() : widget->window();
+  if (widget == window) return {window->x() + x, window->y() + y};
+  return {window->x() + widget->x() + x, window->y() + widget->y() + y};
+}
+
+// Puts the pointer on the middle of the control; --sync waits for a move, so
+// the pointer leaves first.
+std::string pointAt(TNativeControl& control) {
+  const Fl_Widget* widget = nativeWidget(control);
+  const TPoint at = rootPoint(control, widget->w() / 2, widget->h() / 2);
+  return "mousemove 0 0 mousemove --sync " + std::to_string(at.x) + " " + std::to_string(at.y);
+}
+}  // namespace
+
+const bool NativeInput = true;
+
+std::unique_ptr<TWindowSystem> createSystem() { return createPlatformWindowSystem(); }
+
+void settle(TWindowSystem&) {
+  loopUntil([] { return false; }, 0.2);
+}
+
+void click(TWindowSystem&, TNativeControl& control) {
+  Fl::flush();
+  xdotool(pointAt(control) + " click 1");
+}
+
+// Without a window manager the keyboard follows the pointer.
+void type(TWindowSystem&, TNativeControl& control, const std::string& text) {
+  xdotool(pointAt(control) + " type --delay 30 '" + text + "'");
+}
+
+void pressTab(TWindowSystem&, TNativeControl& control) { xdotool(pointAt(control) + " key Tab"); }
+
+void chooseItem(TWindowSystem&, TNativeControl& combo, int32_t index) {
+  // The list opens with the selected item lit; the arrows move the light.
+  const int32_t steps = index - combo.selectedIndex();
+  std::string keys;
+  for (int32_t i = 0; i < std::abs(steps); ++i) keys += steps < 0 ? " key Up" : " key Down";
+  Fl::flush();
+  xdotool(pointAt(combo) + " click 1 sleep 0.5" + keys + " key Return");
+}
+
+void pressDown(TWindowSystem&, TNativeControl& combo) { xdotool(pointAt(combo) + " key Down"); }
+
+void userClose(TWindowSystem&, TNativeControl& window) { nativeWidget(window)->do_callback(); }
+
+void drag(TWindowSystem&, TNativeControl& control, int dx, int dy) {
+  Fl::flush();
+  xdotool(pointAt(control) + " mousedown 1 sleep 0.2 mousemove_relative --sync " +
+          std::to_string(dx) + " " + std::to_string(dy) + " sleep 0.2 mouseup 1");
+}
+
+std::string shownTitle(TWindowSystem&, TNativeControl& window) {
+  Fl::check();
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  XGetWindowProperty(fl_display, fl_xid(static_cast<Fl_Window*>(nativeWidget(window))),
+                     XInternAtom(fl_display, "_NET_WM_NAME", False), 0, 1024, False,
+                     AnyPropertyType, &type, &format, &count, &after, &data);
+  std::string value = data != nullptr ? std::string(reinterpret_cast<char*>(data), count) : "";
+  if (data != nullptr) XFree(data);
+  return value;
+}
+
+std::string tooltipText(TNativeTooltip&, TNativeControl& owner) {
+  const char* text = nativeWidget(owner)->tooltip();
+  return text != nullptr ? text : "";
+}
+
+// The drop-down menu opens as long as its items.
+std::optional<int> listRoom(TNativeControl&) { return std::nullopt; }
+
+std::optional<TColor> pixel(TNativeControl& control, int x, int y) {
+  const TPoint at = rootPoint(control, x, y);
+  XImage* image = XGetImage(fl_display, RootWindow(fl_display, fl_screen), at.x, at.y, 1, 1,
+                            AllPlanes, ZPixmap);
+  if (image == nullptr) return std::nullopt;
+  const unsigned long rgb = XGetPixel(image, 0, 0);
+  XDestroyImage(image);
+  return static_cast<TColor>(((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16));
+}
+}  // namespace driver

@@ -1,0 +1,518 @@
+// The contract of every window backend (ui/windowSystem.h), run on each of
+// them with its driver (backendDriver.h): controls, texts, notifications,
+// what the screen shows, and calls from other threads.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "backendDriver.h"
+#include "runtime/codepage.h"
+#include "ui/bitmap.h"
+
+namespace {
+std::string cp(const char* utf8Text) { return utf8To1251(utf8Text); }
+
+struct TRecordingEvents : TControlEvents {
+  int clicks = 0;
+  int textChanges = 0;
+  int selections = 0;
+  int shows = 0;
+  int paints = 0;
+  int destroyed = 0;
+  std::vector<bool> closeRequests;  // byUser of each
+  std::vector<TKeyInfo> keys;
+  std::vector<TMouseInfo> mice;
+  std::vector<bool> focus;
+  std::function<void(TKeyInfo&)> onKeyHook;  // may consume the key
+  std::function<void(TPainter&)> onPaintHook;
+  std::function<void()> onSelectionHook;  // sees the control as it reports
+
+  void onClick() override { ++clicks; }
+  void onTextChange() override { ++textChanges; }
+  void onSelectionChange() override {
+    ++selections;
+    if (onSelectionHook) onSelectionHook();
+  }
+  void onShow() override { ++shows; }
+  void onPaint(TPainter& painter) override {
+    ++paints;
+    if (onPaintHook) onPaintHook(painter);
+  }
+  void onMouse(const TMouseInfo& info) override { mice.push_back(info); }
+  void onKey(TKeyInfo& key) override {
+    if (onKeyHook) onKeyHook(key);
+    keys.push_back(key);
+  }
+  void onFocus(bool gained) override { focus.push_back(gained); }
+  void onCloseRequest(bool byUser) override { closeRequests.push_back(byUser); }
+  void onDestroyed() override { ++destroyed; }
+
+  int count(TMouseAction action) const {
+    int n = 0;
+    for (const TMouseInfo& info : mice) n += info.Action == action ? 1 : 0;
+    return n;
+  }
+};
+
+// Style words of the controls as the window elements create them.
+namespace Styles {
+constexpr uint32_t Child =
+    WinStyle::Child | WinStyle::Visible | WinStyle::ClipSiblings | WinStyle::ClipChildren;
+constexpr uint32_t App = 0x90CA0000;
+constexpr uint32_t Form = WinStyle::Popup | WinStyle::ClipChildren | WinStyle::Caption |
+                          WinStyle::SysMenu | WinStyle::MinimizeBox;
+constexpr uint32_t Label = Child | 0x018C;
+constexpr uint32_t Button = Child | WinStyle::TabStop | 0x3000;
+constexpr uint32_t Edit = Child | WinStyle::Border | WinStyle::TabStop | 0xC0;
+constexpr uint32_t ReadOnly = 0x800;
+constexpr uint32_t Combo = Child | WinStyle::VScroll | WinStyle::TabStop | 0x243;
+constexpr uint32_t Sorted = 0x100;
+constexpr uint32_t Progress = Child | 1;  // PBS_SMOOTH
+}  // namespace Styles
+
+TControlSpec spec(const char* className, uint32_t style, TRect bounds, TNativeControl* parent,
+                  TControlEvents* events, std::string text = {}) {
+  TControlSpec params;
+  params.ClassName = className;
+  params.Style = style;
+  params.Bounds = bounds;
+  params.Parent = parent;
+  params.Events = events;
+  params.Text = std::move(text);
+  return params;
+}
+
+// The program's two top-level windows.
+struct TTopLevel {
+  explicit TTopLevel(TWindowSystem& system) {
+    TControlSpec appSpec = spec(WinClass::App, Styles::App, {}, nullptr, &appEvents, "App");
+    appSpec.ExStyle = WinExStyle::AppWindow;
+    app = system.createControl(appSpec);
+    TControlSpec formSpec = spec(WinClass::Form, Styles::Form, {200, 200, 816, 371}, nullptr,
+                                 &formEvents, cp("Загрузчик прошивки"));
+    formSpec.Owner = app.get();
+    form = system.createControl(formSpec);
+    form->setBackgroundColor(systemColorRgb(15));
+    form->setVisible(true);
+  }
+
+  TRecordingEvents appEvents;
+  TRecordingEvents formEvents;
+  std::unique_ptr<TNativeControl> app;
+  std::unique_ptr<TNativeControl> form;
+};
+
+// One window system and form per suite: under Wine without a window manager
+// every top-level window that goes away costs a two-second wait.
+class Backend : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    suiteSystem = driver::createSystem().release();
+    suiteWindows = new TTopLevel(*suiteSystem);
+  }
+  static void TearDownTestSuite() {
+    delete suiteWindows;
+    delete suiteSystem;
+  }
+  void SetUp() override {
+    suiteWindows->formEvents = TRecordingEvents();
+    form->setEnabled(true);
+  }
+
+  std::unique_ptr<TNativeControl> child(const char* className, uint32_t style, TRect bounds,
+                                        TControlEvents* events, const std::string& text = {}) {
+    auto control = system->createControl(spec(className, style, bounds, form, events, text));
+    control->setFont({"MS Sans Serif", -11, 0, 0, 1});
+    control->setVisible(true);
+    return control;
+  }
+
+  static inline TWindowSystem* suiteSystem = nullptr;
+  static inline TTopLevel* suiteWindows = nullptr;
+  TWindowSystem* system = suiteSystem;
+  TNativeControl* form = suiteWindows->form.get();
+  TRecordingEvents& formEvents = suiteWindows->formEvents;
+};
+}  // namespace
+
+TEST_F(Backend, ControlsAreCreatedHiddenAndTheStyleReportsTheirState) {
+  TRecordingEvents events;
+  auto label =
+      system->createControl(spec(WinClass::Static, Styles::Label, {0, 0, 50, 20}, form, &events));
+  EXPECT_FALSE(label->isVisible());
+  EXPECT_EQ(label->style() & WinStyle::Visible, 0u);
+  label->setVisible(true);
+  label->setVisible(true);
+  EXPECT_EQ(events.shows, 1);
+  EXPECT_EQ(label->style() & WinStyle::Visible, WinStyle::Visible);
+  label->setEnabled(false);
+  EXPECT_FALSE(label->isEnabled());
+  EXPECT_EQ(label->style() & WinStyle::Disabled, WinStyle::Disabled);
+  // The word asks for hidden and enabled: setStyle keeps the state.
+  label->setStyle((Styles::Label & ~0xCu & ~WinStyle::Visible) | 1);  // SS_CENTER
+  EXPECT_EQ(label->style() & 0x1F, 1u);
+  EXPECT_TRUE(label->isVisible());
+  EXPECT_EQ(label->style() & WinStyle::Disabled, WinStyle::Disabled);
+  // A frame counts at once: the client area shrinks by the sunken edge.
+  label->setExStyle(WinExStyle::ClientEdge);
+  EXPECT_EQ(label->exStyle(), WinExStyle::ClientEdge);
+  EXPECT_EQ(label->clientSize().width, 50 - 4);
+}
+
+TEST_F(Backend, ChildrenSitAtTheirRectanglesInTheFormsClientArea) {
+  struct TCase {
+    const char* className;
+    uint32_t style;
+    TRect bounds;
+  };
+  const TCase cases[] = {{WinClass::Static, Styles::Label, {110, 55, 382, 75}},
+                         {WinClass::Button, Styles::Button, {5, 50, 90, 80}},
+                         {WinClass::Edit, Styles::Edit, {110, 10, 430, 35}},
+                         {WinClass::Progress, Styles::Progress, {5, 90, 605, 120}}};
+  TRecordingEvents events;
+  for (const TCase& c : cases) {
+    EXPECT_EQ(child(c.className, c.style, c.bounds, &events)->bounds(), c.bounds) << c.className;
+  }
+  // A drop-down list reports the closed box it was given, not its list.
+  auto combo = child(WinClass::ComboBox, Styles::Combo, {10, 10, 95, 34}, &events);
+  combo->addItem("COM1");
+  combo->setBounds({10, 10, 95, 34});
+  EXPECT_EQ(combo->bounds().left, 10);
+  EXPECT_LE(combo->bounds().height(), 24);
+  EXPECT_GE(driver::listRoom(*combo).value_or(4), 4);  // yet its list opens
+  EXPECT_EQ(form->bounds(), (TRect{200, 200, 816, 371}));
+  const TSize client = form->clientSize();
+  EXPECT_LT(client.width, 616);        // less the frame
+  EXPECT_LT(client.height, 171 - 20);  // less the caption
+}
+
+TEST_F(Backend, CyrillicTextsTravelBothWaysAndAnEditReportsEachChange) {
+  EXPECT_EQ(driver::shownTitle(*system, *form), "Загрузчик прошивки");
+  form->setText(cp("Загрузчик: ещё"));
+  EXPECT_EQ(driver::shownTitle(*system, *form), "Загрузчик: ещё");
+  EXPECT_EQ(form->text(), cp("Загрузчик: ещё"));
+  form->setText(cp("Загрузчик прошивки"));
+
+  TRecordingEvents events;
+  auto button = child(WinClass::Button, Styles::Button, {5, 50, 90, 80}, &events, cp("Записать"));
+  EXPECT_EQ(button->text(), cp("Записать"));
+  auto edit = child(WinClass::Edit, Styles::Edit, {110, 10, 430, 35}, &events);
+  edit->setText(cp("Устройство: ё Ё № ещё"));
+  EXPECT_EQ(edit->text(), cp("Устройство: ё Ё № ещё"));
+  EXPECT_EQ(events.textChanges, 1);
+
+  const TSize shortText = button->textExtent(cp("Ошибка"));
+  const TSize longText = button->textExtent(cp("Ошибка при передаче данных!"));
+  EXPECT_GT(shortText.width, 0);
+  EXPECT_GT(longText.width, shortText.width);
+  EXPECT_EQ(longText.height, shortText.height);
+  button->setFont({"Tahoma", -20, 0, 0, 1});
+  EXPECT_GT(button->textExtent(cp("Ошибка")).height, shortText.height);
+
+  TTooltipSpec tip;
+  tip.Font = {"Tahoma", -11, 0, 0, 1};
+  auto tooltip = system->createTooltip(*button, tip);
+  tooltip->setText(cp("Нажмите, чтобы записать"));
+  EXPECT_EQ(driver::tooltipText(*tooltip, *button), "Нажмите, чтобы записать");
+}
+
+TEST_F(Backend, ComboItemsKeepTheirOrderDataAndSelection) {
+  TRecordingEvents events;
+  auto combo = child(WinClass::ComboBox, Styles::Combo, {10, 10, 95, 200}, &events);
+  EXPECT_EQ(combo->addItem("COM7"), 0);
+  EXPECT_EQ(combo->insertItem(0, cp("Порт/1 & @2")), 0);
+  EXPECT_EQ(combo->itemCount(), 2);
+  EXPECT_EQ(combo->itemText(0), cp("Порт/1 & @2"));
+  EXPECT_EQ(combo->itemData(1), 0);  // as Win32 keeps it until set
+  EXPECT_EQ(combo->itemData(2), -1);
+  combo->setItemData(1, 12);
+  EXPECT_EQ(combo->itemData(1), 12);
+  combo->selectItem(1);
+  EXPECT_EQ(combo->text(), "COM7");
+  combo->deleteItem(0);  // the selection moves with its item
+  EXPECT_EQ(combo->selectedIndex(), 0);
+  EXPECT_EQ(combo->itemData(0), 12);
+  combo->selectItem(-1);
+  EXPECT_EQ(combo->selectedIndex(), -1);
+  combo->clearItems();
+  EXPECT_EQ(combo->itemCount(), 0);
+
+  auto sorted =
+      child(WinClass::ComboBox, Styles::Combo | Styles::Sorted, {10, 40, 95, 200}, &events);
+  for (const char* item : {"com2", "COM10", "Com1"}) sorted->addItem(item);
+  EXPECT_EQ(sorted->itemText(0), "Com1");  // letter case does not count
+  EXPECT_EQ(sorted->itemText(1), "COM10");
+  EXPECT_EQ(sorted->itemText(2), "com2");
+  EXPECT_EQ(events.selections, 0);
+}
+
+TEST_F(Backend, ProgressPositionsAreClampedIntoTheRange) {
+  TRecordingEvents events;
+  auto progress = child(WinClass::Progress, Styles::Progress, {5, 90, 605, 120}, &events);
+  progress->setProgressRange(0, 507);
+  const std::pair<int32_t, int32_t> cases[] = {{300, 300}, {900, 507}, {-3, 0}, {507, 507}};
+  for (auto [position, shown] : cases) {
+    progress->setProgressPosition(position);
+    EXPECT_EQ(progress->progressPosition(), shown) << position;
+  }
+  progress->setProgressRange(0, 100);  // a narrower range takes the position along
+  EXPECT_EQ(progress->progressPosition(), 100);
+}
+
+TEST_F(Backend, CloseRequestsAreReportedAndTheWindowStays) {
+  driver::userClose(*system, *form);
+  form->close();
+  ASSERT_EQ(formEvents.closeRequests.size(), 2u);
+  EXPECT_TRUE(formEvents.closeRequests[0]);
+  EXPECT_FALSE(formEvents.closeRequests[1]);
+  EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(Backend, KeysReachTheHandlerFirstAndTabMovesNoFocus) {
+  TRecordingEvents events;
+  auto edit = child(WinClass::Edit, Styles::Edit, {110, 10, 430, 35}, &events, cp("Порт"));
+  events.onKeyHook = [](TKeyInfo& key) {
+    if (key.Action == TKeyAction::Char && key.Key == 'x') key.Key = 0;
+    if (key.Action == TKeyAction::Char && key.Key == 'b') key.Key = 'c';
+  };
+  edit->setFocus();
+  ASSERT_EQ(system->focusedControl(), edit.get());
+  ASSERT_FALSE(events.focus.empty());
+  EXPECT_TRUE(events.focus.back());
+  edit->setSelection(2, 2);  // characters, not bytes of any encoding
+  EXPECT_EQ(edit->caretPosition(), 2);
+  driver::type(*system, *edit, "яxab");
+  // The consumed character never reached the edit, the replaced one did not.
+  EXPECT_EQ(edit->text(), cp("Пояacрт"));
+  EXPECT_EQ(edit->caretPosition(), 5);
+  bool sawDownA = false, sawCharYa = false;
+  for (const TKeyInfo& key : events.keys) {
+    sawDownA = sawDownA || (key.Action == TKeyAction::Down && key.Key == 'A');
+    sawCharYa = sawCharYa || (key.Action == TKeyAction::Char &&
+                              key.Key == static_cast<unsigned char>(cp("я")[0]));
+  }
+  EXPECT_TRUE(sawDownA);
+  EXPECT_TRUE(sawCharYa);
+
+  // Navigation belongs to the elements: the key is reported, the focus stays.
+  driver::pressTab(*system, *edit);
+  EXPECT_EQ(system->focusedControl(), edit.get());
+  EXPECT_TRUE(events.focus.back());
+  EXPECT_EQ(events.keys.back().Key, 9);
+}
+
+TEST_F(Backend, AUsersPickIsReportedOnceAfterTheBoxShowsItAndAProgramsPickNever) {
+  TRecordingEvents events;
+  auto combo = child(WinClass::ComboBox, Styles::Combo, {10, 10, 95, 200}, &events);
+  combo->addItem("COM1");
+  combo->addItem("COM7");
+  combo->selectItem(1);
+  driver::settle(*system);
+  EXPECT_EQ(events.selections, 0);
+  int32_t selectedWhenReported = -2;
+  events.onSelectionHook = [&] { selectedWhenReported = combo->selectedIndex(); };
+  driver::chooseItem(*system, *combo, 0);
+  EXPECT_EQ(events.selections, 1);
+  EXPECT_EQ(selectedWhenReported, 0);
+  EXPECT_EQ(combo->text(), "COM1");
+  ASSERT_EQ(system->focusedControl(), combo.get());
+  driver::pressDown(*system, *combo);  // the closed box steps and reports too
+  EXPECT_EQ(events.selections, 2);
+  EXPECT_EQ(selectedWhenReported, 1);
+}
+
+TEST_F(Backend, AClickReachesTheButtonButNotThroughADisabledForm) {
+  TRecordingEvents events, labelEvents;
+  auto button = child(WinClass::Button, Styles::Button, {5, 50, 90, 80}, &events, cp("Записать"));
+  driver::click(*system, *button);
+  EXPECT_EQ(events.clicks, 1);
+  EXPECT_EQ(events.count(TMouseAction::Down), 1);
+  EXPECT_EQ(events.count(TMouseAction::Up), 1);
+  // A label with SS_NOTIFY reports clicks as well.
+  auto label = child(WinClass::Static, Styles::Label, {110, 55, 380, 75}, &labelEvents, "Port");
+  driver::click(*system, *label);
+  EXPECT_EQ(labelEvents.clicks, 1);
+  if (!driver::NativeInput) return;  // sent straight to the button, past the form
+  form->setEnabled(false);
+  driver::click(*system, *button);
+  EXPECT_EQ(events.clicks, 1);
+  EXPECT_TRUE(button->isEnabled());  // its controls keep their look
+}
+
+TEST_F(Backend, DraggingByTheClientAreaMovesTheFormUntilTheButtonIsUp) {
+  if (!driver::NativeInput) GTEST_SKIP() << "the move loop needs a real pointer";
+  struct TDragOnDown : TRecordingEvents {
+    TNativeControl* form = nullptr;
+    void onMouse(const TMouseInfo& info) override {
+      TRecordingEvents::onMouse(info);
+      if (info.Action == TMouseAction::Down) form->dragWindow();
+    }
+  } events;
+  events.form = form;
+  auto area = child(WinClass::Static, Styles::Label & ~0x100u, {300, 100, 600, 130}, &events);
+  form->setEvents(&events);  // the label lets the mouse through to the form
+  const TRect before = form->bounds();
+  driver::drag(*system, *area, 50, 30);
+  form->setEvents(&formEvents);
+  const TRect after = form->bounds();
+  form->setBounds(before);
+  EXPECT_EQ(after.left - before.left, 50);
+  EXPECT_EQ(after.top - before.top, 30);
+  // The move took the button's release, as the system's move loop does.
+  EXPECT_EQ(events.count(TMouseAction::Down), 1);
+  EXPECT_EQ(events.count(TMouseAction::Up), 0);
+}
+
+namespace {
+// Pixels darker than mid grey (text strokes) in a part of the control.
+int darkPixels(TNativeControl& control, TRect area) {
+  int dark = 0;
+  for (int y = area.top; y < area.bottom; ++y) {
+    for (int x = area.left; x < area.right; ++x) {
+      const TColor c = driver::pixel(control, x, y).value_or(0xFFFFFF);
+      dark += (c & 0xFF) + ((c >> 8) & 0xFF) + (c >> 16) < 300 ? 1 : 0;
+    }
+  }
+  return dark;
+}
+}  // namespace
+
+TEST_F(Backend, TheScreenShowsTheControlsAndTheOwnersPainting) {
+  const TColor face = systemColorRgb(15), light = systemColorRgb(22), shadow = systemColorRgb(16);
+  TRecordingEvents events, imageEvents;
+  auto edit = child(WinClass::Edit, Styles::Edit | Styles::ReadOnly, {110, 10, 430, 35}, &events,
+                    cp("Выберите порт"));
+  edit->setBackgroundColor(light);
+  auto progress = child(WinClass::Progress, Styles::Progress, {5, 50, 605, 80}, &events);
+  progress->setProgressRange(0, 507);
+  progress->setProgressPosition(300);
+  progress->setBarColor(shadow);
+  progress->setBackgroundColor(face);
+  const TBitmap red{2, 2, {0x00FF0000, 0x00FF0000, 0x00FF0000, 0x00FF0000}};
+  imageEvents.onPaintHook = [&](TPainter& painter) {
+    painter.fillRect({0, 0, 15, 2}, 0x0000FF00);  // 0x00BBGGRR
+    painter.drawBitmap(red, {0, 2, 15, 14}, TStretchMode::Halftone);
+  };
+  auto image = child(WinClass::Static, Styles::Label, {145, 85, 160, 99}, &imageEvents);
+  driver::settle(*system);
+  if (!driver::pixel(*image, 0, 0)) GTEST_SKIP() << "nothing is drawn";
+  EXPECT_GT(imageEvents.paints, 0);
+  EXPECT_EQ(driver::pixel(*image, 5, 1), 0x0000FF00u);
+  EXPECT_EQ(driver::pixel(*image, 5, 8), 0x000000FFu);
+  EXPECT_EQ(driver::pixel(*form, 400, 120), face);
+  // The read-only edit in its own colour, with its text drawn.
+  EXPECT_EQ(driver::pixel(*edit, 310, 15), light);
+  EXPECT_GT(darkPixels(*edit, {2, 2, 200, 20}), 20);
+  // The smooth bar: filled to 300/507 of its inside (to x = 354), its
+  // background after (the colours are the system's where it has themes).
+  const auto bar = driver::pixel(*progress, 100, 15), rest = driver::pixel(*progress, 500, 15);
+  EXPECT_NE(bar, rest);
+  EXPECT_EQ(driver::pixel(*progress, 340, 15), bar);
+  EXPECT_EQ(driver::pixel(*progress, 370, 15), rest);
+}
+
+TEST_F(Backend, ATransparentLabelLeavesNoOldTextBehind) {
+  TRecordingEvents events;
+  auto label = child(WinClass::Static, Styles::Label, {300, 100, 600, 124}, &events,
+                     cp("Проверьте все соединения и попробуйте ещё раз."));
+  label->setTransparent(true);
+  driver::settle(*system);
+  label->setText("OK");
+  driver::settle(*system);
+  if (!driver::pixel(*label, 0, 0)) GTEST_SKIP() << "nothing is drawn";
+  EXPECT_GT(darkPixels(*label, {0, 0, 30, 24}), 5);
+  EXPECT_EQ(darkPixels(*label, {40, 0, 290, 24}), 0);
+}
+
+TEST_F(Backend, ChildrenOutlivedByTheirWindowAreToldAndStayInert) {
+  auto windows = std::make_unique<TTopLevel>(*system);
+  TRecordingEvents events;
+  auto label = system->createControl(
+      spec(WinClass::Static, Styles::Label, {0, 0, 50, 20}, windows->form.get(), &events));
+  windows.reset();
+  EXPECT_EQ(events.destroyed, 1);
+  label->setText("ignored");  // no window: nothing happens, nothing crashes
+  label.reset();
+  EXPECT_EQ(events.destroyed, 1);
+}
+
+TEST_F(Backend, CallsFromAnotherThreadRunInOrderWhileTheUiThreadWaitsForThatThread) {
+  TRecordingEvents events;
+  auto progress = child(WinClass::Progress, Styles::Progress, {5, 90, 605, 120}, &events);
+  progress->setProgressRange(0, 507);
+  const auto uiThread = std::this_thread::get_id();
+  std::vector<int32_t> order;
+  bool allOnUiThread = true;
+  std::atomic<bool> finished{false};
+  std::thread worker([&] {
+    for (int32_t i = 1; i <= 507; ++i) {
+      system->invokeSync([&, i] {
+        progress->setProgressPosition(i);
+        order.push_back(i);
+        allOnUiThread = allOnUiThread && std::this_thread::get_id() == uiThread;
+      });
+    }
+    finished = true;
+  });
+  // The UI thread joins the worker that calls in: no deadlock.
+  system->waitPumping([&] { return finished.load(); });
+  worker.join();
+  EXPECT_EQ(progress->progressPosition(), 507);
+  ASSERT_EQ(order.size(), 507u);
+  for (size_t i = 0; i < order.size(); ++i) ASSERT_EQ(order[i], static_cast<int32_t>(i + 1));
+  EXPECT_TRUE(allOnUiThread);
+  int nested = 0;  // on the UI thread a call runs at once
+  system->invokeSync([&] { system->invokeSync([&] { ++nested; }); });
+  EXPECT_EQ(nested, 1);
+}
+
+TEST_F(Backend, TheLoopServesCallsAndPostsAndEndsOnQuitFromAnotherThread) {
+  // A system of its own: the end of the loop shuts it down.
+  auto own = driver::createSystem();
+  TRecordingEvents events;
+  auto label =
+      own->createControl(spec(WinClass::Static, Styles::Label, {0, 0, 100, 20}, form, &events));
+  std::atomic<bool> lastPostRan{false};
+  std::thread worker([&] {
+    own->invokeSync([&] { label->setText(cp("Готово")); });
+    // The second post comes while the UI thread rests after the first: no
+    // wake-up, only the backend's timer brings it.
+    own->invokeAsync(label.get(), [&] { label->setText("1"); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    own->invokeAsync(label.get(), [&] {
+      label->setText("2");
+      lastPostRan = true;
+    });
+    for (int i = 0; i < 200 && !lastPostRan; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    own->quit(lastPostRan ? 3 : 1);
+  });
+  EXPECT_EQ(own->runMessageLoop(), 3);
+  worker.join();
+  EXPECT_EQ(label->text(), "2");
+  // After the loop the window system is shut down: calls return at once.
+  bool ran = false;
+  std::thread late([&] { own->invokeSync([&] { ran = true; }); });
+  late.join();
+  EXPECT_FALSE(ran);
+}
+
+// The caller wakes after the window system has gone and must not touch it.
+TEST_F(Backend, DestroyingTheWindowSystemReleasesACallerStillQueued) {
+  std::unique_ptr<TWindowSystem> own = driver::createSystem();
+  std::atomic<bool> returned{false};
+  bool ran = false;
+  std::thread caller([&, raw = own.get()] {
+    raw->invokeSync([&] { ran = true; });
+    returned = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the call is queued by then
+  own.reset();
+  caller.join();
+  EXPECT_TRUE(returned);
+  EXPECT_FALSE(ran);
+}
