@@ -3,7 +3,6 @@
 #include "app/probeSchema.h"
 #include "app/uploadSchema.h"
 #include "runtime/link.h"
-#include "runtime/memoryStream.h"
 #include "runtime/startList.h"
 
 #include <thread>
@@ -28,11 +27,6 @@ void tap(TZKHub& fan, TEventLink& output, TSharedRecorder& recorder, TRecord whe
   output = makeEventLink<&TZKHub::inWork>(&fan);
 }
 }  // namespace
-
-std::string firmwareImage() {
-  std::unique_ptr<TMemoryStream> image(loadResourceStream("STREAM0"));
-  return std::string(image->bytes());
-}
 
 FlashHarness::FlashHarness(devsim::SimulatorOptions options, const std::string& port)
     : simulator(std::make_unique<devsim::DeviceSimulator>(std::move(options))) {
@@ -72,6 +66,13 @@ TFlashStage FlashHarness::probe() {
 TFlashStage FlashHarness::upload(std::chrono::milliseconds limit) {
   flash->startUpload();
   return flash->outcome.waitPast(TFlashStage::Found, limit, never());
+}
+
+bool FlashHarness::waitForOutcome() {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (doneCount() + errorCount() == 0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return doneCount() + errorCount() > 0;
 }
 
 devsim::SessionOutcome FlashHarness::deviceOutcome(std::chrono::milliseconds limit) {

@@ -8,30 +8,14 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "app/flash/flashSchema.h"
 #include "runtime/zkHub.h"
-#include "support/recorder.h"
+#include "support/firmwareImage.h"
+#include "support/sharedRecorder.h"
 #include "tools/devsim/deviceSimulator.h"
-
-// Thread-safe recorder: events arrive on the reader and timer threads.
-struct TSharedRecorder {
-  mutable std::mutex lock;
-  std::vector<TData> received;
-
-  void inWork(TData& d, uint16_t) {
-    std::lock_guard guard(lock);
-    received.push_back(d);
-  }
-  TEventLink link() { return makeEventLink<&TSharedRecorder::inWork>(this); }
-  std::vector<TData> values() const {
-    std::lock_guard guard(lock);
-    return received;
-  }
-};
 
 class FlashHarness {
  public:
@@ -43,6 +27,8 @@ class FlashHarness {
   TFlashStage probe();
   // Presses "write" and waits for the transfer's outcome.
   TFlashStage upload(std::chrono::milliseconds limit = std::chrono::seconds(60));
+  // Waits until the upload reported done or an error; false after 10 s.
+  bool waitForOutcome();
   // Waits until the simulator's session has ended (or the limit passed).
   devsim::SessionOutcome deviceOutcome(std::chrono::milliseconds limit = std::chrono::seconds(10));
 
@@ -61,6 +47,3 @@ class FlashHarness {
   TSharedRecorder progressSeen, done, errors, messages;
   TZKHub progressFan, doneFan, errorFan, messageFan;
 };
-
-// The embedded image, as the program carries it.
-std::string firmwareImage();

@@ -2,7 +2,9 @@
 #include <gmock/gmock.h>
 
 #include <functional>
+#include <future>
 #include <numeric>
+#include <vector>
 
 #include "flashHarness.h"
 
@@ -33,92 +35,6 @@ TEST(Upload, SendsTheWholeImageThenPusk) {
   EXPECT_EQ(harness.errorCount(), 0u);
 }
 
-// A failure leaves the device waiting for a block that never comes.
-void expectStopsAfter(FlashHarness& harness, int blocksSent) {
-  EXPECT_EQ(harness.errorCount(), 1u);
-  EXPECT_EQ(harness.doneCount(), 0u);
-  // Nothing more is sent after the error: give the line a moment, then count.
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_EQ(harness.device().blocks(), blocksSent);
-  EXPECT_EQ(harness.device().received().size(), static_cast<size_t>(blocksSent) * 256u);
-}
-
-TEST(UploadFailure, WrongCrcStopsTheTransfer) {
-  auto options = device();
-  options.wrongCrc = AnswerPick::at(5);
-  FlashHarness harness(options);
-  ASSERT_EQ(harness.probe(), TFlashStage::Found);
-  EXPECT_EQ(harness.upload(), TFlashStage::TransferError);
-  expectStopsAfter(harness, 5);
-}
-
-TEST(UploadFailure, SwappedCrcBytesStopTheTransfer) {
-  auto options = device();
-  options.swapCrc = AnswerPick::at(1);
-  FlashHarness harness(options);
-  ASSERT_EQ(harness.probe(), TFlashStage::Found);
-  EXPECT_EQ(harness.upload(), TFlashStage::TransferError);
-  expectStopsAfter(harness, 1);
-}
-
-TEST(UploadFailure, AnswerSplitOverTwoReadsFails) {
-  auto options = device();
-  options.split = AnswerPick::at(3);
-  FlashHarness harness(options);
-  ASSERT_EQ(harness.probe(), TFlashStage::Found);
-  EXPECT_EQ(harness.upload(), TFlashStage::TransferError);
-  // The first half fails by itself and decides; the second is ignored.
-  expectStopsAfter(harness, 3);
-}
-
-TEST(UploadFailure, SilenceTimesOutAfterThreeTicks) {
-  auto options = device();
-  options.silentFrom = 2;
-  FlashHarness harness(options);
-  ASSERT_EQ(harness.probe(), TFlashStage::Found);
-  const auto started = std::chrono::steady_clock::now();
-  EXPECT_EQ(harness.upload(), TFlashStage::TransferError);
-  // Three one-second ticks after the last answer; generous upper bound.
-  const auto waited = std::chrono::steady_clock::now() - started;
-  EXPECT_GE(waited, std::chrono::milliseconds(1900));
-  expectStopsAfter(harness, 2);
-}
-
-TEST(UploadFailure, StrayBytesBeforeTheUploadAreAnError) {
-  auto options = device();
-  options.stray = "\x01\x02";
-  FlashHarness harness(options);
-  ASSERT_EQ(harness.probe(), TFlashStage::Found);
-  // The stray bytes reach the upload before any block: an error at once.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-  while (harness.errorCount() == 0 && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_EQ(harness.errorCount(), 1u);
-  EXPECT_EQ(harness.device().blocks(), 0);
-}
-
-TEST(UploadFailure, DeviceVanishingMidTransferEndsInError) {
-  auto options = device();
-  options.vanishAt = 100;
-  FlashHarness harness(options);
-  ASSERT_EQ(harness.probe(), TFlashStage::Found);
-  EXPECT_EQ(harness.upload(std::chrono::seconds(10)), TFlashStage::TransferError);
-  EXPECT_EQ(harness.deviceOutcome(), SessionOutcome::Vanished);
-  EXPECT_EQ(harness.doneCount(), 0u);
-}
-
-TEST(UploadFailure, PlainChecksumAfterTheLastBlockIsAnError) {
-  auto options = device();
-  options.plainFinal = true;
-  FlashHarness harness(options);
-  ASSERT_EQ(harness.probe(), TFlashStage::Found);
-  EXPECT_EQ(harness.upload(), TFlashStage::TransferError);
-  // No 509th block: exactly the image went out.
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_EQ(harness.device().received().size(), 130048u);
-  EXPECT_EQ(harness.errorCount(), 1u);
-}
-
 TEST(Upload, EarlyFinalAnswerIsTakenAsDone) {
   auto options = device();
   options.earlyFinal = 10;
@@ -129,51 +45,65 @@ TEST(Upload, EarlyFinalAnswerIsTakenAsDone) {
   EXPECT_EQ(harness.device().blocks(), 10);
 }
 
-// Whatever the timing of the answers, a transfer has one outcome, and after
-// a failure the device gets no further image byte: a late answer to a block
-// that already timed out releases no block, a final answer near the third
-// watchdog tick is either success or failure, and a stray byte in the middle
-// of the transfer stops it although the pending block's answer still comes.
-TEST(UploadOutcome, ExactlyOneAndNothingSentAfterAFailure) {
+// Every way a transfer fails, and answers timed against the watchdog: one
+// outcome, and after a failure the device gets nothing more, also not when
+// a late answer comes or the watchdog would fire a second time. The cases run
+// side by side, each with its own device.
+TEST(UploadFailure, OneOutcomeAndNothingSentAfterAFailure) {
   struct TCase {
     const char* name;
     std::function<void(devsim::SimulatorOptions&)> fault;
-    int blocks;  // the device receives exactly these; 0: as many as the timing gives
+    int blocks;  // what the device receives; -1: as the timing gives
+    bool upload = true;
   };
+  using Options = devsim::SimulatorOptions;
   const TCase cases[] = {
+      {"wrong check sum", [](Options& o) { o.wrongCrc = AnswerPick::at(5); }, 5},
+      {"check-sum bytes swapped", [](Options& o) { o.swapCrc = AnswerPick::at(1); }, 1},
+      // The first half fails by itself and decides; the second is ignored.
+      {"answer split over two reads", [](Options& o) { o.split = AnswerPick::at(3); }, 3},
+      {"silence", [](Options& o) { o.silentFrom = 2; }, 2},
+      {"device vanishing", [](Options& o) { o.vanishAt = 100; }, 100},
+      {"plain check sum after the last block", [](Options& o) { o.plainFinal = true; }, 508},
       {"late answer after the time-out",
-       [](devsim::SimulatorOptions& o) {
+       [](Options& o) {
          o.delayed = AnswerPick::at(3);
          o.delay = std::chrono::milliseconds(4500);
        },
        3},
       {"final answer 2.9 s after the previous one",
-       [](devsim::SimulatorOptions& o) {
+       [](Options& o) {
          o.earlyFinal = 2;
          o.delayed = AnswerPick::at(2);
          o.delay = std::chrono::milliseconds(2900);
        },
        2},
-      {"stray byte during the transfer", [](devsim::SimulatorOptions& o) { o.stray = "\x01"; }, 0},
+      {"stray bytes before the upload", [](Options& o) { o.stray = "\x01\x02"; }, 0, false},
+      {"stray byte during the transfer", [](Options& o) { o.stray = "\x01"; }, -1},
   };
+  std::vector<std::future<void>> runs;
   for (const TCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    auto options = device();
-    c.fault(options);
-    FlashHarness harness(options);
-    ASSERT_EQ(harness.probe(), TFlashStage::Found);
-    const TFlashStage stage = harness.upload();
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    const size_t received = harness.device().received().size();
-    // Long enough for the late answer and for a second watchdog error.
-    std::this_thread::sleep_for(std::chrono::milliseconds(4200));
-    EXPECT_EQ(harness.doneCount() + harness.errorCount(), 1u);
-    EXPECT_EQ(harness.doneCount() == 1, stage == TFlashStage::Done);
-    EXPECT_EQ(harness.device().received().size(), received);
-    if (c.blocks != 0) {
-      EXPECT_EQ(harness.device().blocks(), c.blocks);
-    }
+    runs.push_back(std::async(std::launch::async, [&c] {
+      SCOPED_TRACE(c.name);
+      auto options = device();
+      c.fault(options);
+      FlashHarness harness(options);
+      ASSERT_EQ(harness.probe(), TFlashStage::Found);
+      const TFlashStage stage = c.upload ? harness.upload() : TFlashStage::TransferError;
+      ASSERT_TRUE(harness.waitForOutcome());
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      const size_t received = harness.device().received().size();
+      // Long enough for the late answer and for a second watchdog error.
+      std::this_thread::sleep_for(std::chrono::milliseconds(4200));
+      EXPECT_EQ(harness.doneCount() + harness.errorCount(), 1u);
+      EXPECT_EQ(harness.doneCount() == 1, stage == TFlashStage::Done);
+      EXPECT_EQ(harness.device().received().size(), received);
+      if (c.blocks >= 0) {
+        EXPECT_EQ(harness.device().blocks(), c.blocks);
+      }
+    }));
   }
+  for (auto& run : runs) run.get();
 }
 
 }  // namespace
