@@ -2,7 +2,7 @@
 
 #include <utility>
 
-TZKEventFromData::~TZKEventFromData() { freeChain(stored); }
+TZKEventFromData::~TZKEventFromData() { freeChain(stored_); }
 
 void TZKEventFromData::inStore(TData& d, uint16_t) {
   TData value;
@@ -11,11 +11,11 @@ void TZKEventFromData::inStore(TData& d, uint16_t) {
   // linked to its own varStored).
   TData copy;
   copyChain(copy, value);
-  std::swap(stored, copy);
+  std::swap(stored_, copy);
   freeChain(copy);
 }
 
 void TZKEventFromData::varStored(TData& d, uint16_t) {
   fireEvent(outQuery, d);
-  d = stored;
+  d = stored_;
 }

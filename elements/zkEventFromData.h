@@ -21,5 +21,5 @@ class TZKEventFromData {
   void varStored(TData& d, uint16_t index);
 
  private:
-  TData stored;
+  TData stored_;
 };

@@ -26,5 +26,5 @@ class TZKMultiStrPart {
   void varPart(TData& d, uint16_t index);
 
  private:
-  std::vector<std::string> parts;
+  std::vector<std::string> parts_;
 };

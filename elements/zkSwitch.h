@@ -24,6 +24,6 @@ class TZKSwitch {
   void varState(TData& d, uint16_t index);
 
  private:
-  bool on = false;
-  TData current;
+  bool on_ = false;
+  TData current_;
 };

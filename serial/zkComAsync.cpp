@@ -41,7 +41,7 @@ std::vector<std::string> lineErrorTexts(uint32_t errors, bool parityCheck) {
   return list;
 }
 
-TZKComAsync::TZKComAsync(TSerialSystem& system) : System(system), Device(system.createDevice()) {}
+TZKComAsync::TZKComAsync(TSerialSystem& system) : system_(system), device_(system.createDevice()) {}
 
 TZKComAsync::~TZKComAsync() {
   closeRoutine();
@@ -82,18 +82,18 @@ uint32_t TZKComAsync::buildEventMask() const {
 }
 
 std::vector<std::string> TZKComAsync::errorList() const {
-  std::lock_guard lock(ErrorListLock);
-  return ErrorList;
+  std::lock_guard lock(errorListLock_);
+  return errorList_;
 }
 
 void TZKComAsync::inOpen(TData& d, uint16_t) {
   if (opened()) return;
   fireEvent(outOpening);
-  PortName = readString(d, dataPort, Port);
-  OpenError.clear();
-  const int32_t number = System.portNumber(PortName);
+  portName_ = readString(d, dataPort, Port);
+  openError_.clear();
+  const int32_t number = system_.portNumber(portName_);
   if (number == 0) {
-    OpenError = "not a serial port name";
+    openError_ = "not a serial port name";
     fireEvent(outOpen, 0);
     return;
   }
@@ -105,58 +105,58 @@ void TZKComAsync::inOpen(TData& d, uint16_t) {
     return;
   }
   if (readModemStatus()) {
-    if (Cts) fireEvent(outCts, 1);
-    if (Dsr) fireEvent(outDsr, 1);
-    if (Rlsd) fireEvent(outRlsd, 1);
+    if (cts_) fireEvent(outCts, 1);
+    if (dsr_) fireEvent(outDsr, 1);
+    if (rlsd_) fireEvent(outRlsd, 1);
   }
   fireEvent(outOpen, number);
 }
 
 bool TZKComAsync::openSequence(int32_t baudRate, int32_t dtrIndex, int32_t rtsIndex) {
   joinLeftoverReader();
-  if (!Device->open(PortName, OpenError)) return false;
-  Opened = true;
-  Settings = buildSettings(baudRate, dtrIndex, rtsIndex);
-  EventMask = buildEventMask();
-  Timeouts =
+  if (!device_->open(portName_, openError_)) return false;
+  opened_ = true;
+  settings_ = buildSettings(baudRate, dtrIndex, rtsIndex);
+  eventMask_ = buildEventMask();
+  timeouts_ =
       TSerialTimeouts{ReadIntervalTimeout, ReadTotalTimeoutMultiplier, ReadTotalTimeoutConstant,
                       WriteTotalTimeoutMultiplier, WriteTotalTimeoutConstant};
-  const bool purged = Device->purge(PurgeTxClear | PurgeRxClear);
-  Device->setupQueues(static_cast<uint32_t>(InQueue), static_cast<uint32_t>(OutQueue));
-  if (!purged || !Device->configure(Settings) || !Device->setTimeouts(Timeouts) ||
-      !Device->setEventMask(EventMask)) {
-    OpenError = "the port refused the line settings";
+  const bool purged = device_->purge(PurgeTxClear | PurgeRxClear);
+  device_->setupQueues(static_cast<uint32_t>(InQueue), static_cast<uint32_t>(OutQueue));
+  if (!purged || !device_->configure(settings_) || !device_->setTimeouts(timeouts_) ||
+      !device_->setEventMask(eventMask_)) {
+    openError_ = "the port refused the line settings";
     closeRoutine();
     return false;
   }
-  if (EventMask == 0) return true;
-  ReaderState = std::make_shared<TReaderState>();
+  if (eventMask_ == 0) return true;
+  readerState_ = std::make_shared<TReaderState>();
   try {
-    Reader = std::thread(&TZKComAsync::readerLoop, this, ReaderState);
+    reader_ = std::thread(&TZKComAsync::readerLoop, this, readerState_);
   } catch (const std::system_error& error) {
-    OpenError = error.what();
-    ReaderState.reset();
+    openError_ = error.what();
+    readerState_.reset();
     closeRoutine();
     return false;
   }
   {
-    std::lock_guard lock(ReaderState->Lock);
-    ReaderState->Started = true;
+    std::lock_guard lock(readerState_->Lock);
+    readerState_->Started = true;
   }
-  ReaderState->Changed.notify_all();
+  readerState_->Changed.notify_all();
   return true;
 }
 
 void TZKComAsync::readerLoop(std::shared_ptr<TReaderState> state) {
   {
-    // A handler may close the port at once, and that looks at Reader.
+    // A handler may close the port at once, and that looks at reader_.
     std::unique_lock lock(state->Lock);
     state->Changed.wait(lock, [&] { return state->Started; });
   }
   readerThreadOf = this;
   const std::stop_token stop = state->Stop.get_token();
   const TStopScope stopScope(stop);
-  const std::unique_ptr<TSerialWaiter> waiter = Device->makeWaiter();
+  const std::unique_ptr<TSerialWaiter> waiter = device_->makeWaiter();
   TSerialWaiter::TResult result = TSerialWaiter::TResult::Event;
   while (!stop.stop_requested()) {
     uint32_t mask = 0;
@@ -167,8 +167,8 @@ void TZKComAsync::readerLoop(std::shared_ptr<TReaderState> state) {
   // A port that failed by itself is left quiet; after a close request the
   // close routine does this, and the port may already be gone.
   if (!stop.stop_requested() && result == TSerialWaiter::TResult::Failed) {
-    Device->setEventMask(0);
-    Device->purge(PurgeTxClear | PurgeRxClear);
+    device_->setEventMask(0);
+    device_->purge(PurgeTxClear | PurgeRxClear);
   }
   std::lock_guard lock(state->Lock);
   state->Finished = true;
@@ -181,17 +181,17 @@ void TZKComAsync::dispatch(uint32_t mask, const std::stop_token& stop) {
   const auto firing = [&](uint32_t bit) { return (mask & bit) != 0 && !stop.stop_requested(); };
   if (firing(EvRxChar)) {
     uint32_t errors = 0;
-    if (Device->clearErrors(errors, WaitingBytes)) {
-      fireEvent(outRxChar, static_cast<int32_t>(WaitingBytes));
+    if (device_->clearErrors(errors, waitingBytes_)) {
+      fireEvent(outRxChar, static_cast<int32_t>(waitingBytes_));
     }
   }
   if (firing(EvTxEmpty)) fireEvent(outTxEmpty);
   if (firing(EvBreak)) fireEvent(outBreak);
   if (firing(EvRing)) fireEvent(outRing);
-  if (firing(EvCts) && readModemStatus()) fireEvent(outCts, static_cast<int32_t>(Cts));
-  if (firing(EvDsr) && readModemStatus()) fireEvent(outDsr, static_cast<int32_t>(Dsr));
+  if (firing(EvCts) && readModemStatus()) fireEvent(outCts, static_cast<int32_t>(cts_));
+  if (firing(EvDsr) && readModemStatus()) fireEvent(outDsr, static_cast<int32_t>(dsr_));
   if (firing(EvRxFlag)) fireEvent(outRxFlag);
-  if (firing(EvRlsd) && readModemStatus()) fireEvent(outRlsd, static_cast<int32_t>(Rlsd));
+  if (firing(EvRlsd) && readModemStatus()) fireEvent(outRlsd, static_cast<int32_t>(rlsd_));
   if (firing(EvErr)) {
     if (!AbortOnError) checkErrors();
     fireEvent(outError);
@@ -201,23 +201,23 @@ void TZKComAsync::dispatch(uint32_t mask, const std::stop_token& stop) {
 
 bool TZKComAsync::readModemStatus() {
   uint32_t status = 0;
-  const std::shared_lock use(DeviceUse);
-  if (!opened() || !Device->modemStatus(status)) return false;
-  Dsr = (status & MsDsrOn) != 0 ? 1 : 0;
-  Cts = (status & MsCtsOn) != 0 ? 1 : 0;
-  Rlsd = (status & MsRlsdOn) != 0 ? 1 : 0;
+  const std::shared_lock use(deviceUse_);
+  if (!opened() || !device_->modemStatus(status)) return false;
+  dsr_ = (status & MsDsrOn) != 0 ? 1 : 0;
+  cts_ = (status & MsCtsOn) != 0 ? 1 : 0;
+  rlsd_ = (status & MsRlsdOn) != 0 ? 1 : 0;
   return true;
 }
 
 void TZKComAsync::checkErrors() {
   uint32_t errors = 0;
   {
-    const std::shared_lock use(DeviceUse);
-    if (!opened() || !Device->clearErrors(errors, WaitingBytes)) return;
+    const std::shared_lock use(deviceUse_);
+    if (!opened() || !device_->clearErrors(errors, waitingBytes_)) return;
   }
   std::vector<std::string> texts = lineErrorTexts(errors, ParityCheck);
-  std::lock_guard lock(ErrorListLock);
-  ErrorList = std::move(texts);
+  std::lock_guard lock(errorListLock_);
+  errorList_ = std::move(texts);
 }
 
 void TZKComAsync::inClose(TData&, uint16_t) { closeRoutine(); }
@@ -227,11 +227,11 @@ void TZKComAsync::closeRoutine() {
 }
 
 bool TZKComAsync::beginClose() {
-  std::unique_lock lock(CloseLock);
-  if (!CloseBusy) {
+  std::unique_lock lock(closeLock_);
+  if (!closeBusy_) {
     if (!opened()) return false;
-    CloseBusy = true;
-    Closing = true;
+    closeBusy_ = true;
+    closing_ = true;
     return true;
   }
   // The close under way is stopping this very thread: it must not wait for
@@ -240,8 +240,8 @@ bool TZKComAsync::beginClose() {
   lock.unlock();
   // The closing thread may be waiting for this one (a synchronous call).
   waitUntilDone([this] {
-    std::lock_guard guard(CloseLock);
-    return !CloseBusy;
+    std::lock_guard guard(closeLock_);
+    return !closeBusy_;
   });
   return false;
 }
@@ -251,51 +251,51 @@ void TZKComAsync::closeSteps() {
   stopReader();
   // Bytes handed to the port ("PUSK" right before a close) still go out;
   // only then is the rest thrown away.
-  Device->drain(FlushOnClose);
-  Device->purge(PurgeTxAbort | PurgeRxAbort | PurgeTxClear | PurgeRxClear);
-  Cts = 0;
-  Dsr = 0;
-  Rlsd = 0;
+  device_->drain(FlushOnClose);
+  device_->purge(PurgeTxAbort | PurgeRxAbort | PurgeTxClear | PurgeRxClear);
+  cts_ = 0;
+  dsr_ = 0;
+  rlsd_ = 0;
   fireEvent(outCts, 0);
   fireEvent(outDsr, 0);
   fireEvent(outRlsd, 0);
   {
     // Waits for a write or read still under way on another thread.
-    const std::unique_lock use(DeviceUse);
-    Device->close();
-    Opened = false;
+    const std::unique_lock use(deviceUse_);
+    device_->close();
+    opened_ = false;
   }
   fireEvent(outClosed);
-  std::lock_guard lock(CloseLock);
-  Closing = false;
-  CloseBusy = false;
+  std::lock_guard lock(closeLock_);
+  closing_ = false;
+  closeBusy_ = false;
 }
 
 void TZKComAsync::stopReader() {
-  if (!ReaderState) return;
-  std::shared_ptr<TReaderState> state = std::move(ReaderState);
+  if (!readerState_) return;
+  std::shared_ptr<TReaderState> state = std::move(readerState_);
   state->Stop.request_stop();
-  Device->setEventMask(0);
-  Device->wakeReader();
+  device_->setEventMask(0);
+  device_->wakeReader();
   if (readerThreadOf == this) {
     // Called from one of the reader's own handlers: it ends as soon as the
     // handler returns, having fired nothing more.
-    LeftoverReader = std::move(Reader);
-    LeftoverState = std::move(state);
+    leftoverReader_ = std::move(reader_);
+    leftoverState_ = std::move(state);
     return;
   }
-  waitForReaderEnd(*state, Reader);
+  waitForReaderEnd(*state, reader_);
 }
 
 void TZKComAsync::joinLeftoverReader() {
-  if (!LeftoverReader.joinable()) return;
-  const std::shared_ptr<TReaderState> state = std::move(LeftoverState);
+  if (!leftoverReader_.joinable()) return;
+  const std::shared_ptr<TReaderState> state = std::move(leftoverState_);
   if (readerThreadOf == this) {
     // The reader reopens or destroys its own element: let it run out.
-    LeftoverReader.detach();
+    leftoverReader_.detach();
     return;
   }
-  waitForReaderEnd(*state, LeftoverReader);
+  waitForReaderEnd(*state, leftoverReader_);
 }
 
 void TZKComAsync::waitForReaderEnd(const TReaderState& state, std::thread& reader) {
@@ -307,12 +307,12 @@ void TZKComAsync::waitForReaderEnd(const TReaderState& state, std::thread& reade
 
 void TZKComAsync::inWrite(TData& d, uint16_t) {
   const std::string bytes = toString(d);
-  std::shared_lock use(DeviceUse);
-  if (!opened() || Closing) return;
+  std::shared_lock use(deviceUse_);
+  if (!opened() || closing_) return;
   uint32_t written = 0;
   // Published before the bytes leave: see inRead.
-  WritesIssued.fetch_add(1, std::memory_order_release);
-  const bool started = Device->write(bytes, written);
+  writesIssued_.fetch_add(1, std::memory_order_release);
+  const bool started = device_->write(bytes, written);
   use.unlock();
   if (started) fireEvent(outWritten, static_cast<int32_t>(written));
 }
@@ -320,16 +320,16 @@ void TZKComAsync::inWrite(TData& d, uint16_t) {
 void TZKComAsync::inRead(TData& d, uint16_t) {
   const int32_t count = toInteger(d);
   std::string bytes;
-  std::shared_lock use(DeviceUse);
-  if (!opened() || !Device->read(count > 0 ? static_cast<uint32_t>(count) : 0, bytes)) return;
+  std::shared_lock use(deviceUse_);
+  if (!opened() || !device_->read(count > 0 ? static_cast<uint32_t>(count) : 0, bytes)) return;
   use.unlock();
   // A device answers what it received, so whatever a thread did before it
   // wrote those bytes must be visible to the thread that handles the
   // answer; the wire carries no such guarantee between threads.
-  WritesIssued.load(std::memory_order_acquire);
+  writesIssued_.load(std::memory_order_acquire);
   fireEvent(outRead, std::move(bytes));
 }
 
 void TZKComAsync::inEnumPorts(TData&, uint16_t) {
-  for (std::string& name : System.listPorts(CheckPorts)) fireEvent(outPort, std::move(name));
+  for (std::string& name : system_.listPorts(CheckPorts)) fireEvent(outPort, std::move(name));
 }

@@ -94,20 +94,20 @@ class TZKComAsync {
   void inRead(TData& d, uint16_t index);
   void inEnumPorts(TData& d, uint16_t index);
 
-  bool opened() const { return Opened.load(std::memory_order_acquire); }
+  bool opened() const { return opened_.load(std::memory_order_acquire); }
   // What the last open decided (valid after it got that far).
-  const TSerialSettings& settings() const { return Settings; }
-  const TSerialTimeouts& timeouts() const { return Timeouts; }
-  uint32_t eventMask() const { return EventMask; }
-  const std::string& portName() const { return PortName; }
+  const TSerialSettings& settings() const { return settings_; }
+  const TSerialTimeouts& timeouts() const { return timeouts_; }
+  uint32_t eventMask() const { return eventMask_; }
+  const std::string& portName() const { return portName_; }
   // Why the last open failed, for the operator (UTF-8, the system's words
   // where the system gave a reason); empty after a successful open. Read on
   // the thread that opened, e.g. in the handler of outOpen.
-  const std::string& openError() const { return OpenError; }
+  const std::string& openError() const { return openError_; }
   // Line states as last read: 0 or 1.
-  uint8_t dsr() const { return Dsr.load(); }
-  uint8_t cts() const { return Cts.load(); }
-  uint8_t rlsd() const { return Rlsd.load(); }
+  uint8_t dsr() const { return dsr_.load(); }
+  uint8_t cts() const { return cts_.load(); }
+  uint8_t rlsd() const { return rlsd_.load(); }
   // Texts of the last successful error check.
   std::vector<std::string> errorList() const;
 
@@ -142,36 +142,36 @@ class TZKComAsync {
   bool readModemStatus();
   void checkErrors();
 
-  TSerialSystem& System;
-  std::unique_ptr<TSerialDevice> Device;
-  std::thread Reader;
-  std::shared_ptr<TReaderState> ReaderState;
+  TSerialSystem& system_;
+  std::unique_ptr<TSerialDevice> device_;
+  std::thread reader_;
+  std::shared_ptr<TReaderState> readerState_;
   // A reader whose own handler closed the port: it ends by itself and is
   // joined by the next open or the destructor.
-  std::thread LeftoverReader;
-  std::shared_ptr<TReaderState> LeftoverState;
-  uint32_t EventMask = 0;
-  std::atomic<bool> Opened{false};
+  std::thread leftoverReader_;
+  std::shared_ptr<TReaderState> leftoverState_;
+  uint32_t eventMask_ = 0;
+  std::atomic<bool> opened_{false};
   // Counts writes; orders what preceded a write before the handling of the
   // answer to it (inWrite, inRead).
-  std::atomic<uint64_t> WritesIssued{0};
+  std::atomic<uint64_t> writesIssued_{0};
   // Device calls hold it shared, the close exclusively while it releases the
   // port: no thread uses a descriptor the close has given back.
-  std::shared_mutex DeviceUse;
-  std::mutex CloseLock;
-  bool CloseBusy = false;  // guarded by CloseLock
+  std::shared_mutex deviceUse_;
+  std::mutex closeLock_;
+  bool closeBusy_ = false;  // guarded by closeLock_
   // Set for the whole close: writes are refused meanwhile.
-  std::atomic<bool> Closing{false};
-  std::atomic<uint8_t> Dsr{0};
-  std::atomic<uint8_t> Cts{0};
-  std::atomic<uint8_t> Rlsd{0};
-  uint32_t WaitingBytes = 0;  // from the last error query; reader thread only
-  TSerialTimeouts Timeouts;
-  TSerialSettings Settings;
-  std::string PortName;
-  std::string OpenError;
-  mutable std::mutex ErrorListLock;
-  std::vector<std::string> ErrorList;
+  std::atomic<bool> closing_{false};
+  std::atomic<uint8_t> dsr_{0};
+  std::atomic<uint8_t> cts_{0};
+  std::atomic<uint8_t> rlsd_{0};
+  uint32_t waitingBytes_ = 0;  // from the last error query; reader thread only
+  TSerialTimeouts timeouts_;
+  TSerialSettings settings_;
+  std::string portName_;
+  std::string openError_;
+  mutable std::mutex errorListLock_;
+  std::vector<std::string> errorList_;
 };
 
 // The line error texts for an error word, in the order they are listed.

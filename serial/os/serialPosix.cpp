@@ -110,16 +110,17 @@ class TPosixDevice;
 
 class TPosixWaiter final : public TSerialWaiter {
  public:
-  TPosixWaiter(const TPosixDevice& device, int fd, int wake) : Device(device), Fd(fd), Wake(wake) {}
+  TPosixWaiter(const TPosixDevice& device, int fd, int wake)
+      : device_(device), fd_(fd), wake_(wake) {}
   TResult wait(uint32_t& mask) override;
 
  private:
-  const TPosixDevice& Device;
-  const int Fd;
-  const int Wake;
+  const TPosixDevice& device_;
+  const int fd_;
+  const int wake_;
   // What the last report said, to tell bytes nobody took from new ones.
-  int LastReported = 0;
-  uint64_t ReadAtReport = 0;
+  int lastReported_ = 0;
+  uint64_t readAtReport_ = 0;
 };
 
 class TPosixDevice final : public TSerialDevice {
@@ -140,13 +141,13 @@ class TPosixDevice final : public TSerialDevice {
     }
     // Keeps other programs that honour it (and are not root) out.
     ::ioctl(fd, TIOCEXCL);
-    Wake = wake;
-    Fd = fd;
+    wake_ = wake;
+    fd_ = fd;
     return true;
   }
 
   bool configure(const TSerialSettings& s) override {
-    const int fd = Fd;
+    const int fd = fd_;
     termios2 t{};
     if (fd < 0 || ::ioctl(fd, TCGETS2, &t) != 0) return false;
     t.c_cflag &= ~static_cast<tcflag_t>(CBAUD | (CBAUD << IBSHIFT) | CSIZE | PARENB | PARODD |
@@ -178,21 +179,21 @@ class TPosixDevice final : public TSerialDevice {
   }
 
   bool setTimeouts(const TSerialTimeouts& timeouts) override {
-    WriteConstant = timeouts.WriteTotalTimeoutConstant;
-    WriteMultiplier = timeouts.WriteTotalTimeoutMultiplier;
+    writeConstant_ = timeouts.WriteTotalTimeoutConstant;
+    writeMultiplier_ = timeouts.WriteTotalTimeoutMultiplier;
     return true;
   }
 
   bool setEventMask(uint32_t mask) override {
-    Mask = mask;
-    return Fd >= 0;
+    mask_ = mask;
+    return fd_ >= 0;
   }
 
   bool purge(uint32_t flags) override {
-    if ((flags & PurgeTxAbort) != 0) WriteAborts.fetch_add(1);
+    if ((flags & PurgeTxAbort) != 0) writeAborts_.fetch_add(1);
     const bool rx = (flags & PurgeRxClear) != 0;
     const bool tx = (flags & PurgeTxClear) != 0;
-    const int fd = Fd;
+    const int fd = fd_;
     if (fd < 0) return false;
     if (!rx && !tx) return true;
     return ::ioctl(fd, TCFLSH, rx && tx ? TCIOFLUSH : (rx ? TCIFLUSH : TCOFLUSH)) == 0;
@@ -202,7 +203,7 @@ class TPosixDevice final : public TSerialDevice {
 
   bool modemStatus(uint32_t& status) override {
     int lines = 0;
-    const int fd = Fd;
+    const int fd = fd_;
     if (fd < 0 || ::ioctl(fd, TIOCMGET, &lines) != 0) return false;
     status = ((lines & TIOCM_CTS) != 0 ? MsCtsOn : 0) | ((lines & TIOCM_DSR) != 0 ? MsDsrOn : 0) |
              ((lines & TIOCM_RNG) != 0 ? MsRingOn : 0) | ((lines & TIOCM_CAR) != 0 ? MsRlsdOn : 0);
@@ -211,7 +212,7 @@ class TPosixDevice final : public TSerialDevice {
 
   bool clearErrors(uint32_t& errors, uint32_t& waiting) override {
     int count = 0;
-    const int fd = Fd;
+    const int fd = fd_;
     if (fd < 0 || ::ioctl(fd, FIONREAD, &count) != 0) return false;
     errors = 0;
     waiting = static_cast<uint32_t>(count);
@@ -219,13 +220,13 @@ class TPosixDevice final : public TSerialDevice {
   }
 
   bool write(const std::string& bytes, uint32_t& written) override {
-    const int fd = Fd;
+    const int fd = fd_;
     if (fd < 0) return false;
-    const uint64_t aborts = WriteAborts.load();
-    const bool timed = WriteConstant != 0 || WriteMultiplier != 0;
+    const uint64_t aborts = writeAborts_.load();
+    const bool timed = writeConstant_ != 0 || writeMultiplier_ != 0;
     const Clock::time_point deadline = Clock::now() + writeTimeout(bytes.size());
     size_t done = 0;
-    while (done < bytes.size() && WriteAborts.load() == aborts) {
+    while (done < bytes.size() && writeAborts_.load() == aborts) {
       const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
       if (n > 0) {
         done += static_cast<size_t>(n);
@@ -256,7 +257,7 @@ class TPosixDevice final : public TSerialDevice {
   }
 
   bool read(uint32_t count, std::string& bytes) override {
-    const int fd = Fd;
+    const int fd = fd_;
     if (fd < 0) return false;
     bytes.resize(count);
     ssize_t n = 0;
@@ -265,12 +266,12 @@ class TPosixDevice final : public TSerialDevice {
     } while (n < 0 && errno == EINTR);
     // Nothing waiting (EAGAIN) or a port gone: the read finished with nothing.
     bytes.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    if (n > 0) BytesRead += static_cast<uint64_t>(n);
+    if (n > 0) bytesRead_ += static_cast<uint64_t>(n);
     return true;
   }
 
   void drain(bool unbounded) override {
-    const int fd = Fd;
+    const int fd = fd_;
     int queued = 0;
     if (fd < 0 || ::ioctl(fd, TIOCOUTQ, &queued) != 0) return;
     const Clock::time_point deadline = Clock::now() + writeTimeout(static_cast<size_t>(queued));
@@ -284,76 +285,77 @@ class TPosixDevice final : public TSerialDevice {
   }
 
   void close() override {
-    const int fd = Fd.exchange(-1);
+    const int fd = fd_.exchange(-1);
     if (fd >= 0) {
       ::ioctl(fd, TIOCNXCL);
       ::close(fd);
     }
-    const int wake = Wake.exchange(-1);
+    const int wake = wake_.exchange(-1);
     if (wake >= 0) ::close(wake);
   }
 
   std::unique_ptr<TSerialWaiter> makeWaiter() override {
-    return std::make_unique<TPosixWaiter>(*this, Fd, Wake);
+    return std::make_unique<TPosixWaiter>(*this, fd_, wake_);
   }
 
   void wakeReader() override {
     const uint64_t one = 1;
-    const int wake = Wake;
+    const int wake = wake_;
     if (wake < 0) return;
     // Only a full counter can refuse the write, and that one wakes anyway.
     [[maybe_unused]] const ssize_t ignored = ::write(wake, &one, sizeof one);
   }
 
-  uint32_t mask() const { return Mask; }
-  uint64_t bytesRead() const { return BytesRead; }
+  uint32_t mask() const { return mask_; }
+  uint64_t bytesRead() const { return bytesRead_; }
 
  private:
-  std::atomic<int> Fd{-1};
-  std::atomic<int> Wake{-1};
-  std::atomic<uint32_t> Mask{0};
-  std::atomic<uint64_t> BytesRead{0};
-  std::atomic<uint64_t> WriteAborts{0};
-  uint32_t WriteConstant = 0;
-  uint32_t WriteMultiplier = 0;
+  std::atomic<int> fd_{-1};
+  std::atomic<int> wake_{-1};
+  std::atomic<uint32_t> mask_{0};
+  std::atomic<uint64_t> bytesRead_{0};
+  std::atomic<uint64_t> writeAborts_{0};
+  uint32_t writeConstant_ = 0;
+  uint32_t writeMultiplier_ = 0;
 
   // The write time-out for a count of bytes; without configured time-outs
   // (writes then wait as long as it takes) a drain still gives up after a
   // second.
   std::chrono::milliseconds writeTimeout(size_t bytes) const {
-    if (WriteConstant == 0 && WriteMultiplier == 0) return std::chrono::milliseconds(1000);
-    return std::chrono::milliseconds(WriteConstant + static_cast<uint64_t>(WriteMultiplier) * bytes);
+    if (writeConstant_ == 0 && writeMultiplier_ == 0) return std::chrono::milliseconds(1000);
+    return std::chrono::milliseconds(writeConstant_ +
+                                     static_cast<uint64_t>(writeMultiplier_) * bytes);
   }
 };
 
 TSerialWaiter::TResult TPosixWaiter::wait(uint32_t& mask) {
   constexpr int RetryMs = 10;
   for (;;) {
-    const bool watchRx = (Device.mask() & EvRxChar) != 0;
+    const bool watchRx = (device_.mask() & EvRxChar) != 0;
     // Bytes reported but not taken by anyone: only new bytes make a new
     // report, and poll() cannot wait for those, so look again shortly.
-    const bool unclaimed = LastReported > 0 && Device.bytesRead() == ReadAtReport;
-    pollfd p[2] = {{Fd, static_cast<short>(watchRx && !unclaimed ? POLLIN : 0), 0},
-                   {Wake, POLLIN, 0}};
+    const bool unclaimed = lastReported_ > 0 && device_.bytesRead() == readAtReport_;
+    pollfd p[2] = {{fd_, static_cast<short>(watchRx && !unclaimed ? POLLIN : 0), 0},
+                   {wake_, POLLIN, 0}};
     if (::poll(p, 2, unclaimed ? RetryMs : -1) < 0) {
       if (errno == EINTR) continue;
       return TResult::Failed;
     }
     if (p[1].revents != 0) return TResult::Stopped;
     int waiting = 0;
-    if (::ioctl(Fd, FIONREAD, &waiting) != 0) return TResult::Failed;
-    const bool fresh = Device.bytesRead() != ReadAtReport || waiting > LastReported;
+    if (::ioctl(fd_, FIONREAD, &waiting) != 0) return TResult::Failed;
+    const bool fresh = device_.bytesRead() != readAtReport_ || waiting > lastReported_;
     if (watchRx && waiting > 0 && fresh) {
-      LastReported = waiting;
-      ReadAtReport = Device.bytesRead();
+      lastReported_ = waiting;
+      readAtReport_ = device_.bytesRead();
       mask = EvRxChar;
       return TResult::Event;
     }
     if ((p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return TResult::Failed;
-    if (waiting == 0) LastReported = 0;
+    if (waiting == 0) lastReported_ = 0;
     if ((p[0].revents & POLLIN) != 0) {
       // Readable with nothing to read: do not spin on it.
-      pollfd w{Wake, POLLIN, 0};
+      pollfd w{wake_, POLLIN, 0};
       if (::poll(&w, 1, RetryMs) > 0) return TResult::Stopped;
     }
   }

@@ -70,48 +70,48 @@ bool transfer(HANDLE port, Start start, uint32_t& done) {
 class TWin32Waiter final : public TSerialWaiter {
  public:
   TWin32Waiter(HANDLE port, HANDLE wake)
-      : Port(port), Wake(wake), Event(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+      : port_(port), wake_(wake), event_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
   }
   ~TWin32Waiter() override {
-    if (Event != nullptr) CloseHandle(Event);
+    if (event_ != nullptr) CloseHandle(event_);
   }
   TWin32Waiter(const TWin32Waiter&) = delete;
   TWin32Waiter& operator=(const TWin32Waiter&) = delete;
 
   TResult wait(uint32_t& mask) override {
-    if (Event == nullptr) return TResult::Failed;
-    Overlapped = OVERLAPPED{};
-    Overlapped.hEvent = Event;
-    Mask = 0;
+    if (event_ == nullptr) return TResult::Failed;
+    overlapped_ = OVERLAPPED{};
+    overlapped_.hEvent = event_;
+    mask_ = 0;
     // An immediate and a pending completion both signal the event.
-    if (!WaitCommEvent(Port, &Mask, &Overlapped) && GetLastError() != ERROR_IO_PENDING) {
+    if (!WaitCommEvent(port_, &mask_, &overlapped_) && GetLastError() != ERROR_IO_PENDING) {
       return TResult::Failed;
     }
-    HANDLE handles[2] = {Event, Wake};
+    HANDLE handles[2] = {event_, wake_};
     const DWORD woken = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
     DWORD unused = 0;
     if (woken == WAIT_OBJECT_0) {
-      if (!GetOverlappedResult(Port, &Overlapped, &unused, FALSE)) return TResult::Failed;
-      mask = Mask;
+      if (!GetOverlappedResult(port_, &overlapped_, &unused, FALSE)) return TResult::Failed;
+      mask = mask_;
       return TResult::Event;
     }
     // The record and the mask word must stay ours until the wait has ended.
     // The close cleared the mask, which ends a wait started before; one that
     // began after it ends only at the next change of the mask (so it is on
     // Wine), hence the mask is cleared once more from here.
-    SetCommMask(Port, 0);
-    CancelIo(Port);
-    GetOverlappedResult(Port, &Overlapped, &unused, TRUE);
+    SetCommMask(port_, 0);
+    CancelIo(port_);
+    GetOverlappedResult(port_, &overlapped_, &unused, TRUE);
     return TResult::Stopped;
   }
 
  private:
-  HANDLE Port;
-  HANDLE Wake;
-  HANDLE Event;
-  OVERLAPPED Overlapped{};
-  DWORD Mask = 0;
+  HANDLE port_;
+  HANDLE wake_;
+  HANDLE event_;
+  OVERLAPPED overlapped_{};
+  DWORD mask_ = 0;
 };
 
 class TWin32Device final : public TSerialDevice {
@@ -132,8 +132,8 @@ class TWin32Device final : public TSerialDevice {
       CloseHandle(port);
       return false;
     }
-    Wake = wake;
-    Port = port;
+    wake_ = wake;
+    port_ = port;
     return true;
   }
 
@@ -141,7 +141,7 @@ class TWin32Device final : public TSerialDevice {
     DCB dcb{};
     dcb.DCBlength = sizeof(DCB);
     // Fields set below replace the driver's; the rest (EofChar...) stay.
-    GetCommState(Port, &dcb);
+    GetCommState(port_, &dcb);
     dcb.DCBlength = sizeof(DCB);
     dcb.BaudRate = s.BaudRate;
     dcb.ByteSize = s.ByteSize;
@@ -168,29 +168,29 @@ class TWin32Device final : public TSerialDevice {
     dcb.fAbortOnError = bit(flag::AbortOnError);
     dcb.fDummy2 = 0;
     if (s.SetErrorChar) dcb.ErrorChar = s.ErrorChar;
-    return SetCommState(Port, &dcb) != FALSE;
+    return SetCommState(port_, &dcb) != FALSE;
   }
 
   bool setTimeouts(const TSerialTimeouts& t) override {
-    WriteConstant = t.WriteTotalTimeoutConstant;
-    WriteMultiplier = t.WriteTotalTimeoutMultiplier;
+    writeConstant_ = t.WriteTotalTimeoutConstant;
+    writeMultiplier_ = t.WriteTotalTimeoutMultiplier;
     COMMTIMEOUTS timeouts{t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier,
                           t.ReadTotalTimeoutConstant, t.WriteTotalTimeoutMultiplier,
                           t.WriteTotalTimeoutConstant};
-    return SetCommTimeouts(Port, &timeouts) != FALSE;
+    return SetCommTimeouts(port_, &timeouts) != FALSE;
   }
 
-  bool setEventMask(uint32_t mask) override { return SetCommMask(Port, mask) != FALSE; }
+  bool setEventMask(uint32_t mask) override { return SetCommMask(port_, mask) != FALSE; }
 
-  bool purge(uint32_t flags) override { return PurgeComm(Port, flags) != FALSE; }
+  bool purge(uint32_t flags) override { return PurgeComm(port_, flags) != FALSE; }
 
   void setupQueues(uint32_t inQueue, uint32_t outQueue) override {
-    SetupComm(Port, inQueue, outQueue);
+    SetupComm(port_, inQueue, outQueue);
   }
 
   bool modemStatus(uint32_t& status) override {
     DWORD lines = 0;
-    if (!GetCommModemStatus(Port, &lines)) return false;
+    if (!GetCommModemStatus(port_, &lines)) return false;
     status = lines;
     return true;
   }
@@ -198,14 +198,14 @@ class TWin32Device final : public TSerialDevice {
   bool clearErrors(uint32_t& errors, uint32_t& waiting) override {
     DWORD flags = 0;
     COMSTAT status{};
-    if (!ClearCommError(Port, &flags, &status)) return false;
+    if (!ClearCommError(port_, &flags, &status)) return false;
     errors = flags;
     waiting = status.cbInQue;
     return true;
   }
 
   bool write(const std::string& bytes, uint32_t& written) override {
-    const HANDLE port = Port;
+    const HANDLE port = port_;
     return transfer(
         port,
         [&](OVERLAPPED* o) {
@@ -216,7 +216,7 @@ class TWin32Device final : public TSerialDevice {
   }
 
   bool read(uint32_t count, std::string& bytes) override {
-    const HANDLE port = Port;
+    const HANDLE port = port_;
     bytes.resize(count);
     uint32_t done = 0;
     const bool started = transfer(
@@ -230,9 +230,9 @@ class TWin32Device final : public TSerialDevice {
   void drain(bool unbounded) override {
     DWORD queued = outputQueued();
     // Without configured write time-outs a drain still gives up after a second.
-    const DWORD limit = WriteConstant == 0 && WriteMultiplier == 0
+    const DWORD limit = writeConstant_ == 0 && writeMultiplier_ == 0
                             ? 1000
-                            : WriteConstant + WriteMultiplier * queued;
+                            : writeConstant_ + writeMultiplier_ * queued;
     const ULONGLONG deadline = GetTickCount64() + limit;
     while (queued > 0 && queued != NoQueue && (unbounded || GetTickCount64() < deadline)) {
       Sleep(1);
@@ -240,21 +240,21 @@ class TWin32Device final : public TSerialDevice {
     }
     // The driver's queue is empty: what its hardware still holds leaves
     // within a few byte times.
-    if (queued == 0) FlushFileBuffers(Port);
+    if (queued == 0) FlushFileBuffers(port_);
   }
 
   void close() override {
-    const HANDLE port = Port.exchange(INVALID_HANDLE_VALUE);
+    const HANDLE port = port_.exchange(INVALID_HANDLE_VALUE);
     if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
-    if (Wake != nullptr) CloseHandle(Wake);
-    Wake = nullptr;
+    if (wake_ != nullptr) CloseHandle(wake_);
+    wake_ = nullptr;
   }
 
   std::unique_ptr<TSerialWaiter> makeWaiter() override {
-    return std::make_unique<TWin32Waiter>(Port, Wake);
+    return std::make_unique<TWin32Waiter>(port_, wake_);
   }
 
-  void wakeReader() override { SetEvent(Wake); }
+  void wakeReader() override { SetEvent(wake_); }
 
  private:
   static constexpr DWORD NoQueue = 0xFFFFFFFF;
@@ -262,13 +262,13 @@ class TWin32Device final : public TSerialDevice {
   DWORD outputQueued() {
     DWORD errors = 0;
     COMSTAT status{};
-    return ClearCommError(Port, &errors, &status) ? status.cbOutQue : NoQueue;
+    return ClearCommError(port_, &errors, &status) ? status.cbOutQue : NoQueue;
   }
 
-  std::atomic<HANDLE> Port{INVALID_HANDLE_VALUE};
-  HANDLE Wake = nullptr;
-  DWORD WriteConstant = 0;
-  DWORD WriteMultiplier = 0;
+  std::atomic<HANDLE> port_{INVALID_HANDLE_VALUE};
+  HANDLE wake_ = nullptr;
+  DWORD writeConstant_ = 0;
+  DWORD writeMultiplier_ = 0;
 };
 
 bool portOpensNow(const std::string& name) {
