@@ -68,28 +68,3 @@ TEST_F(ImageTest, WithoutABitmapOnlyTheBackgroundIsPaintedAndDrawIsNotCalled) {
   EXPECT_EQ(ui().paint(*image->nativeControl()).size(), 1u);
   EXPECT_EQ(draws, 0);
 }
-
-TEST_F(ImageTest, AnEmptySetBitmapKeepsThePictureAndAutoSizeUsesIt) {
-  auto image = make(10, 10);
-  image->AutoSize = 1;
-  image->setBitmap(solidBitmap(290, 290));
-  image->setBitmap(TBitmap{});
-  image->init();
-  EXPECT_EQ(image->Bitmap.Width, 290);
-  EXPECT_EQ(native(*image).bounds().width(), 290);
-  EXPECT_EQ(native(*image).bounds().height(), 290);
-
-  auto empty = make(10, 12);
-  empty->AutoSize = 1;
-  empty->init();
-  EXPECT_EQ(native(*empty).bounds(), (TRect{0, 0, 10, 12}));
-}
-
-TEST_F(ImageTest, ClickFiresOutClick) {
-  auto image = make(10, 10);
-  image->init();
-  TRecorder clicks;
-  image->outClick = clicks.link();
-  ui().click(*image->nativeControl());
-  EXPECT_EQ(clicks.received.size(), 1u);
-}
