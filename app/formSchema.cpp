@@ -202,6 +202,8 @@ void TClassSimpleForm_20F8870::setProperties() {
 
   setCommon(imageMark, 145, 3, 15, 14);
   imageMark.setBitmap(loadProgramBitmap("BITMAP0"));
+  // The 290-pixel mark shrinks to 15 by 14: smoothed where the system can.
+  imageMark.setHalftone(1);
   imageMark.Visible = 0;
   imageMark.init();
 

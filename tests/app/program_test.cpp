@@ -196,6 +196,8 @@ TEST_F(ProgramTest, ErrorsFromTheReaderOrTheTimerShowTheErrorDisplay) {
     EXPECT_FALSE(shown(program->labelSuccess));
     EXPECT_EQ(native(program->labelError).text(), texts::transferError());
     EXPECT_EQ(native(program->labelCheck).text(), texts::checkCables());
+    // The big mark shrinks smoothed.
+    EXPECT_EQ(program->imageMark.stretchMode(), TStretchMode::Halftone);
     EXPECT_EQ(device->blocks(), c.blocks);
     // The form shows a repeated error again.
     native(program->labelError).setVisible(false);
