@@ -29,11 +29,10 @@ void tap(TZKHub& fan, TEventLink& output, TSharedRecorder& recorder, TRecord whe
 }  // namespace
 
 FlashHarness::FlashHarness(devsim::SimulatorOptions options, const std::string& port)
-    : simulator(std::make_unique<devsim::DeviceSimulator>(std::move(options))) {
-  if (!simulator->start()) ADD_FAILURE() << "simulator: " << simulator->error();
+    : simulator(std::move(options)) {
   statusFile = std::tmpfile();
   board = std::make_unique<TConsoleBoard>(statusFile, statusFile, false);
-  flash = std::make_unique<TFlashSchema>(port.empty() ? simulator->portPath() : port, board.get());
+  flash = std::make_unique<TFlashSchema>(port.empty() ? simulator.portPath() : port, board.get());
   flash->progress.attach(*board, "");
   tap(progressFan, flash->upload.outEvent[Upload::outProgress], progressSeen, TRecord::First);
   tap(doneFan, flash->upload.outEvent[Upload::outDone], done, TRecord::First);
@@ -47,7 +46,6 @@ FlashHarness::~FlashHarness() {
   flash->stop();
   disableDispatch();
   flash.reset();
-  simulator->stop();
   std::fclose(statusFile);
 }
 
@@ -57,9 +55,7 @@ TFlashStage FlashHarness::probe() {
       flash->outcome.waitPast(TFlashStage::Probing, std::chrono::seconds(5), never());
   // The status message may follow the outcome (no device: the failure event
   // comes first); every probe ends with one.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (messages.values().empty() && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  messages.waitFor([&] { return !messages.values().empty(); }, std::chrono::seconds(5));
   return stage;
 }
 
@@ -73,11 +69,6 @@ bool FlashHarness::waitForOutcome() {
   while (doneCount() + errorCount() == 0 && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   return doneCount() + errorCount() > 0;
-}
-
-devsim::SessionOutcome FlashHarness::deviceOutcome(std::chrono::milliseconds limit) {
-  simulator->waitFor(limit);
-  return simulator->outcome();
 }
 
 std::string FlashHarness::statusText() const {

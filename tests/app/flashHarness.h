@@ -15,7 +15,7 @@
 #include "runtime/zkHub.h"
 #include "support/firmwareImage.h"
 #include "support/sharedRecorder.h"
-#include "tools/devsim/deviceSimulator.h"
+#include "support/simulatedDevice.h"
 
 class FlashHarness {
  public:
@@ -29,18 +29,16 @@ class FlashHarness {
   TFlashStage upload(std::chrono::milliseconds limit = std::chrono::seconds(60));
   // Waits until the upload reported done or an error; false after 10 s.
   bool waitForOutcome();
-  // Waits until the simulator's session has ended (or the limit passed).
-  devsim::SessionOutcome deviceOutcome(std::chrono::milliseconds limit = std::chrono::seconds(10));
 
   std::string statusText() const;  // what the status line printed, UTF-8
   std::vector<int32_t> progress() const;
   size_t doneCount() const { return done.values().size(); }
   size_t errorCount() const { return errors.values().size(); }
-  devsim::DeviceSimulator& device() { return *simulator; }
+  TSimulatedDevice& device() { return simulator; }
   TFlashSchema& schema() { return *flash; }
 
  private:
-  std::unique_ptr<devsim::DeviceSimulator> simulator;
+  TSimulatedDevice simulator;
   std::FILE* statusFile = nullptr;
   std::unique_ptr<TConsoleBoard> board;
   std::unique_ptr<TFlashSchema> flash;

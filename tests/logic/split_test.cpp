@@ -39,10 +39,6 @@ TEST_F(TSplitFixture, SplitsTheDeviceAnswer) {
   EXPECT_EQ(out.indexes[0], 1);
   EXPECT_EQ(out.received[0].StrValue, "");
   EXPECT_EQ(parts(), (std::vector<std::string>{"QUILMATRONX", "KVM3", "9.5"}));
-  TData beyond = integerData(1);
-  readData(makeEventLink<&TZKMultiStrPart::varPart>(&split, 7), beyond);
-  EXPECT_EQ(kindOf(beyond), TDataKind::String);
-  EXPECT_EQ(beyond.StrValue, "");
 }
 
 TEST_F(TSplitFixture, EmptyPartsAndTheRestAfterThem) {
@@ -58,10 +54,6 @@ TEST_F(TSplitFixture, TextWithoutDelimiterClearsEveryPart) {
   EXPECT_EQ(out.indexes[0], 0);
   EXPECT_EQ(out.received[0].StrValue, "ABC");
   EXPECT_EQ(parts(), (std::vector<std::string>{"", "", ""}));
-
-  split.Delimiters = "";
-  run("A B");
-  EXPECT_EQ(out.indexes[0], 0);
 }
 
 }  // namespace

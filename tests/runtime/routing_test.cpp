@@ -28,53 +28,39 @@ TEST(Hub, FiresInOrderEachWithTheIncomingValue) {
   EXPECT_EQ(d.StrValue, "in");
 }
 
+// The serial answers' route: the linked index chooses the one output.
 class CommutatorTest : public ::testing::Test {
  protected:
   void SetUp() override {
     sw.setOutCount(2);
     sw.outEvent = {a.link(), b.link()};
-  }
-  void route(int input = 0) {
-    TData d = stringData("bytes");
-    sw.inWork(d, static_cast<uint16_t>(input));
+    sw.dataOutput = output.link();
   }
   TDispatchScope on;
   TZKCommutator sw;
   TRecorder a, b;
+  TProvider output;
 };
 
-TEST_F(CommutatorTest, OutputChoice) {
-  route();  // unlinked: every output
-  EXPECT_EQ(a.received.size() + b.received.size(), 2u);
-  a.received.clear();
-  b.received.clear();
-  TProvider output;
-  sw.dataOutput = output.link();
+TEST_F(CommutatorTest, TheLinkedIndexChoosesTheOutput) {
   output.answer = integerData(1);
-  route();
+  fireEvent(makeEventLink<&TZKCommutator::inWork>(&sw), "bytes");
   EXPECT_EQ(a.received.size(), 0u);
   ASSERT_EQ(b.received.size(), 1u);
   EXPECT_EQ(b.received[0].StrValue, "bytes");
-
-  output.answer = integerData(-1);
-  std::vector<char> order;
-  a.onReceive = [&](TData&, uint16_t) { order.push_back('a'); };
-  b.onReceive = [&](TData&, uint16_t) { order.push_back('b'); };
-  route();
-  EXPECT_EQ(order, (std::vector<char>{'a', 'b'}));
-
-  output.answer = integerData(2);
-  route();
-  EXPECT_EQ(a.received.size() + b.received.size(), 3u);
+  output.answer = integerData(0);
+  fireEvent(makeEventLink<&TZKCommutator::inWork>(&sw), "bytes");
+  EXPECT_EQ(a.received.size(), 1u);
+  EXPECT_EQ(b.received.size(), 1u);
 }
 
 TEST_F(CommutatorTest, ReceiverChangesDoNotReachTheCaller) {
+  output.answer = integerData(0);
   a.onReceive = [](TData& d, uint16_t) { makeInteger(d, 5); };
   TData d = stringData("orig");
   sw.inWork(d, 0);
   EXPECT_EQ(d.StrValue, "orig");
   EXPECT_EQ(kindOf(d), TDataKind::String);
-  EXPECT_EQ(kindOf(b.received[0]), TDataKind::String);
 }
 
 }  // namespace

@@ -7,48 +7,21 @@
 #include <cstdlib>
 #include <thread>
 
-#include "app/portSettings.h"
 #include "portLog.h"
 #include "serial/portNames.h"
-#include "support/recorder.h"
 
 namespace {
 
-struct WinePortTest : ::testing::Test {
-  TDispatchScope on;
+struct WinePortTest : TLoggedPort, ::testing::Test {
   std::string name;
-  TPortLog log;
-  TZKComAsync port;
 
   void SetUp() override {
     const char* mapped = std::getenv("QUIL_SERIAL_TEST_PORT");
     if (mapped == nullptr) GTEST_SKIP() << "needs a mapped port (winePortPeer.py)";
     name = mapped;
-    applyUploaderPortSettings(port);
-    log.attach(port);
   }
   std::string expectedOpen() const { return "open=" + std::to_string(comPortNumber(name)); }
-  void open() {
-    TData d = stringData(name);
-    port.inOpen(d, 0);
-  }
-  void close() {
-    TData d;
-    port.inClose(d, 1);
-  }
-  void write(const std::string& bytes) {
-    TData d = stringData(bytes);
-    port.inWrite(d, 2);
-  }
-  Strings listPorts() {
-    TRecorder names;
-    port.outPort = names.link();
-    TData none;
-    port.inEnumPorts(none, 4);
-    Strings result;
-    for (const TData& d : names.received) result.push_back(d.StrValue);
-    return result;
-  }
+  void open() { TLoggedPort::open(name); }
 };
 
 TEST_F(WinePortTest, PortListFindsTheMappedPort) {

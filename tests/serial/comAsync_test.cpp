@@ -6,11 +6,9 @@
 #include <algorithm>
 #include <thread>
 
-#include "app/portSettings.h"
 #include "fakeSerial.h"
 #include "portLog.h"
-#include "support/recorder.h"
-#include "syncCalls.h"
+#include "ui/windowSystem.h"
 
 namespace {
 
@@ -43,24 +41,13 @@ TEST(PortNames, WindowsAndLinuxRules) {
   EXPECT_EQ(devicePath("/dev/pts/3"), "/dev/pts/3");
 }
 
-struct ComAsyncTest : ::testing::Test {
-  TDispatchScope on;
+// The fake port system is made before the element that uses it.
+struct TFakeSystemFirst {
   TFakeSystem system;
-  TPortLog log;  // outlives the port, whose destruction may still fire
-  TZKComAsync port{system};
+};
 
-  ComAsyncTest() {
-    applyUploaderPortSettings(port);
-    log.attach(port);
-  }
-  void open(const std::string& name) {
-    TData d = stringData(name);
-    port.inOpen(d, 0);
-  }
-  void close() {
-    TData d;
-    port.inClose(d, 1);
-  }
+struct ComAsyncTest : TFakeSystemFirst, TLoggedPort, ::testing::Test {
+  ComAsyncTest() : TLoggedPort(system) {}
 };
 
 TEST_F(ComAsyncTest, ANameThatIsNoPortFailsBeforeThePortIsTouched) {
@@ -116,17 +103,14 @@ TEST_F(ComAsyncTest, AMissingPortOrRefusedSettingsLeaveItClosed) {
   const Strings steps = {"open COM2", "purge 12", "queues 4096 4096",
                          "configure", "timeouts", "mask 1"};
   // Each failure and the steps taken up to it; a refused setting closes again.
-  const std::pair<bool TFakePort::*, size_t> cases[] = {{&TFakePort::FailOpen, 1},
-                                                        {&TFakePort::FailPurge, 3},
-                                                        {&TFakePort::FailConfigure, 4},
-                                                        {&TFakePort::FailTimeouts, 5},
-                                                        {&TFakePort::FailMask, 6}};
-  for (const auto& [failure, taken] : cases) {
+  const std::pair<std::string, size_t> cases[] = {
+      {"open", 1}, {"purge", 3}, {"configure", 4}, {"timeouts", 5}, {"mask", 6}};
+  for (const auto& [failing, taken] : cases) {
     TFakeSystem fresh;
     TPortLog events;
     TZKComAsync element(fresh);
     events.attach(element, false);
-    fresh.Port.*failure = true;
+    fresh.Port.Failing = failing;
     TData d = stringData("COM2");
     element.inOpen(d, 0);
     const bool refused = taken > 1;
@@ -135,13 +119,12 @@ TEST_F(ComAsyncTest, AMissingPortOrRefusedSettingsLeaveItClosed) {
     Strings expected{"opening"};
     if (refused) expected.insert(expected.end(), CloseEvents.begin(), CloseEvents.end());
     expected.push_back("open=0");
-    EXPECT_EQ(events.entries(), expected) << taken;
+    EXPECT_EQ(events.entries(), expected) << failing;
     EXPECT_EQ(fresh.Port.calls(), calls);
     EXPECT_FALSE(element.opened());
     EXPECT_EQ(fresh.Port.Waiters, 0);
-    if (!refused) {
-      EXPECT_EQ(element.openError(), "no such port COM2");
-    }
+    EXPECT_EQ(element.openError(),
+              refused ? "the port refused the line settings" : "no such port COM2");
   }
 }
 
@@ -193,16 +176,8 @@ TEST_F(ComAsyncTest, ASecondCloseWaitsUntilTheFirstHasFinished) {
 TEST_F(ComAsyncTest, ACloseAbortsAWriteUnderWayAndReleasesThePortAfterIt) {
   open("COM1");
   system.Port.HoldWrites = true;
-  std::thread writer([&] {
-    TData d = stringData("x");
-    port.inWrite(d, 2);
-  });
-  {
-    std::unique_lock lock(system.Port.Lock);
-    system.Port.Changed.wait(lock, [&] {
-      return !system.Port.Calls.empty() && system.Port.Calls.back() == "write held";
-    });
-  }
+  std::thread writer([&] { write("x"); });
+  system.Port.waitForCall("write held");
   close();
   writer.join();
   const Strings calls = system.Port.calls();
@@ -211,16 +186,17 @@ TEST_F(ComAsyncTest, ACloseAbortsAWriteUnderWayAndReleasesThePortAfterIt) {
   EXPECT_LT(at("write ended"), at("close"));
 }
 
+// This thread is the UI thread of a window system in memory, which a
+// handler on the reader thread calls synchronously.
 TEST_F(ComAsyncTest, ReopenWhileTheOldReaderWaitsForThisThread) {
-  TSyncCalls ui;
-  TPumpScope pump(ui);
+  installWindowSystem(createHeadlessWindowSystem());
   std::atomic<bool> closedInHandler{false};
   std::atomic<int> uiCalls{0};
   log.onReceive = [&](TData& d, uint16_t event) {
     if (event != TPortLog::Read || d.StrValue != "bye") return;
     close();
     closedInHandler = true;
-    ui.invokeSync([&] { ++uiCalls; });  // e.g. shows "disconnected"
+    windowSystem().invokeSync([&] { ++uiCalls; });  // e.g. shows "disconnected"
   };
   open("COM1");
   system.Port.pushEvent(serial::EvRxChar, "bye");
@@ -234,15 +210,14 @@ TEST_F(ComAsyncTest, ReopenWhileTheOldReaderWaitsForThisThread) {
 }
 
 TEST_F(ComAsyncTest, CloseKeepsServingSyncCallsOfABusyHandler) {
-  TSyncCalls ui;
-  TPumpScope pump(ui);
+  installWindowSystem(createHeadlessWindowSystem());
   std::atomic<bool> inHandler{false};
   std::atomic<int> uiChanges{0};
   log.onReceive = [&](TData&, uint16_t event) {
     if (event != TPortLog::Read) return;
     inHandler = true;
     // The handler shows the bytes in a window: a synchronous UI call.
-    ui.invokeSync([&] { ++uiChanges; });
+    windowSystem().invokeSync([&] { ++uiChanges; });
   };
   open("COM1");
   system.Port.pushEvent(serial::EvRxChar, "status");

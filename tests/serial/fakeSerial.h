@@ -27,19 +27,29 @@ struct TFakePort {
   std::deque<uint32_t> Events;
   bool Woken = false;
   int Waiters = 0;
-  // Failures to play.
-  bool FailOpen = false, FailPurge = false, FailConfigure = false, FailTimeouts = false,
-       FailMask = false;
+  // The call that fails: "open", "purge", "configure", "timeouts" or "mask".
+  std::string Failing;
   // A write that only ends when a purge aborts it, and then takes a moment.
   bool HoldWrites = false;
   bool WritesAborted = false;
   // Runs, unlocked, inside a drain.
   std::function<void()> OnDrain;
 
-  void call(std::string name) { Calls.push_back(std::move(name)); }
+  // Records a call ("purge 12") and keeps the lock for the caller.
+  std::unique_lock<std::mutex> call(std::string name) {
+    std::unique_lock lock(Lock);
+    Calls.push_back(std::move(name));
+    Changed.notify_all();
+    return lock;
+  }
   std::vector<std::string> calls() {
     std::lock_guard lock(Lock);
     return Calls;
+  }
+  // Waits until the last call recorded is this one.
+  void waitForCall(const std::string& name) {
+    std::unique_lock lock(Lock);
+    Changed.wait(lock, [&] { return !Calls.empty() && Calls.back() == name; });
   }
   void pushEvent(uint32_t mask, std::string bytes = {}) {
     std::lock_guard lock(Lock);
@@ -54,9 +64,8 @@ class TFakeDevice final : public TSerialDevice {
   explicit TFakeDevice(TFakePort& port) : P(port) {}
 
   bool open(const std::string& name, std::string& error) override {
-    std::lock_guard lock(P.Lock);
-    P.call("open " + name);
-    if (P.FailOpen) {
+    auto lock = P.call("open " + name);
+    if (P.Failing == "open") {
       error = "no such port " + name;
       return false;
     }
@@ -65,32 +74,26 @@ class TFakeDevice final : public TSerialDevice {
     return true;
   }
   bool configure(const TSerialSettings& s) override {
-    std::lock_guard lock(P.Lock);
-    P.call("configure");
+    auto lock = P.call("configure");
     P.Settings = s;
-    return !P.FailConfigure;
+    return P.Failing != "configure";
   }
   bool setTimeouts(const TSerialTimeouts& t) override {
-    std::lock_guard lock(P.Lock);
-    P.call("timeouts");
+    auto lock = P.call("timeouts");
     P.Timeouts = t;
-    return !P.FailTimeouts;
+    return P.Failing != "timeouts";
   }
   bool setEventMask(uint32_t mask) override {
-    std::lock_guard lock(P.Lock);
-    P.call("mask " + std::to_string(mask));
+    auto lock = P.call("mask " + std::to_string(mask));
     P.Mask = mask;
-    return !P.FailMask;
+    return P.Failing != "mask";
   }
   bool purge(uint32_t flags) override {
-    std::lock_guard lock(P.Lock);
-    P.call("purge " + std::to_string(flags));
+    auto lock = P.call("purge " + std::to_string(flags));
     P.WritesAborted = P.WritesAborted || (flags & serial::PurgeTxAbort) != 0;
-    P.Changed.notify_all();
-    return !P.FailPurge;
+    return P.Failing != "purge";
   }
   void setupQueues(uint32_t in, uint32_t out) override {
-    std::lock_guard lock(P.Lock);
     P.call("queues " + std::to_string(in) + " " + std::to_string(out));
   }
   bool modemStatus(uint32_t& status) override {
@@ -104,18 +107,16 @@ class TFakeDevice final : public TSerialDevice {
     return true;
   }
   bool write(const std::string& bytes, uint32_t& written) override {
-    std::unique_lock lock(P.Lock);
     if (P.HoldWrites) {
-      P.call("write held");
-      P.Changed.notify_all();
+      auto lock = P.call("write held");
       P.Changed.wait(lock, [&] { return P.WritesAborted; });
       lock.unlock();
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      lock.lock();
       P.call("write ended");
       written = 0;
       return true;
     }
+    std::lock_guard lock(P.Lock);
     P.Written += bytes;
     written = static_cast<uint32_t>(bytes.size());
     return true;
@@ -129,21 +130,15 @@ class TFakeDevice final : public TSerialDevice {
   void drain(bool unbounded) override {
     std::function<void()> hook;
     {
-      std::lock_guard lock(P.Lock);
-      P.call(unbounded ? "drain unbounded" : "drain");
+      auto lock = P.call(unbounded ? "drain unbounded" : "drain");
       hook = P.OnDrain;
     }
     if (hook) hook();
   }
-  void close() override {
-    std::lock_guard lock(P.Lock);
-    P.call("close");
-  }
+  void close() override { P.call("close"); }
   std::unique_ptr<TSerialWaiter> makeWaiter() override {
-    {
-      std::lock_guard lock(P.Lock);
-      ++P.Waiters;
-    }
+    std::lock_guard lock(P.Lock);
+    ++P.Waiters;
     return std::make_unique<TWaiter>(P);
   }
   void wakeReader() override {

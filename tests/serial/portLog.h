@@ -1,13 +1,15 @@
 // Every event of a serial port element, named as "open=3" or "closed", from
-// whichever thread fires it.
+// whichever thread fires it, and the element as its tests drive it.
 #pragma once
 
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "app/portSettings.h"
 #include "runtime/zkHub.h"
 #include "serial/zkComAsync.h"
+#include "support/recorder.h"
 #include "support/sharedRecorder.h"
 
 using Strings = std::vector<std::string>;
@@ -54,4 +56,37 @@ class TPortLog : public TEventLog {
 
  private:
   TZKHub readLoop_;
+};
+
+// The element with the uploader's settings and every event logged.
+struct TLoggedPort {
+  TDispatchScope on;
+  TPortLog log;  // outlives the port, whose destruction may still fire
+  TZKComAsync port;
+
+  explicit TLoggedPort(TSerialSystem& system = platformSerialSystem()) : port(system) {
+    applyUploaderPortSettings(port);
+    log.attach(port);
+  }
+  void open(const std::string& name) {
+    TData d = stringData(name);
+    port.inOpen(d, 0);
+  }
+  void close() {
+    TData d;
+    port.inClose(d, 1);
+  }
+  void write(const std::string& bytes) {
+    TData d = stringData(bytes);
+    port.inWrite(d, 2);
+  }
+  Strings listPorts() {
+    TRecorder names;
+    port.outPort = names.link();
+    TData none;
+    port.inEnumPorts(none, 4);
+    Strings result;
+    for (const TData& d : names.received) result.push_back(d.StrValue);
+    return result;
+  }
 };

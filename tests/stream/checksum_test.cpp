@@ -10,16 +10,8 @@ namespace {
 
 TEST(HexText, ReadsAnOptionalDollarThenDigitsUpToTheFirstOtherCharacter) {
   const std::pair<std::string, uint32_t> cases[] = {
-      {"$A001", 0xA001},
-      {"edb88320", 0xEDB88320},
-      {"$FFFFFFFF", 0xFFFFFFFF},
-      {"A0x1", 0xA0},
-      {"", 0},
-      {"$", 0},
-      {"G1", 0},
-      {"$$1", 0},
-      {" 1", 0},
-      {"123456789", 0x23456789},  // wraps at 32 bits
+      {"$A001", 0xA001}, {"$FFFFFFFF", 0xFFFFFFFF}, {"A0x1", 0xA0}, {"", 0}, {"$", 0},
+      {"G1", 0},         {"123456789", 0x23456789},  // wraps at 32 bits
   };
   for (const auto& [text, value] : cases) EXPECT_EQ(hexToInt(text), value) << text;
 }
@@ -33,30 +25,14 @@ std::string checkSum(TZKCRC16_32& crc, std::string text) {
   return out.received.empty() ? "<none>" : out.received[0].StrValue;
 }
 
-TEST(CheckSum, StandardCheckValuesOnRawBytesAndOnHexTextInOneInstance) {
-  const struct {
-    uint8_t mode;
-    const char *polynom, *init, *result;
-  } checkValues[] = {
-      {0, "$A001", "$FFFF", "4B37"},
-      {1, "$A001", "$FFFF", "374B"},
-      {2, "$8408", "$FFFF", "6E90"},
-      {3, "$1021", "$FFFF", "29B1"},
-      {4, "$EDB88320", "$FFFFFFFF", "CBF43926"},
-  };
+// CRC-16/MODBUS, the upload's: the standard check value, on raw bytes and
+// on hexadecimal text.
+TEST(CheckSum, StandardCheckValueOnRawBytesAndOnHexText) {
   TDispatchScope on;
-  TZKCRC16_32 crc;  // one for all: switching mode and polynomial keeps every result
-  for (const auto& v : checkValues) {
-    crc.Mode = v.mode;
-    crc.Polynom = v.polynom;
-    crc.Init = v.init;
-    crc.HexInput = 0;
-    EXPECT_EQ(checkSum(crc, "123456789"), v.result) << int{v.mode};
-    crc.HexInput = 1;
-    EXPECT_EQ(checkSum(crc, "313233343536373839"), v.result) << int{v.mode};
-  }
-  TZKCRC16_32 defaults;  // CRC-16/MODBUS on raw bytes
-  EXPECT_EQ(checkSum(defaults, "abc"), "5749");
+  TZKCRC16_32 crc;
+  EXPECT_EQ(checkSum(crc, "123456789"), "4B37");
+  crc.HexInput = 1;
+  EXPECT_EQ(checkSum(crc, "313233343536373839"), "4B37");
 }
 
 // The upload's way: one byte at a time, the previous result read back as

@@ -9,9 +9,9 @@
 
 #include "elements/timerSeam.h"
 #include "elements/zkMMTimer.h"
-#include "runtime/threadStop.h"
 #include "support/recorder.h"
 #include "support/sharedRecorder.h"
+#include "ui/windowSystem.h"
 
 namespace {
 
@@ -149,31 +149,22 @@ TEST_F(ManualTimer, StopFromAnotherThreadReturnsOnlyAfterTheRunningTick) {
   EXPECT_EQ(log.text(), "TS");
 }
 
-std::atomic<bool> served{false};
-void serveOnce(const std::function<bool()>& done) {
-  while (!done()) {
-    served = true;
-    std::this_thread::sleep_for(1ms);
-  }
-}
-
-TEST_F(ManualTimer, AStopWaitingForATickKeepsServingThroughTheHook) {
-  setWaitService(&serveOnce);
-  served = false;
+// This thread is the UI thread of a window system in memory.
+TEST_F(ManualTimer, AStopWaitingForATickKeepsServingSyncCalls) {
+  installWindowSystem(createHeadlessWindowSystem());
   timer.inStart(none, 0);
   std::atomic<bool> entered{false};
+  std::atomic<int> served{0};
   log.on(Tick, [&] {
     entered = true;
-    // Like a window call waiting for the thread that is stopping the timer.
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!served && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+    // A display change waits for the thread that is stopping the timer.
+    windowSystem().invokeSync([&] { ++served; });
   });
   std::thread ticker([] { TManualTimers::tick(); });
   waitFor(entered);
   timer.inStop(none, 1);
   ticker.join();
-  setWaitService(nullptr);
-  EXPECT_TRUE(served);
+  EXPECT_EQ(served, 1);
   EXPECT_EQ(log.text(), "TS");
 }
 

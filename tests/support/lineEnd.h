@@ -1,0 +1,101 @@
+// One end of a serial line on a pty, read with time limits: the host's end
+// of a simulated device, or the device's end of a port a test plays itself.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+class TLineEnd {
+ public:
+  TLineEnd() = default;
+  explicit TLineEnd(const std::string& path) { open(path); }
+  ~TLineEnd() { close(); }
+  TLineEnd(const TLineEnd&) = delete;
+  TLineEnd& operator=(const TLineEnd&) = delete;
+
+  void open(const std::string& path) {
+    fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  }
+  // At the device's end: the device is unplugged.
+  void close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+  bool isOpen() const { return fd_ >= 0; }
+
+  // One write call; false when it did not take all the bytes.
+  bool write(std::string_view bytes) {
+    return ::write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  }
+
+  // Collects bytes until count have come or the time is up.
+  std::string read(size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(3)) {
+    std::string bytes;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (bytes.size() < count) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      const std::string piece =
+          readOnce(std::max(left, std::chrono::milliseconds(0)), count - bytes.size());
+      if (piece.empty()) break;
+      bytes += piece;
+    }
+    return bytes;
+  }
+
+  // What one read call returns once something is there (empty on time-out
+  // or hang-up), as a serial reader sees it.
+  std::string readOnce(std::chrono::milliseconds timeout = std::chrono::seconds(3),
+                       size_t most = 4096) {
+    pollfd fd{fd_, POLLIN, 0};
+    if (::poll(&fd, 1, static_cast<int>(timeout.count())) <= 0 || !(fd.revents & POLLIN)) return {};
+    std::string bytes(most, '\0');
+    const ssize_t count = ::read(fd_, bytes.data(), most);
+    bytes.resize(count > 0 ? static_cast<size_t>(count) : 0);
+    return bytes;
+  }
+
+  // True when the other end has gone (the pty reports a hang-up).
+  bool hungUp() {
+    pollfd fd{fd_, POLLIN, 0};
+    if (::poll(&fd, 1, 3000) <= 0) return false;
+    if (fd.revents & POLLHUP) return true;
+    char byte;
+    return ::read(fd_, &byte, 1) < 0 && errno == EIO;
+  }
+
+ protected:
+  int fd_ = -1;
+};
+
+// A pty pair whose device end the test holds: the port at portPath() has
+// nothing behind it but the test. The test keeps the port open too, so the
+// pair lives on between other opens.
+class TPtyPair : public TLineEnd {
+ public:
+  TPtyPair() {
+    fd_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd_ < 0 || ::grantpt(fd_) != 0 || ::unlockpt(fd_) != 0) std::abort();
+    portPath_ = ::ptsname(fd_);
+    portFd_ = ::open(portPath_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  }
+  ~TPtyPair() {
+    close();
+    ::close(portFd_);
+  }
+  const std::string& portPath() const { return portPath_; }
+  // The test's own handle on the port.
+  int portFd() const { return portFd_; }
+
+ private:
+  std::string portPath_;
+  int portFd_ = -1;
+};
