@@ -40,7 +40,7 @@ class TMMTimer {
 
  private:
   mutable std::mutex lock_;
-  uint32_t id_ = 0;  // platform timer id; 0 while not running
+  uint32_t id_ = 0;            // platform timer id; 0 while not running
   std::shared_ptr<TRun> run_;  // the latest start's, kept after a stop
   bool enabled_ = false;
   uint32_t interval_ = 1000;

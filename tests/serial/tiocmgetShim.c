@@ -12,13 +12,13 @@ int ioctl(int fd, unsigned long request, ...) {
   static int (*real_ioctl)(int, unsigned long, ...);
   va_list args;
   va_start(args, request);
-  void *argument = va_arg(args, void *);
+  void* argument = va_arg(args, void*);
   va_end(args);
   if (real_ioctl == NULL) real_ioctl = (int (*)(int, unsigned long, ...))dlsym(RTLD_NEXT, "ioctl");
   int saved = errno;
   int result = real_ioctl(fd, request, argument);
   if (result < 0 && request == TIOCMGET && (errno == ENOTTY || errno == EINVAL)) {
-    *(int *)argument = 0;
+    *(int*)argument = 0;
     errno = saved;
     return 0;
   }
