@@ -124,13 +124,15 @@ def main():
                     else:
                         program = run_quietly(
                             [loader, os.path.join(windows_app, "quilmatronx-bootloader.exe")], env)
-                        drive = [loader, driver]
-                        subprocess.run(drive + ["texts", FORM, "60"], env=env, check=True,
-                                       capture_output=True)
-                        subprocess.run(drive + ["choose", FORM, PORT], env=env, check=True)
+                        # No pipes: Wine processes the driver may start (the desktop,
+                        # services) inherit them and would hold them open for ever.
+                        def drive(*args):
+                            return run_quietly([loader, driver] + list(args), env).wait()
+
+                        if drive("texts", FORM, "60") != 0 or drive("choose", FORM, PORT) != 0:
+                            raise RuntimeError("the window program did not come up")
                         # The button is enabled once the device answered.
-                        while subprocess.run(drive + ["click", FORM, WRITE], env=env,
-                                             capture_output=True).returncode != 0:
+                        while drive("click", FORM, WRITE) != 0:
                             time.sleep(0.5)
                         results[kind] = simulator.wait()
                         program.kill()
