@@ -38,13 +38,13 @@ FlashHarness::FlashHarness(devsim::SimulatorOptions options, const std::string& 
   tap(doneFan, flash->upload.outEvent[Upload::outDone], done, TRecord::First);
   tap(errorFan, flash->upload.outEvent[Upload::outError], errors, TRecord::First);
   tap(messageFan, flash->probe.outEvent[Probe::outMessage], messages, TRecord::Last);
-  enableDispatch();
+  dispatch.emplace();
   runStartProcs();
 }
 
 FlashHarness::~FlashHarness() {
   flash->stop();
-  disableDispatch();
+  dispatch.reset();
   flash.reset();
   std::fclose(statusFile);
 }

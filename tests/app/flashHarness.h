@@ -8,12 +8,14 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/flash/flashSchema.h"
 #include "runtime/zkHub.h"
 #include "support/firmwareImage.h"
+#include "support/recorder.h"
 #include "support/sharedRecorder.h"
 #include "support/simulatedDevice.h"
 
@@ -44,4 +46,5 @@ class FlashHarness {
   std::unique_ptr<TFlashSchema> flash;
   TSharedRecorder progressSeen, done, errors, messages;
   TZKHub progressFan, doneFan, errorFan, messageFan;
+  std::optional<TDispatchScope> dispatch;
 };

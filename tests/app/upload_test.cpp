@@ -16,6 +16,8 @@ using namespace std::chrono_literals;
 TEST(Upload, SendsTheWholeImageThenPusk) {
   FlashHarness harness(devsim::SimulatorOptions{});
   ASSERT_EQ(harness.probe(), TFlashStage::Found);
+  // Harnesses run side by side: one ending must not stop the others.
+  { FlashHarness other(devsim::SimulatorOptions{}); }
   EXPECT_EQ(harness.upload(), TFlashStage::Done);
   EXPECT_TRUE(harness.device().receivedAtEnd() == firmwareImage()) << "the device got other bytes";
   EXPECT_EQ(harness.device().outcome(), SessionOutcome::Complete);

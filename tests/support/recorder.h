@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <mutex>
 #include <vector>
 
 #include "runtime/link.h"
@@ -56,11 +57,29 @@ inline TData chained(TData first, TData second) {
   return first;
 }
 
-// Turns dispatch on for one test and off again afterwards.
+// Turns dispatch on while a test needs it. Dispatch is one switch for the
+// process and scopes may overlap (cases run side by side), so it goes off
+// only when the last scope ends.
 class TDispatchScope {
  public:
-  TDispatchScope() { enableDispatch(); }
-  ~TDispatchScope() { disableDispatch(); }
+  TDispatchScope() {
+    std::lock_guard lock(mutex());
+    if (users()++ == 0) enableDispatch();
+  }
+  ~TDispatchScope() {
+    std::lock_guard lock(mutex());
+    if (--users() == 0) disableDispatch();
+  }
   TDispatchScope(const TDispatchScope&) = delete;
   TDispatchScope& operator=(const TDispatchScope&) = delete;
+
+ private:
+  static std::mutex& mutex() {
+    static std::mutex instance;
+    return instance;
+  }
+  static int& users() {
+    static int count = 0;
+    return count;
+  }
 };
