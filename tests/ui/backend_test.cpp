@@ -73,8 +73,8 @@ constexpr uint32_t Sorted = 0x100;
 constexpr uint32_t Progress = Child | 1;  // PBS_SMOOTH
 }  // namespace Styles
 
-TControlSpec spec(const char* className, uint32_t style, TRect bounds, TNativeControl* parent,
-                  TControlEvents* events, std::string text = {}) {
+TControlSpec controlParams(const char* className, uint32_t style, TRect bounds,
+                           TNativeControl* parent, TControlEvents* events, std::string text = {}) {
   TControlSpec params;
   params.ClassName = className;
   params.Style = style;
@@ -88,13 +88,14 @@ TControlSpec spec(const char* className, uint32_t style, TRect bounds, TNativeCo
 // The program's two top-level windows.
 struct TTopLevel {
   explicit TTopLevel(TWindowSystem& system) {
-    TControlSpec appSpec = spec(WinClass::App, Styles::App, {}, nullptr, &appEvents, "App");
-    appSpec.ExStyle = WinExStyle::AppWindow;
-    app = system.createControl(appSpec);
-    TControlSpec formSpec = spec(WinClass::Form, Styles::Form, {200, 200, 816, 371}, nullptr,
-                                 &formEvents, cp("Загрузчик прошивки"));
-    formSpec.Owner = app.get();
-    form = system.createControl(formSpec);
+    TControlSpec appParams =
+        controlParams(WinClass::App, Styles::App, {}, nullptr, &appEvents, "App");
+    appParams.ExStyle = WinExStyle::AppWindow;
+    app = system.createControl(appParams);
+    TControlSpec formParams = controlParams(WinClass::Form, Styles::Form, {200, 200, 816, 371},
+                                            nullptr, &formEvents, cp("Загрузчик прошивки"));
+    formParams.Owner = app.get();
+    form = system.createControl(formParams);
     form->setBackgroundColor(systemColorRgb(15));
     form->setVisible(true);
   }
@@ -124,7 +125,8 @@ class Backend : public ::testing::Test {
 
   std::unique_ptr<TNativeControl> child(const char* className, uint32_t style, TRect bounds,
                                         TControlEvents* events, const std::string& text = {}) {
-    auto control = system->createControl(spec(className, style, bounds, form, events, text));
+    auto control =
+        system->createControl(controlParams(className, style, bounds, form, events, text));
     control->setFont({"MS Sans Serif", -11, 0, 0, 1});
     control->setVisible(true);
     return control;
@@ -140,8 +142,8 @@ class Backend : public ::testing::Test {
 
 TEST_F(Backend, ControlsAreCreatedHiddenAndTheStyleReportsTheirState) {
   TRecordingEvents events;
-  auto label =
-      system->createControl(spec(WinClass::Static, Styles::Label, {0, 0, 50, 20}, form, &events));
+  auto label = system->createControl(
+      controlParams(WinClass::Static, Styles::Label, {0, 0, 50, 20}, form, &events));
   EXPECT_FALSE(label->isVisible());
   EXPECT_EQ(label->style() & WinStyle::Visible, 0u);
   label->setVisible(true);
@@ -431,7 +433,7 @@ TEST_F(Backend, ChildrenOutlivedByTheirWindowAreToldAndStayInert) {
   auto windows = std::make_unique<TTopLevel>(*system);
   TRecordingEvents events;
   auto label = system->createControl(
-      spec(WinClass::Static, Styles::Label, {0, 0, 50, 20}, windows->form.get(), &events));
+      controlParams(WinClass::Static, Styles::Label, {0, 0, 50, 20}, windows->form.get(), &events));
   windows.reset();
   EXPECT_EQ(events.destroyed, 1);
   label->setText("ignored");  // no window: nothing happens, nothing crashes
@@ -473,8 +475,8 @@ TEST_F(Backend, TheLoopServesCallsAndPostsAndEndsOnQuitFromAnotherThread) {
   // A system of its own: the end of the loop shuts it down.
   auto own = driver::createSystem();
   TRecordingEvents events;
-  auto label =
-      own->createControl(spec(WinClass::Static, Styles::Label, {0, 0, 100, 20}, form, &events));
+  auto label = own->createControl(
+      controlParams(WinClass::Static, Styles::Label, {0, 0, 100, 20}, form, &events));
   std::atomic<bool> lastPostRan{false};
   std::thread worker([&] {
     own->invokeSync([&] { label->setText(cp("Готово")); });
