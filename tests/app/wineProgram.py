@@ -31,7 +31,7 @@ import zipfile
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from packages import make_package  # noqa: E402
 from stepReport import StepFailed, Steps  # noqa: E402
-from wineports import build_shim, com_port_prefix, wine_tools  # noqa: E402
+from wineports import build_shim, com_port_prefix, thread_stacks, wine_tools  # noqa: E402
 
 PORT = "COM7"
 CLOSE_PORTS = {"transfer": "COM8", "pause": "COM9"}
@@ -43,7 +43,11 @@ DEVICE_LINE = "Устройство: QX1   Текущая версия ПО: 1.0
 SUCCESS = ["ПО успешно обновлено!", "Сбросте настройки по умолчанию!"]
 ERRORS = ["Ошибка при передаче данных!", "На этом порту устройств не найдено."]
 CLOSE_LIMIT = 2.0  # seconds from the close to the end of the process
-UPLOAD_LIMIT = int(os.environ.get("QUIL_WINE_UPLOAD_LIMIT", "1200"))
+# The upload takes under a minute and the pause after it 15 s; a program
+# that has not shown its end by then has hung.
+UPLOAD_LIMIT = int(os.environ.get("QUIL_WINE_UPLOAD_LIMIT", "300"))
+# The devices wait for their turn: the close tests come last.
+DEVICE_IDLE_LIMIT = 900
 PROGRAM = "quilmatronx-bootloader.exe"
 FLASH = "quilmatronx-flash.exe"
 README = "readme.txt"
@@ -113,7 +117,8 @@ class Session:
                 return last
             time.sleep(1)
         raise StepFailed(f"{what} not seen within {seconds} s; last view:\n"
-                         + (last.raw if last else "(no window)"))
+                         + (last.raw if last else "(no window)") + "\n"
+                         + thread_stacks(self.env, PROGRAM))
 
 
 def start(loader, exe, env, log, *args):
@@ -165,7 +170,7 @@ def main():
     program_log = tempfile.TemporaryFile()
 
     def simulate(*options):
-        process = subprocess.Popen([devsim, "--timeout", str(UPLOAD_LIMIT)] + list(options),
+        process = subprocess.Popen([devsim, "--timeout", str(DEVICE_IDLE_LIMIT)] + list(options),
                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                    stderr=simulator_log)
         return process, process.stdout.readline().decode().strip()

@@ -19,20 +19,21 @@ import time
 import tty
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from wineports import build_shim, com_port_prefix, wine_tools  # noqa: E402
+from wineports import build_shim, com_port_prefix, thread_stacks, wine_tools  # noqa: E402
 
 PORT = "COM7"
 TIME_LIMIT = int(os.environ.get("QUIL_SERIAL_TIME_LIMIT", "300"))
 
 
-def play_device(master, process):
+def play_device(master, process, env, exe):
     """Echoes until the program ends; hangs up after "UNPLUG"."""
     heard = b""
     deadline = time.monotonic() + TIME_LIMIT
     while process.poll() is None:
         if time.monotonic() > deadline:
+            print("winePortPeer: time limit reached\n" + thread_stacks(env, os.path.basename(exe)),
+                  file=sys.stderr)
             process.kill()
-            print("winePortPeer: time limit reached", file=sys.stderr)
             break
         if master is None:
             time.sleep(0.05)
@@ -74,7 +75,7 @@ def main():
                 process = subprocess.Popen([loader, exe, "--gtest_output=xml:" + report] + sys.argv[5:],
                                            env=run_env, stdin=subprocess.DEVNULL, stdout=output,
                                            stderr=subprocess.STDOUT)
-                master = play_device(master, process)
+                master = play_device(master, process, run_env, exe)
                 status = process.wait()
                 output.seek(0)
                 sys.stdout.write(output.read().decode(errors="replace"))

@@ -12,6 +12,7 @@ four), so the prefix has Wine draw and place its windows itself.
 """
 import contextlib
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -31,6 +32,20 @@ def quiet(command, env):
     # Wine's helper processes may outlive the call: keep them off our pipes.
     subprocess.run(command, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, check=False)
+
+
+def thread_stacks(env, program):
+    """Where each thread of a running Wine program waits: the debugger's
+    backtraces of the threads of every process whose file name ends in
+    program, for a program that stopped answering."""
+    loader, _ = wine_tools()
+    try:
+        out = subprocess.run([loader, "winedbg"], input=b"bt all\nquit\n", env=env,
+                             capture_output=True, timeout=120).stdout.decode("utf-8", "replace")
+    except subprocess.TimeoutExpired:
+        return "(the debugger did not answer)"
+    blocks = re.split(r"\n(?=Backtracing for thread)", out)
+    return "\n".join(b for b in blocks if b.split("\n", 1)[0].endswith(program + "):"))
 
 
 def build_shim(shim_source, work_dir):
