@@ -268,14 +268,20 @@ def main():
                     status = ended(process, 30)
                     took = time.monotonic() - closed
                     log.seek(0)
+                    if status is None and "fault" in log.read().decode(errors="replace"):
+                        # Wine's debugger prints the faulting thread's
+                        # backtrace, then ends the program.
+                        ended(process, 120)
+                    log.seek(0)
                     output = log.read().decode(errors="replace")
-                    if status is None:
+                    if process.poll() is None:
+                        output += "\n" + thread_stacks(run_env, PROGRAM)
                         process.kill()
                         process.wait()
                     print(f"task bar close {when}: ended after {took:.1f} s, status {status}",
                           flush=True)
                     if status != 0 or took > CLOSE_LIMIT or "fault" in output:
-                        raise StepFailed(f"status {status} after {took:.1f} s:\n{output[-2000:]}")
+                        raise StepFailed(f"status {status} after {took:.1f} s:\n{output[:10000]}")
 
             steps.run("VersionResourcesNameEachProgram", versions)
             steps.run("InfoSwitchShowsOnlyTheBox", info_switch)
