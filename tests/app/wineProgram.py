@@ -126,6 +126,12 @@ def start(loader, exe, env, log, *args):
                             stdout=log, stderr=subprocess.STDOUT)
 
 
+def logged(log):
+    """Everything written to the temporary file log so far."""
+    log.seek(0)
+    return log.read().decode(errors="replace")
+
+
 def ended(process, seconds):
     try:
         return process.wait(timeout=seconds)
@@ -267,13 +273,12 @@ def main():
                     closed = time.monotonic()
                     status = ended(process, 30)
                     took = time.monotonic() - closed
-                    log.seek(0)
-                    if status is None and "fault" in log.read().decode(errors="replace"):
+                    output = logged(log)
+                    if status is None and "fault" in output:
                         # Wine's debugger prints the faulting thread's
                         # backtrace, then ends the program.
                         ended(process, 120)
-                    log.seek(0)
-                    output = log.read().decode(errors="replace")
+                        output = logged(log)
                     if process.poll() is None:
                         output += "\n" + thread_stacks(run_env, PROGRAM)
                         process.kill()
@@ -304,9 +309,8 @@ def main():
 
     if steps.failed:
         for log, what in ((simulator_log, "simulator"), (program_log, "program")):
-            log.seek(0)
             sys.stdout.write(f"--- {what} output (end) ---\n")
-            sys.stdout.write(log.read().decode(errors="replace")[-4000:])
+            sys.stdout.write(logged(log)[-4000:])
     steps.write(os.path.join(report_dir, "program_wine_tests.xml"))
     return 1 if steps.failed else 0
 
