@@ -1,11 +1,23 @@
 #include "zkLatch.h"
 
-#include <algorithm>
-
 namespace {
 // The latches whose pass this thread is running (a decision from inside a
-// pass must not wait for that pass).
-thread_local std::vector<const TZKLatch*> passingHere;
+// pass must not wait for that pass): a chain through the passes' stack
+// frames, innermost first. A plain pointer because MinGW frees a thread's
+// thread_local storage before it runs their destructors.
+struct TPassHere {
+  const TZKLatch* latch;
+  const TPassHere* outer;
+};
+thread_local const TPassHere* passingHere = nullptr;
+
+int passesHere(const TZKLatch* latch) {
+  int count = 0;
+  for (const TPassHere* pass = passingHere; pass != nullptr; pass = pass->outer) {
+    if (pass->latch == latch) ++count;
+  }
+  return count;
+}
 }  // namespace
 
 void TZKLatch::setCounts(uint16_t passes, uint16_t decisions) {
@@ -18,9 +30,10 @@ void TZKLatch::inPass(TData& d, uint16_t index) {
   // for it, or is seen by it.
   passing_.fetch_add(1);
   if (!decided_.load() && index < outPass.size()) {
-    passingHere.push_back(this);
+    const TPassHere pass{this, passingHere};
+    passingHere = &pass;
     fireEvent(outPass[index], d);
-    passingHere.pop_back();
+    passingHere = pass.outer;
   }
   passing_.fetch_sub(1);
   if (decided_.load()) passing_.notify_all();
@@ -28,7 +41,7 @@ void TZKLatch::inPass(TData& d, uint16_t index) {
 
 void TZKLatch::inDecide(TData& d, uint16_t index) {
   if (decided_.exchange(true)) return;
-  const auto own = static_cast<int>(std::count(passingHere.begin(), passingHere.end(), this));
+  const int own = passesHere(this);
   for (int running = passing_.load(); running > own; running = passing_.load()) {
     passing_.wait(running);
   }

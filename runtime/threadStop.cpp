@@ -6,15 +6,21 @@
 #include <utility>
 
 namespace {
-thread_local std::stop_token threadToken;
+// A plain pointer to the innermost scope on this thread's stack: MinGW frees
+// a thread's thread_local storage before it runs their destructors, so no
+// thread_local here may have one.
+thread_local const TStopScope* innermostScope = nullptr;
 std::atomic<TWaitService> waitService{nullptr};
 }  // namespace
 
-std::stop_token currentStopToken() { return threadToken; }
+std::stop_token currentStopToken() {
+  return innermostScope != nullptr ? innermostScope->token_ : std::stop_token();
+}
 
-TStopScope::TStopScope(std::stop_token token) : previous_(std::exchange(threadToken, token)) {}
+TStopScope::TStopScope(std::stop_token token)
+    : token_(std::move(token)), previous_(std::exchange(innermostScope, this)) {}
 
-TStopScope::~TStopScope() { threadToken = std::move(previous_); }
+TStopScope::~TStopScope() { innermostScope = previous_; }
 
 void setWaitService(TWaitService service) { waitService.store(service); }
 

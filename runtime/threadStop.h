@@ -26,7 +26,9 @@ class TStopScope {
   TStopScope& operator=(const TStopScope&) = delete;
 
  private:
-  std::stop_token previous_;
+  friend std::stop_token currentStopToken();
+  const std::stop_token token_;
+  const TStopScope* previous_;
 };
 
 // Waits until done() answers true, checking it at least every few

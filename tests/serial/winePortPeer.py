@@ -19,7 +19,7 @@ import time
 import tty
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from wineports import build_shim, com_port_prefix, thread_stacks, wine_tools  # noqa: E402
+from wineports import CHECKED_HEAP, build_shim, com_port_prefix, thread_stacks, wine_tools  # noqa: E402
 
 PORT = "COM7"
 TIME_LIMIT = int(os.environ.get("QUIL_SERIAL_TIME_LIMIT", "300"))
@@ -68,7 +68,7 @@ def main():
     status = 1
     try:
         with com_port_prefix(work_dir, {PORT: os.ttyname(slave)},
-                             os.environ.get("QUIL_SERIAL_WINEDEBUG", "-all")) as env:
+                             os.environ.get("QUIL_SERIAL_WINEDEBUG", CHECKED_HEAP)) as env:
             run_env = dict(env, LD_PRELOAD=shim, QUIL_SERIAL_TEST_PORT=PORT)
             report = "Z:" + os.path.join(os.path.abspath(report_dir), "serial_wine_tests.xml")
             with tempfile.TemporaryFile() as output:
