@@ -35,6 +35,7 @@ from wineports import CHECKED_HEAP, build_shim, com_port_prefix, thread_stacks, 
 
 PORT = "COM7"
 CLOSE_PORTS = {"transfer": "COM8", "pause": "COM9"}
+FLASH_PORT = "COM10"
 FORM = "Quilmatronx bootloader"
 INFO_BOX = "Zelkora Info"
 WRITE = "Записать"
@@ -148,9 +149,10 @@ def main():
     shim = build_shim(shim_source, work_dir)
     with open(image_path, "rb") as f:
         image = f.read()
-    received_path = os.path.join(work_dir, "wine-received.bin")
-    if os.path.exists(received_path):
-        os.remove(received_path)
+    received_paths = [os.path.join(work_dir, f"wine-received{i}.bin") for i in (1, 2)]
+    for path in received_paths:
+        if os.path.exists(path):
+            os.remove(path)
     unpacked = os.path.join(work_dir, "unpacked")
     shutil.rmtree(unpacked, ignore_errors=True)
     found = {}
@@ -181,9 +183,10 @@ def main():
                                    stderr=simulator_log)
         return process, process.stdout.readline().decode().strip()
 
-    simulator, tty_path = simulate("--received", received_path)
+    simulator, tty_path = simulate("--received", received_paths[0])
+    flash_simulator, flash_tty_path = simulate("--received", received_paths[1])
     closing = {"transfer": simulate(), "pause": simulate("--early-final", "1")}
-    ports = {PORT: tty_path}
+    ports = {PORT: tty_path, FLASH_PORT: flash_tty_path}
     ports.update({CLOSE_PORTS[when]: closing[when][1] for when in closing})
     form_process = None
     steps.run("ZipHoldsTheProgramsAndTheReadMe", zip_made)
@@ -244,14 +247,28 @@ def main():
                     raise StepFailed("the error display instead of success:\n" + view.raw)
                 print(f"upload to the success text: {time.monotonic() - began:.1f} s", flush=True)
 
-            def image_received():
-                status = ended(simulator, 60)
+            def image_received(device=simulator, path=received_paths[0]):
+                status = ended(device, 60)
                 if status != 0:
                     raise StepFailed(f"the simulator ended with status {status}")
-                with open(received_path, "rb") as f:
+                with open(path, "rb") as f:
                     received = f.read()
                 if received != image:
                     raise StepFailed(f"received {len(received)} bytes that differ from the image")
+
+            def flash_uploads():
+                with tempfile.TemporaryFile() as log:
+                    process = start(loader, os.path.join(found["folder"], FLASH), run_env, log,
+                                    FLASH_PORT)
+                    status = ended(process, UPLOAD_LIMIT)
+                    output = logged(log)
+                    if status is None:
+                        output += "\n" + thread_stacks(run_env, FLASH)
+                        process.kill()
+                        process.wait()
+                    if status != 0 or "fault" in output:
+                        raise StepFailed(f"status {status}:\n{output[-10000:]}")
+                image_received(flash_simulator, received_paths[1])
 
             def ok_ends_program():
                 ui.act("click", FORM, "OK")
@@ -295,6 +312,7 @@ def main():
             steps.run("WholeUploadEndsInTheSuccessText", upload)
             steps.run("SimulatorReceivedExactlyTheImage", image_received)
             steps.run("OkEndsTheProgram", ok_ends_program)
+            steps.run("CommandLineUploaderWritesTheImage", flash_uploads)
             steps.run("TaskBarCloseDuringTheTransferEndsTheProgram",
                       lambda: task_bar_close("transfer"))
             steps.run("TaskBarCloseInThePauseEndsTheProgram", lambda: task_bar_close("pause"))
@@ -302,7 +320,7 @@ def main():
                 form_process.kill()
                 form_process.wait()
     finally:
-        for process in [simulator] + [process for process, _ in closing.values()]:
+        for process in [simulator, flash_simulator] + [process for process, _ in closing.values()]:
             if process.poll() is None:
                 process.kill()
             process.wait()
