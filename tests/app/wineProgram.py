@@ -73,9 +73,9 @@ class Controls:
                                      "enabled": parts[2] == "1", "text": unescape(parts[3])})
         self.raw = text
 
-    def find(self, text, kind=None):
+    def find(self, text):
         for window in self.windows:
-            if window["text"] == text and (kind is None or window["class"] == kind):
+            if window["text"] == text:
                 return window
         return None
 
@@ -138,6 +138,16 @@ def ended(process, seconds):
         return process.wait(timeout=seconds)
     except subprocess.TimeoutExpired:
         return None
+
+
+def final_output(process, log, env, exe):
+    """The program's output; one still running gets its threads' stacks added and is killed."""
+    output = logged(log)
+    if process.poll() is None:
+        output += "\n" + thread_stacks(env, exe)
+        process.kill()
+        process.wait()
+    return output
 
 
 def main():
@@ -261,11 +271,7 @@ def main():
                     process = start(loader, os.path.join(found["folder"], FLASH), run_env, log,
                                     FLASH_PORT)
                     status = ended(process, UPLOAD_LIMIT)
-                    output = logged(log)
-                    if status is None:
-                        output += "\n" + thread_stacks(run_env, FLASH)
-                        process.kill()
-                        process.wait()
+                    output = final_output(process, log, run_env, FLASH)
                     if status != 0 or "fault" in output:
                         raise StepFailed(f"status {status}:\n{output[-10000:]}")
                 image_received(flash_simulator, received_paths[1])
@@ -290,16 +296,11 @@ def main():
                     closed = time.monotonic()
                     status = ended(process, 30)
                     took = time.monotonic() - closed
-                    output = logged(log)
-                    if status is None and "fault" in output:
+                    if status is None and "fault" in logged(log):
                         # Wine's debugger prints the faulting thread's
                         # backtrace, then ends the program.
                         ended(process, 120)
-                        output = logged(log)
-                    if process.poll() is None:
-                        output += "\n" + thread_stacks(run_env, PROGRAM)
-                        process.kill()
-                        process.wait()
+                    output = final_output(process, log, run_env, PROGRAM)
                     print(f"task bar close {when}: ended after {took:.1f} s, status {status}",
                           flush=True)
                     if status != 0 or took > CLOSE_LIMIT or "fault" in output:
