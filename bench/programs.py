@@ -115,7 +115,8 @@ def main():
                 results[kind] = linux_window(options.native, simulator, dict(os.environ))
             else:
                 shim = build_shim(os.path.join(ROOT, "tests", "serial", "tiocmgetShim.c"), work)
-                with com_port_prefix(work, {PORT: simulator.port}) as env:
+                # Without the heap checks: they are for tests, not for timings.
+                with com_port_prefix(work, {PORT: simulator.port}, "-all") as env:
                     env = dict(env, LD_PRELOAD=shim)
                     if kind == "flash.exe":
                         run_quietly([loader, os.path.join(windows_app, "quilmatronx-flash.exe"),

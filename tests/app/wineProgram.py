@@ -31,7 +31,7 @@ import zipfile
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from packages import make_package  # noqa: E402
 from stepReport import StepFailed, Steps  # noqa: E402
-from wineports import CHECKED_HEAP, build_shim, com_port_prefix, thread_stacks, wine_tools  # noqa: E402
+from wineports import build_shim, com_port_prefix, thread_stacks, wine_tools  # noqa: E402
 
 PORT = "COM7"
 CLOSE_PORTS = {"transfer": "COM8", "pause": "COM9"}
@@ -201,7 +201,7 @@ def main():
     form_process = None
     steps.run("ZipHoldsTheProgramsAndTheReadMe", zip_made)
     try:
-        with com_port_prefix(work_dir, ports, CHECKED_HEAP) as env:
+        with com_port_prefix(work_dir, ports) as env:
             ui = Session(loader, driver, env)
             run_env = dict(env, LD_PRELOAD=shim)
             program = os.path.join(found.get("folder", ""), PROGRAM)

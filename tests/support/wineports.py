@@ -54,13 +54,13 @@ def build_shim(shim_source, work_dir):
     return shim
 
 
-# For tests: Wine fills freed heap blocks and checks them, so a Windows build
-# that touches freed memory faults where it does so, not somewhere later.
+# Wine fills freed heap blocks and checks them, so a Windows build that
+# touches freed memory faults where it does so, not somewhere later.
 CHECKED_HEAP = "-all,warn+heap"
 
 
 @contextlib.contextmanager
-def com_port_prefix(work_dir, ports, debug="-all"):
+def com_port_prefix(work_dir, ports, debug=CHECKED_HEAP):
     """Yields the environment for Wine programs that see each tty of the
     dictionary ports under its port name ({"COM7": "/dev/pts/3"}).
 
