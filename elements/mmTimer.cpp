@@ -108,7 +108,9 @@ void TMMTimer::setEnabled(bool on) {
       } else {
         run_ = std::move(run);
       }
-    } else if (!on && id_ != 0) {
+    } else if (!on) {
+      // Also when stopped already: the tick that stopped its own timer may
+      // still be running the outcome's chain on the timer's thread.
       stopped = run_;
       stoppedId = std::exchange(id_, 0);
     }

@@ -23,7 +23,8 @@ class TMMTimer {
 
   // Starts or stops the platform timer when the running state differs from
   // the request. Stopping from another thread returns once no tick handler
-  // runs any more; stopping from inside a tick returns at once.
+  // runs any more, also when the timer was stopped already (by a tick that
+  // is still running); stopping from inside a tick returns at once.
   void setEnabled(bool on);
   bool enabled() const;
   // Takes effect at the next start.

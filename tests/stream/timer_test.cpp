@@ -9,6 +9,7 @@
 
 #include "elements/timerSeam.h"
 #include "elements/zkMMTimer.h"
+#include "support/boundedWait.h"
 #include "support/recorder.h"
 #include "support/sharedRecorder.h"
 #include "ui/windowSystem.h"
@@ -60,11 +61,6 @@ struct TManualTimers {
     for (int i = 0; i < times; ++i) deliverTimerTick(context);
   }
 };
-
-// Waits on the calling thread until flag is set.
-void waitFor(const std::atomic<bool>& flag) {
-  while (!flag) std::this_thread::sleep_for(1ms);
-}
 
 class ManualTimer : public ::testing::Test {
  protected:
@@ -119,8 +115,7 @@ TEST_F(ManualTimer, ATickArrivingWhileOneIsHandledIsDropped) {
   int nested = 0;
   log.on(Tick, [&] {
     if (nested++ > 0) return;
-    std::thread other([] { TManualTimers::tick(); });
-    other.join();
+    TTestThread other("a second tick", [] { TManualTimers::tick(); });
   });
   TManualTimers::tick();
   EXPECT_EQ(log.text(), "T");
@@ -128,25 +123,33 @@ TEST_F(ManualTimer, ATickArrivingWhileOneIsHandledIsDropped) {
   EXPECT_EQ(log.text(), "TT");
 }
 
+// The watchdog's time-out: the tick that fails the transfer stops its own
+// timer, then runs the failure's chain; a stop from another thread (the
+// schema's owner ending it) must still wait for that tick.
 TEST_F(ManualTimer, StopFromAnotherThreadReturnsOnlyAfterTheRunningTick) {
-  timer.inStart(none, 0);
-  std::atomic<bool> entered{false}, release{false}, stopped{false};
-  log.on(Tick, [&] {
-    entered = true;
-    waitFor(release);
-  });
-  std::thread ticker([] { TManualTimers::tick(); });
-  waitFor(entered);
-  std::thread stopper([&] {
-    timer.inStop(none, 1);
-    stopped = true;
-  });
-  std::this_thread::sleep_for(30ms);
-  EXPECT_FALSE(stopped);
-  release = true;
-  ticker.join();
-  stopper.join();
-  EXPECT_EQ(log.text(), "TS");
+  for (const bool tickStopsItself : {false, true}) {
+    SCOPED_TRACE(tickStopsItself ? "the tick stops its own timer" : "the timer runs");
+    timer.inStart(none, 0);
+    std::atomic<bool> entered{false}, release{false}, stopped{false};
+    log.on(Tick, [&] {
+      if (tickStopsItself) timer.inStop(none, 1);
+      entered = true;
+      ASSERT_TRUE(eventually("the test to release the tick", release));
+    });
+    TTestThread ticker("the tick", [] { TManualTimers::tick(); });
+    ASSERT_TRUE(eventually("the tick to start", entered));
+    TTestThread stopper("the stop", [&] {
+      timer.setEnable(false);
+      stopped = true;
+    });
+    std::this_thread::sleep_for(30ms);
+    EXPECT_FALSE(stopped);
+    release = true;
+    ticker.join();
+    stopper.join();
+    EXPECT_EQ(log.text(), tickStopsItself ? "TS" : "T");
+    log.clear();
+  }
 }
 
 // This thread is the UI thread of a window system in memory.
@@ -160,8 +163,8 @@ TEST_F(ManualTimer, AStopWaitingForATickKeepsServingSyncCalls) {
     // A display change waits for the thread that is stopping the timer.
     windowSystem().invokeSync([&] { ++served; });
   });
-  std::thread ticker([] { TManualTimers::tick(); });
-  waitFor(entered);
+  TTestThread ticker("the tick", [] { TManualTimers::tick(); });
+  ASSERT_TRUE(eventually("the tick to start", entered));
   timer.inStop(none, 1);
   ticker.join();
   EXPECT_EQ(served, 1);
