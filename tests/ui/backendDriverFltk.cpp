@@ -5,10 +5,12 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
+#include <FL/fl_utf8.h>
 #include <FL/x.H>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -64,6 +66,32 @@ std::string pointAt(TNativeControl& control) {
   const TPoint at = rootPoint(control, widget->w() / 2, widget->h() / 2);
   return "mousemove 0 0 mousemove --sync " + std::to_string(at.x) + " " + std::to_string(at.y);
 }
+
+// xdotool types a character that no key carries by binding it to a spare
+// key just for the press; a window that reads the press after the binding is
+// undone (on a busy machine) gets a key without a character, which is lost.
+// A keyboard's own keys stay bound: so are the characters bound here first.
+void bindToSpareKeys(const std::string& utf8) {
+  int low = 0, high = 0;
+  XDisplayKeycodes(fl_display, &low, &high);
+  for (const char *at = utf8.data(), *end = at + utf8.size(); at < end;) {
+    int length = 0;
+    const KeySym symbol = 0x01000000 | fl_utf8decode(at, end, &length);  // a Unicode key
+    at += length;
+    if (symbol < 0x01000080 || XKeysymToKeycode(fl_display, symbol) != 0) continue;
+    int perCode = 0;
+    KeySym* map =
+        XGetKeyboardMapping(fl_display, static_cast<KeyCode>(low), high - low + 1, &perCode);
+    int spare = high;
+    while (spare > low &&
+           std::any_of(map + (spare - low) * perCode, map + (spare - low + 1) * perCode,
+                       [](KeySym s) { return s != NoSymbol; }))
+      --spare;
+    XFree(map);
+    XChangeKeyboardMapping(fl_display, spare, 1, const_cast<KeySym*>(&symbol), 1);
+    XSync(fl_display, False);
+  }
+}
 }  // namespace
 
 const bool NativeInput = true;
@@ -81,6 +109,7 @@ void click(TWindowSystem&, TNativeControl& control) {
 
 // Without a window manager the keyboard follows the pointer.
 void type(TWindowSystem&, TNativeControl& control, const std::string& text) {
+  bindToSpareKeys(text);
   xdotool(pointAt(control) + " type --delay 30 '" + text + "'");
 }
 
