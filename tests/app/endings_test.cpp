@@ -12,6 +12,7 @@
 
 #include "app/flash/flashSchema.h"
 #include "runtime/startList.h"
+#include "support/boundedWait.h"
 #include "tools/devsim/deviceSimulator.h"
 
 namespace {
@@ -48,7 +49,7 @@ TEST(Endings, UploadsEndedAtRandomMomentsEndCleanlyAndAtOnce) {
         schema->closePort();
         break;
       case TEnding::TwoCloses: {
-        std::thread other([&] { schema->closePort(); });
+        TTestThread other("the other close", [&] { schema->closePort(); });
         schema->closePort();
         other.join();
         EXPECT_FALSE(schema->comPort.opened());

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "app/uploadSchema.h"
 #include "runtime/codepage.h"
 #include "runtime/startList.h"
+#include "support/boundedWait.h"
 #include "support/firmwareImage.h"
 #include "support/simulatedDevice.h"
 #include "tools/devsim/crc16Modbus.h"
@@ -51,12 +53,15 @@ class TRunningProgram {
     installWindowSystem(createHeadlessWindowSystem());
     ui_ = static_cast<THeadlessWindowSystem*>(&windowSystem());
     std::atomic<bool> bound{false};
-    entry_ = std::thread([&] {
-      ui_->bindToCurrentThread();
-      bound = true;
-      exitCode_ = runBootloader(static_cast<int>(argv_.size()), argv_.data());
-    });
-    while (!bound) std::this_thread::yield();
+    entry_.emplace(
+        "the program",
+        [&] {
+          ui_->bindToCurrentThread();
+          bound = true;
+          exitCode_ = runBootloader(static_cast<int>(argv_.size()), argv_.data());
+        },
+        20s);
+    if (!eventually("the program's UI thread", bound)) endHungTest("the program's UI thread");
   }
   ~TRunningProgram() {
     // A test that stopped early leaves the form open.
@@ -64,7 +69,7 @@ class TRunningProgram {
       TData none;
       if (ClassSimpleForm_20F8870 != nullptr) ClassSimpleForm_20F8870->formMain.inClose(none, 0);
     });
-    if (entry_.joinable()) entry_.join();
+    entry_->join();
     StartList.clear();
     Started = false;
   }
@@ -111,7 +116,7 @@ class TRunningProgram {
   }
   // Waits for the entry to return; its exit code.
   int join() {
-    entry_.join();
+    entry_->join();
     return exitCode_;
   }
   THeadlessWindowSystem& ui() { return *ui_; }
@@ -119,7 +124,7 @@ class TRunningProgram {
  private:
   std::vector<const char*> argv_;
   THeadlessWindowSystem* ui_ = nullptr;
-  std::thread entry_;
+  std::optional<TTestThread> entry_;
   int exitCode_ = -1;
 };
 

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "simulatorFixture.h"
+#include "support/boundedWait.h"
 
 namespace devsim_test {
 namespace {
@@ -69,7 +70,8 @@ TEST_F(Session, HostClosingDuringTheUploadEndsIt) {
   ASSERT_TRUE(probe());
   ASSERT_TRUE(host().write(image_.substr(0, 100)));
   // The upload has begun once the simulator has taken the bytes.
-  while (simulator().received().size() < 100) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(eventually("the simulator to take 100 bytes",
+                         [&] { return simulator().received().size() >= 100; }));
   host().close();
   EXPECT_TRUE(ended(SessionOutcome::HostClosed));
   EXPECT_EQ(simulator().received(), image_.substr(0, 100));

@@ -13,6 +13,7 @@
 #include "elements/zkIf_else.h"
 #include "elements/zkLatch.h"
 #include "elements/zkSwitch.h"
+#include "support/boundedWait.h"
 #include "support/recorder.h"
 
 namespace {
@@ -162,8 +163,8 @@ TEST(Latch, TheFirstDecisionWinsAfterAPassUnderWayAndNothingFollows) {
   };
   bool passEndedFirst = false;
   decided.onReceive = [&](TData&, uint16_t) { passEndedFirst = passEnded; };
-  std::thread writer([&] { fireEvent(makeEventLink<&TZKLatch::inPass>(&latch), 1); });
-  while (!passing) std::this_thread::yield();
+  TTestThread writer("the pass", [&] { fireEvent(makeEventLink<&TZKLatch::inPass>(&latch), 1); });
+  ASSERT_TRUE(eventually("the pass to write", passing));
   fireEvent(makeEventLink<&TZKLatch::inDecide>(&latch, 1), 7);
   writer.join();
   EXPECT_TRUE(passEndedFirst);

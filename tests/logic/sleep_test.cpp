@@ -7,6 +7,7 @@
 
 #include "elements/zkSleep.h"
 #include "runtime/threadStop.h"
+#include "support/boundedWait.h"
 #include "support/recorder.h"
 
 namespace {
@@ -35,7 +36,7 @@ TEST(Sleep, AStopRequestForItsThreadEndsItAtOnceWithoutPassingOn) {
   sleep.Delay = 15'000'000;
   sleep.outEnd = out.link();
   std::stop_source owner;
-  std::thread sleeper([&] {
+  TTestThread sleeper("the pause", [&] {
     TStopScope scope(owner.get_token());
     fireEvent(makeEventLink<&TZKSleep::inSleep>(&sleep));
   });

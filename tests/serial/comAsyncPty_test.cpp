@@ -13,6 +13,7 @@
 
 #include "portLog.h"
 #include "serial/portNames.h"
+#include "support/boundedWait.h"
 #include "support/lineEnd.h"
 
 namespace {
@@ -93,9 +94,7 @@ TEST_F(ComAsyncPtyTest, HandlerClosesThePortWhenTheAnswerArrives) {
                  "FZ"));
   ASSERT_TRUE(log.waitFor([&] { return log.entries().back() == "closed"; }));
   // The close routine ends, on the reader thread, just after its last event.
-  for (int i = 0; i < 5000 && port.opened(); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_FALSE(port.opened());
+  EXPECT_TRUE(eventually("the close to end", [&] { return !port.opened(); }));
   ASSERT_TRUE(peer.write("late"));
   std::this_thread::sleep_for(30ms);
   EXPECT_EQ(log.entries().back(), "closed");
@@ -112,8 +111,7 @@ TEST_F(ComAsyncPtyTest, UnpluggedDeviceEndsTheReaderWithoutSpinning) {
   ASSERT_TRUE(log.waitForReceived(4));
   peer.close();
   // The reader notices the hang-up and ends by itself.
-  for (int i = 0; i < 5000 && threadCount() != before; ++i) std::this_thread::sleep_for(1ms);
-  ASSERT_EQ(threadCount(), before);
+  ASSERT_TRUE(eventually("the reader to end", [&] { return threadCount() == before; }));
   log.clear();
   close();
   EXPECT_EQ(log.entries(), CloseEvents);

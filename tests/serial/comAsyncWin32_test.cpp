@@ -9,6 +9,7 @@
 
 #include "portLog.h"
 #include "serial/portNames.h"
+#include "support/boundedWait.h"
 
 namespace {
 
@@ -72,9 +73,7 @@ TEST_F(WinePortTest, HandlerClosesThePortOnTheReaderThread) {
       "FZ");
   ASSERT_TRUE(log.waitFor([&] { return log.entries().back() == "closed"; }));
   // The close routine ends, on the reader thread, just after its last event.
-  for (int i = 0; i < 5000 && port.opened(); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_FALSE(port.opened());
+  EXPECT_TRUE(eventually("the close to end", [&] { return !port.opened(); }));
   log.clear();
   open();
   EXPECT_EQ(log.entries(), (Strings{"opening", expectedOpen()}));

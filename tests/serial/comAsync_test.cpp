@@ -8,6 +8,7 @@
 
 #include "fakeSerial.h"
 #include "portLog.h"
+#include "support/boundedWait.h"
 #include "ui/windowSystem.h"
 
 namespace {
@@ -152,12 +153,12 @@ TEST_F(ComAsyncTest, ASecondCloseWaitsUntilTheFirstHasFinished) {
   std::atomic<bool> release{false};
   system.Port.OnDrain = [&] {
     draining = true;
-    while (!release) std::this_thread::sleep_for(1ms);
+    EXPECT_TRUE(eventually("the test to release the drain", release));
   };
-  std::thread first([&] { close(); });
-  while (!draining) std::this_thread::sleep_for(1ms);
+  TTestThread first("the first close", [&] { close(); });
+  ASSERT_TRUE(eventually("the first close to drain", draining));
   std::atomic<bool> secondReturned{false};
-  std::thread second([&] {
+  TTestThread second("the second close", [&] {
     close();
     secondReturned = true;
   });
@@ -176,7 +177,7 @@ TEST_F(ComAsyncTest, ASecondCloseWaitsUntilTheFirstHasFinished) {
 TEST_F(ComAsyncTest, ACloseAbortsAWriteUnderWayAndReleasesThePortAfterIt) {
   open("COM1");
   system.Port.HoldWrites = true;
-  std::thread writer([&] { write("x"); });
+  TTestThread writer("the held write", [&] { write("x"); });
   system.Port.waitForCall("write held");
   close();
   writer.join();
@@ -200,8 +201,7 @@ TEST_F(ComAsyncTest, ReopenWhileTheOldReaderWaitsForThisThread) {
   };
   open("COM1");
   system.Port.pushEvent(serial::EvRxChar, "bye");
-  for (int i = 0; i < 5000 && !closedInHandler; ++i) std::this_thread::sleep_for(1ms);
-  ASSERT_TRUE(closedInHandler);
+  ASSERT_TRUE(eventually("the handler's close", closedInHandler));
   // Reopening joins the old reader, which first needs this thread.
   log.clear();
   open("COM1");
@@ -221,7 +221,7 @@ TEST_F(ComAsyncTest, CloseKeepsServingSyncCallsOfABusyHandler) {
   };
   open("COM1");
   system.Port.pushEvent(serial::EvRxChar, "status");
-  while (!inHandler) std::this_thread::yield();
+  ASSERT_TRUE(eventually("the read's handler", inHandler));
   // The reader now waits for this thread, which closes the port.
   log.clear();
   close();

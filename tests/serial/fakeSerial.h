@@ -13,6 +13,7 @@
 
 #include "serial/portNames.h"
 #include "serial/serialDevice.h"
+#include "support/hangLimit.h"
 
 struct TFakePort {
   std::mutex Lock;
@@ -49,7 +50,8 @@ struct TFakePort {
   // Waits until the last call recorded is this one.
   void waitForCall(const std::string& name) {
     std::unique_lock lock(Lock);
-    Changed.wait(lock, [&] { return !Calls.empty() && Calls.back() == name; });
+    waitOrEnd("the call \"" + name + "\"", Changed, lock,
+              [&] { return !Calls.empty() && Calls.back() == name; });
   }
   void pushEvent(uint32_t mask, std::string bytes = {}) {
     std::lock_guard lock(Lock);
@@ -109,7 +111,8 @@ class TFakeDevice final : public TSerialDevice {
   bool write(const std::string& bytes, uint32_t& written) override {
     if (P.HoldWrites) {
       auto lock = P.call("write held");
-      P.Changed.wait(lock, [&] { return P.WritesAborted; });
+      waitOrEnd("a purge aborting the held write", P.Changed, lock,
+                [&] { return P.WritesAborted; });
       lock.unlock();
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
       P.call("write ended");
@@ -153,7 +156,8 @@ class TFakeDevice final : public TSerialDevice {
     explicit TWaiter(TFakePort& port) : P(port) {}
     TResult wait(uint32_t& mask) override {
       std::unique_lock lock(P.Lock);
-      P.Changed.wait(lock, [&] { return P.Woken || !P.Events.empty(); });
+      waitOrEnd("a port event or the reader's wake-up", P.Changed, lock,
+                [&] { return P.Woken || !P.Events.empty(); });
       if (P.Woken) return TResult::Stopped;
       mask = P.Events.front();
       P.Events.pop_front();

@@ -37,10 +37,10 @@ void xdotool(const std::string& arguments) {
   std::atomic<bool> finished{false};
   std::atomic<int> status{-1};
   std::thread runner([&] {
-    status = std::system(("xdotool " + arguments).c_str());
+    status = std::system(("timeout 20 xdotool " + arguments).c_str());
     finished = true;
   });
-  loopUntil([&] { return finished.load(); }, 20.0);
+  loopUntil([&] { return finished.load(); }, 25.0);
   runner.join();
   EXPECT_EQ(status, 0) << "xdotool " << arguments;
   loopUntil([] { return false; }, 0.3);

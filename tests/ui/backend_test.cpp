@@ -10,6 +10,7 @@
 
 #include "backendDriver.h"
 #include "runtime/codepage.h"
+#include "support/boundedWait.h"
 #include "ui/bitmap.h"
 
 namespace {
@@ -498,7 +499,7 @@ TEST_F(Backend, TheLoopServesCallsAndPostsAndEndsOnQuitFromAnotherThread) {
   EXPECT_EQ(label->text(), "2");
   // After the loop the window system is shut down: calls return at once.
   bool ran = false;
-  std::thread late([&] { own->invokeSync([&] { ran = true; }); });
+  TTestThread late("a call after the loop", [&] { own->invokeSync([&] { ran = true; }); });
   late.join();
   EXPECT_FALSE(ran);
 }
@@ -508,7 +509,7 @@ TEST_F(Backend, DestroyingTheWindowSystemReleasesACallerStillQueued) {
   std::unique_ptr<TWindowSystem> own = driver::createSystem();
   std::atomic<bool> returned{false};
   bool ran = false;
-  std::thread caller([&, raw = own.get()] {
+  TTestThread caller("the queued caller", [&, raw = own.get()] {
     raw->invokeSync([&] { ran = true; });
     returned = true;
   });
