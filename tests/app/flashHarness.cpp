@@ -55,7 +55,7 @@ TFlashStage FlashHarness::probe() {
       flash->outcome.waitPast(TFlashStage::Probing, std::chrono::seconds(5), never());
   // The status message may follow the outcome (no device: the failure event
   // comes first); every probe ends with one.
-  messages.waitFor([&] { return !messages.values().empty(); }, std::chrono::seconds(5));
+  EXPECT_TRUE(eventually("the probe's status message", [&] { return !messages.values().empty(); }));
   return stage;
 }
 
@@ -64,11 +64,10 @@ TFlashStage FlashHarness::upload(std::chrono::milliseconds limit) {
   return flash->outcome.waitPast(TFlashStage::Found, limit, never());
 }
 
-bool FlashHarness::waitForOutcome() {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (doneCount() + errorCount() == 0 && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  return doneCount() + errorCount() > 0;
+testing::AssertionResult FlashHarness::waitForOutcome() {
+  return eventually(
+      "the upload's outcome", [&] { return doneCount() + errorCount() > 0; },
+      std::chrono::seconds(10));
 }
 
 std::string FlashHarness::statusText() const {

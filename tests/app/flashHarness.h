@@ -14,6 +14,7 @@
 
 #include "app/flash/flashSchema.h"
 #include "runtime/zkHub.h"
+#include "support/boundedWait.h"
 #include "support/firmwareImage.h"
 #include "support/recorder.h"
 #include "support/sharedRecorder.h"
@@ -30,7 +31,7 @@ class FlashHarness {
   // Presses "write" and waits for the transfer's outcome.
   TFlashStage upload(std::chrono::milliseconds limit = std::chrono::seconds(60));
   // Waits until the upload reported done or an error; false after 10 s.
-  bool waitForOutcome();
+  testing::AssertionResult waitForOutcome();
 
   std::string statusText() const;  // what the status line printed, UTF-8
   std::vector<int32_t> progress() const;

@@ -92,7 +92,7 @@ TEST_F(ComAsyncPtyTest, HandlerClosesThePortWhenTheAnswerArrives) {
   ASSERT_TRUE(
       peer.write("\x12\x34"
                  "FZ"));
-  ASSERT_TRUE(log.waitFor([&] { return log.entries().back() == "closed"; }));
+  ASSERT_TRUE(eventually("the close", [&] { return log.entries().back() == "closed"; }));
   // The close routine ends, on the reader thread, just after its last event.
   EXPECT_TRUE(eventually("the close to end", [&] { return !port.opened(); }));
   ASSERT_TRUE(peer.write("late"));

@@ -71,7 +71,7 @@ TEST_F(WinePortTest, HandlerClosesThePortOnTheReaderThread) {
   write(
       "\x12\x34"
       "FZ");
-  ASSERT_TRUE(log.waitFor([&] { return log.entries().back() == "closed"; }));
+  ASSERT_TRUE(eventually("the close", [&] { return log.entries().back() == "closed"; }));
   // The close routine ends, on the reader thread, just after its last event.
   EXPECT_TRUE(eventually("the close to end", [&] { return !port.opened(); }));
   log.clear();

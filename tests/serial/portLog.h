@@ -9,6 +9,7 @@
 #include "app/portSettings.h"
 #include "runtime/zkHub.h"
 #include "serial/zkComAsync.h"
+#include "support/boundedWait.h"
 #include "support/recorder.h"
 #include "support/sharedRecorder.h"
 
@@ -50,8 +51,10 @@ class TPortLog : public TEventLog {
     }
     return bytes;
   }
-  bool waitForReceived(size_t bytes) {
-    return waitFor([&] { return received().size() >= bytes; });
+  testing::AssertionResult waitForReceived(size_t bytes) {
+    return eventually(
+        std::to_string(bytes) + " bytes received", [&] { return received().size() >= bytes; },
+        std::chrono::seconds(10));
   }
 
  private:

@@ -9,6 +9,7 @@
 #include "app/uploadSchema.h"
 #include "elements/hexText.h"
 #include "elements/zkEventFromData.h"
+#include "support/boundedWait.h"
 #include "support/recorder.h"
 #include "support/sharedRecorder.h"
 
@@ -50,7 +51,8 @@ TEST(UploadWatchdog, SilenceFailsTwoToThreeSecondsAfterTheLastAnswerThenStops) {
   std::this_thread::sleep_until(start + 1500ms);
   const auto last = answer();
   ASSERT_EQ(progress.values().size(), 2u) << "both answers were taken";
-  ASSERT_TRUE(errors.waitFor([&] { return !errors.values().empty(); }, 6s));
+  ASSERT_TRUE(eventually(
+      "the time-out's error", [&] { return !errors.values().empty(); }, 6s));
   const auto waited = Clock::now() - last;
   EXPECT_GE(waited, 2s);
   EXPECT_LE(waited, 3s + 250ms);

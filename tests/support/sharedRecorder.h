@@ -1,9 +1,8 @@
 // Recorders for events fired on any thread (a serial reader, a timer): what
-// came, at which point and on which thread, and a wait for a condition.
+// came, at which point and on which thread. Tests wait for them with
+// eventually() (boundedWait.h).
 #pragma once
 
-#include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -27,9 +26,7 @@ class TSharedRecorder {
     {
       std::lock_guard guard(lock_);
       events_.push_back({d, index, std::this_thread::get_id()});
-      ++count_;
     }
-    changed_.notify_all();
     if (onReceive) onReceive(d, index);
   }
   TEventLink link(uint16_t index = 0) {
@@ -50,26 +47,9 @@ class TSharedRecorder {
     events_.clear();
   }
 
-  // Waits until done() holds, asking again after every event; false when
-  // the limit passed first. Generous: only a fault ever waits this long.
-  bool waitFor(const std::function<bool()>& done,
-               std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    std::unique_lock guard(lock_);
-    for (;;) {
-      const uint64_t seen = count_;
-      guard.unlock();
-      if (done()) return true;
-      guard.lock();
-      if (!changed_.wait_until(guard, deadline, [&] { return count_ != seen; })) return done();
-    }
-  }
-
  private:
   mutable std::mutex lock_;
-  std::condition_variable changed_;
   std::vector<TEvent> events_;
-  uint64_t count_ = 0;  // every event ever, clear() or not
 };
 
 // A shared recorder that names its points: each event reads "name", or
