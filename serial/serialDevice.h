@@ -92,13 +92,38 @@ struct TSerialTimeouts {
   uint32_t WriteTotalTimeoutConstant = 0;
 };
 
+// Why the last write on a port failed.
+enum class TSerialFailure {
+  None,
+  // A line error (framing, break, overrun) held the port: with AbortOnError
+  // the driver fails every call until the error is cleared, and the write
+  // failed again after that.
+  LineError,
+  Other,  // a time-out, a port that went away, a refusal
+};
+
+// Runs a port call (true: it did its work). With AbortOnError a line error
+// fails every call on the port until it is cleared: when lineError() says
+// the call failed that way, clearError() clears it and the call runs once
+// more. The failure that remains.
+template <class Call, class LineError, class ClearError>
+TSerialFailure runPastLineError(Call call, LineError lineError, ClearError clearError) {
+  if (call()) return TSerialFailure::None;
+  if (!lineError() || !clearError()) return TSerialFailure::Other;
+  if (call()) return TSerialFailure::None;
+  return lineError() ? TSerialFailure::LineError : TSerialFailure::Other;
+}
+
 // The reader thread's side of a port: it waits for the next port event.
 class TSerialWaiter {
  public:
   enum class TResult {
-    Event,    // mask holds the events that happened
+    Event,    // mask holds the events that happened, possibly none
     Stopped,  // woken by TSerialDevice::wakeReader
-    Failed,   // the port failed or went away (unplugged, hung up)
+    Failed,   // the port went away (unplugged, removed, hung up)
+    // The wait ended without a reason of its own (a line error does this
+    // with AbortOnError); whether the port is still there needs a look.
+    Aborted,
   };
   virtual ~TSerialWaiter() = default;
   virtual TResult wait(uint32_t& mask) = 0;
@@ -125,15 +150,18 @@ class TSerialDevice {
   // Takes the line error bits and reports the bytes waiting to be read.
   virtual bool clearErrors(uint32_t& errors, uint32_t& waiting) = 0;
   // false: the write could not be started. Otherwise written is the count
-  // sent, 0 when the write failed after it started.
+  // sent, 0 when the write failed after it started. A call that a line error
+  // fails is run once more after the error was cleared.
   virtual bool write(const std::string& bytes, uint32_t& written) = 0;
+  // Why the last write that sent nothing failed; None after one that sent.
+  virtual TSerialFailure lastWriteFailure() const = 0;
   // false: the read could not be started. Otherwise bytes holds at most count
   // bytes that were waiting, possibly none; empty when it failed after
   // it started.
   virtual bool read(uint32_t count, std::string& bytes) = 0;
-  // Waits until the bytes handed to the port have gone out: at most the
-  // write time-out for what is queued (constant plus per byte), or as long
-  // as it takes when unbounded.
+  // Waits until the driver has handed on the bytes given to the port: at
+  // most the write time-out for what is queued (constant plus per byte), or
+  // as long as it takes when unbounded.
   virtual void drain(bool unbounded) = 0;
   virtual void close() = 0;
 

@@ -1,6 +1,8 @@
 #include "zkComAsync.h"
 
+#include <chrono>
 #include <system_error>
+#include <utility>
 
 #include "runtime/threadStop.h"
 
@@ -14,6 +16,20 @@ thread_local const TZKComAsync* readerThreadOf = nullptr;
 uint32_t bitIf(bool on, uint32_t bit) { return on ? bit : 0; }
 
 char lowByte(int32_t value) { return static_cast<char>(value & 0xFF); }
+
+using Clock = std::chrono::steady_clock;
+
+int64_t nowMicros() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch())
+      .count();
+}
+
+// What a USB adapter may still hold after the driver handed it the bytes is
+// given this beyond the bytes' own time on the line.
+constexpr int64_t LineMarginMicros = 2000;
+// A reader whose waits keep ending without an event pauses this long between
+// them rather than spin.
+constexpr std::chrono::milliseconds QuietWaitPause{10};
 
 }  // namespace
 
@@ -84,6 +100,10 @@ uint32_t TZKComAsync::buildEventMask() const {
 std::vector<std::string> TZKComAsync::errorList() const {
   std::lock_guard lock(errorListLock_);
   return errorList_;
+}
+
+std::string TZKComAsync::writeFailure() const {
+  return device_->lastWriteFailure() == TSerialFailure::LineError ? "line error" : "";
 }
 
 void TZKComAsync::inOpen(TData& d, uint16_t) {
@@ -157,22 +177,38 @@ void TZKComAsync::readerLoop(std::shared_ptr<TReaderState> state) {
   const std::stop_token stop = state->Stop.get_token();
   const TStopScope stopScope(stop);
   const std::unique_ptr<TSerialWaiter> waiter = device_->makeWaiter();
-  TSerialWaiter::TResult result = TSerialWaiter::TResult::Event;
+  bool gone = false;
+  bool quiet = false;
   while (!stop.stop_requested()) {
     uint32_t mask = 0;
-    result = waiter->wait(mask);
-    if (result != TSerialWaiter::TResult::Event || stop.stop_requested()) break;
-    dispatch(mask, stop);
+    const TSerialWaiter::TResult result = waiter->wait(mask);
+    if (result == TSerialWaiter::TResult::Stopped || stop.stop_requested()) break;
+    if (result == TSerialWaiter::TResult::Event && mask != 0) {
+      quiet = false;
+      dispatch(mask, stop);
+      continue;
+    }
+    // A line error ends waits; some drivers end them with no event after an
+    // unplug or a resume, again and again. A port that still answers is
+    // waited on again (after a pause when it keeps happening); one that does
+    // not is gone.
+    if (result == TSerialWaiter::TResult::Failed || !portAnswers()) {
+      gone = !stop.stop_requested();
+      break;
+    }
+    if (std::exchange(quiet, true)) std::this_thread::sleep_for(QuietWaitPause);
   }
-  // A port that failed by itself is left quiet; after a close request the
-  // close routine does this, and the port may already be gone.
-  if (!stop.stop_requested() && result == TSerialWaiter::TResult::Failed) {
-    device_->setEventMask(0);
-    device_->purge(PurgeTxClear | PurgeRxClear);
-  }
+  // Not left open and deaf: closed, and the schema told why.
+  if (gone && beginClose()) closeSteps(true);
   std::lock_guard lock(state->Lock);
   state->Finished = true;
   state->Changed.notify_all();
+}
+
+bool TZKComAsync::portAnswers() {
+  uint32_t errors = 0;
+  const std::shared_lock use(deviceUse_);
+  return opened() && device_->clearErrors(errors, waitingBytes_);
 }
 
 void TZKComAsync::dispatch(uint32_t mask, const std::stop_token& stop) {
@@ -246,13 +282,17 @@ bool TZKComAsync::beginClose() {
   return false;
 }
 
-void TZKComAsync::closeSteps() {
+void TZKComAsync::closeSteps(bool vanished) {
   fireEvent(outClosing);
-  stopReader();
+  // The reader fires nothing more from here on; it is waited for only after
+  // the purge, which also ends a write one of its handlers may be making.
+  const std::shared_ptr<TReaderState> reader = stopReader();
   // Bytes handed to the port ("PUSK" right before a close) still go out;
   // only then is the rest thrown away.
   device_->drain(FlushOnClose);
+  waitUntilTheLineIsFree();
   device_->purge(PurgeTxAbort | PurgeRxAbort | PurgeTxClear | PurgeRxClear);
+  if (reader) waitForReaderEnd(*reader, reader_);
   cts_ = 0;
   dsr_ = 0;
   rlsd_ = 0;
@@ -266,13 +306,26 @@ void TZKComAsync::closeSteps() {
     opened_ = false;
   }
   fireEvent(outClosed);
+  if (vanished) fireEvent(outVanished);
   std::lock_guard lock(closeLock_);
   closing_ = false;
   closeBusy_ = false;
 }
 
-void TZKComAsync::stopReader() {
-  if (!readerState_) return;
+void TZKComAsync::waitUntilTheLineIsFree() const {
+  const int64_t left = lineFreeAt_.load() - nowMicros();
+  if (left > 0) std::this_thread::sleep_for(std::chrono::microseconds(left));
+}
+
+int64_t TZKComAsync::lineMicros(uint32_t bytes) const {
+  if (settings_.BaudRate == 0) return 0;
+  const int64_t bitsPerByte =
+      1 + settings_.ByteSize + (settings_.Parity != 0 ? 1 : 0) + (settings_.StopBits != 0 ? 2 : 1);
+  return static_cast<int64_t>(bytes) * bitsPerByte * 1'000'000 / settings_.BaudRate;
+}
+
+std::shared_ptr<TZKComAsync::TReaderState> TZKComAsync::stopReader() {
+  if (!readerState_) return nullptr;
   std::shared_ptr<TReaderState> state = std::move(readerState_);
   state->Stop.request_stop();
   device_->setEventMask(0);
@@ -282,9 +335,9 @@ void TZKComAsync::stopReader() {
     // handler returns, having fired nothing more.
     leftoverReader_ = std::move(reader_);
     leftoverState_ = std::move(state);
-    return;
+    return nullptr;
   }
-  waitForReaderEnd(*state, reader_);
+  return state;
 }
 
 void TZKComAsync::joinLeftoverReader() {
@@ -314,6 +367,7 @@ void TZKComAsync::inWrite(TData& d, uint16_t) {
   writesIssued_.fetch_add(1, std::memory_order_release);
   const bool started = device_->write(bytes, written);
   use.unlock();
+  if (written > 0) lineFreeAt_ = nowMicros() + lineMicros(written) + LineMarginMicros;
   if (started) fireEvent(outWritten, static_cast<int32_t>(written));
 }
 

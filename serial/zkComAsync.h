@@ -82,6 +82,9 @@ class TZKComAsync {
   TEventLink outOpen;
   TEventLink outClosing;
   TEventLink outClosed;
+  // The port went away (unplugged, removed) while open: fired on the reader
+  // thread after the close it caused (outClosing to outClosed).
+  TEventLink outVanished;
 
   TEventLink dataBaudRate;
   TEventLink dataPort;
@@ -110,6 +113,11 @@ class TZKComAsync {
   uint8_t rlsd() const { return rlsd_.load(); }
   // Texts of the last successful error check.
   std::vector<std::string> errorList() const;
+  // Why the last write that sent nothing failed, in the words of the report
+  // and the trace: "line error" when a line error held the port even after
+  // it was cleared, otherwise empty. Ask on the writing thread, in the
+  // handler of outWritten (0).
+  std::string writeFailure() const;
 
   // The settings record and the event mask the current properties give.
   TSerialSettings buildSettings(int32_t baudRate, int32_t dtrIndex, int32_t rtsIndex) const;
@@ -133,12 +141,19 @@ class TZKComAsync {
   // was under way (it has finished when this returns, unless this is the
   // reader thread that close is stopping) or the port is closed.
   bool beginClose();
-  void closeSteps();
-  void stopReader();
+  void closeSteps(bool vanished = false);
+  // Tells the reader to stop; its state, to wait for its end, unless this is
+  // the reader itself.
+  std::shared_ptr<TReaderState> stopReader();
   void joinLeftoverReader();
   static void waitForReaderEnd(const TReaderState& state, std::thread& reader);
   void readerLoop(std::shared_ptr<TReaderState> state);
   void dispatch(uint32_t mask, const std::stop_token& stop);
+  // After a wait that brought no event: whether the port still answers.
+  bool portAnswers();
+  void waitUntilTheLineIsFree() const;
+  // How long a count of bytes takes on the line at the open port's settings.
+  int64_t lineMicros(uint32_t bytes) const;
   bool readModemStatus();
   void checkErrors();
 
@@ -155,6 +170,9 @@ class TZKComAsync {
   // Counts writes; orders what preceded a write before the handling of the
   // answer to it (inWrite, inRead).
   std::atomic<uint64_t> writesIssued_{0};
+  // When the bytes of the last write have left the line (steady clock,
+  // microseconds), counted from the write's return.
+  std::atomic<int64_t> lineFreeAt_{0};
   // Device calls hold it shared, the close exclusively while it releases the
   // port: no thread uses a descriptor the close has given back.
   std::shared_mutex deviceUse_;

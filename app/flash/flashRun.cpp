@@ -220,7 +220,7 @@ TPortResult TFlashRun::result(const TPort& port) const {
       if (facts.probeAnswered) {
         r.failure = "refused";
         r.detail = "refused device line \"" + readable(facts.deviceLine) + "\"";
-      } else if (port.vanishedWhileProbing) {
+      } else if (port.vanishedWhileProbing || facts.failure == TFailureKind::Vanished) {
         r.failure = "vanished";
         r.detail = "the port vanished";
       } else {

@@ -76,6 +76,10 @@ TFlashSchema::TFlashSchema(std::string port, TConsoleBoard* board, TTraceFile* t
   comPort.outOpen = makeEventLink<&TZKHub::inWork>(&hubOpened);
   fan(hubOpened, {makeEventLink<&TZKFlashOutcome::inOpened>(&outcome),
                   makeEventLink<&TZKMultiElementEx::inWork>(&probe, Probe::inOpened)});
+  // A port gone ends the transfer at once, not by the watchdog.
+  fan(hubVanished, {makeEventLink<&TZKPortRecord::inVanished>(&record),
+                    makeEventLink<&TZKFlashOutcome::inError>(&outcome)});
+  comPort.outVanished = makeEventLink<&TZKHub::inWork>(&hubVanished);
   fan(hubPortSelected, {makeEventLink<&TZKComAsync::inClose>(&comPort, 1),
                         makeEventLink<&TZKEventFromData::inStore>(&portMemory),
                         makeEventLink<&TZKMultiElementEx::inWork>(&probe, Probe::inSelect)});

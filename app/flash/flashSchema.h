@@ -67,6 +67,7 @@ class TFlashSchema {
   TZKHub hubOpened;
   TZKEventFromData portMemory;
   TZKHub hubPortSelected;
+  TZKHub hubVanished;
 
  private:
   const std::string port_;

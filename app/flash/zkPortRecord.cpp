@@ -81,6 +81,13 @@ void TZKPortRecord::inError(TData&, uint16_t) {
     facts_.failure = present ? TFailureKind::NoAnswer : TFailureKind::Vanished;
 }
 
+void TZKPortRecord::inVanished(TData&, uint16_t) {
+  std::lock_guard guard(lock_);
+  if (facts_.failure != TFailureKind::None) return;
+  facts_.failingBlock = facts_.blocksSent;
+  facts_.failure = TFailureKind::Vanished;
+}
+
 TPortFacts TZKPortRecord::facts() const {
   std::lock_guard guard(lock_);
   return facts_;

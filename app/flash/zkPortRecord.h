@@ -49,6 +49,8 @@ class TZKPortRecord {
   // The upload's error: a wrong answer when it comes from an answer's
   // handling, otherwise the watchdog's time-out.
   void inError(TData& d, uint16_t index);
+  // The port's reader found the port gone.
+  void inVanished(TData& d, uint16_t index);
 
   TPortFacts facts() const;
 

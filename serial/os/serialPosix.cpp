@@ -220,6 +220,15 @@ class TPosixDevice final : public TSerialDevice {
   }
 
   bool write(const std::string& bytes, uint32_t& written) override {
+    // A tty has no line error that holds the port: nothing to clear.
+    const bool started = writeOnce(bytes, written);
+    writeFailure_ = written == bytes.size() ? TSerialFailure::None : TSerialFailure::Other;
+    return started;
+  }
+
+  TSerialFailure lastWriteFailure() const override { return writeFailure_; }
+
+  bool writeOnce(const std::string& bytes, uint32_t& written) {
     const int fd = fd_;
     if (fd < 0) return false;
     const uint64_t aborts = writeAborts_.load();
@@ -315,6 +324,7 @@ class TPosixDevice final : public TSerialDevice {
   std::atomic<uint32_t> mask_{0};
   std::atomic<uint64_t> bytesRead_{0};
   std::atomic<uint64_t> writeAborts_{0};
+  std::atomic<TSerialFailure> writeFailure_{TSerialFailure::None};
   uint32_t writeConstant_ = 0;
   uint32_t writeMultiplier_ = 0;
 

@@ -233,6 +233,116 @@ TEST_F(ComAsyncTest, CloseKeepsServingSyncCallsOfABusyHandler) {
   EXPECT_EQ(log.entries(), CloseEvents);
 }
 
+// A line error (AbortOnError) fails every call until it is cleared: a write
+// is run once more after clearing it, and says why when even that fails; a
+// wait it ends does not end the reader.
+TEST_F(ComAsyncTest, ALineErrorIsClearedAndTheCallRunsOnceMore) {
+  open("COM1");
+  for (const bool stuck : {false, true}) {
+    {
+      std::lock_guard lock(system.Port.Lock);
+      system.Port.LineError = true;
+      system.Port.LineErrorStuck = stuck;
+      system.Port.Written.clear();
+    }
+    log.clear();
+    write("VERS");
+    EXPECT_EQ(log.entries(), (Strings{stuck ? "written=0" : "written=4"})) << stuck;
+    EXPECT_EQ(system.Port.Written, stuck ? "" : "VERS");
+    EXPECT_EQ(port.writeFailure(), stuck ? "line error" : "");
+  }
+  {
+    std::lock_guard lock(system.Port.Lock);
+    system.Port.LineErrorStuck = false;
+    system.Port.LineError = true;
+    system.Port.Changed.notify_all();
+  }
+  system.Port.pushEvent(serial::EvRxChar, "SZ");
+  ASSERT_TRUE(log.waitForReceived(2)) << "the reader did not go on after a line error";
+  EXPECT_TRUE(port.opened());
+}
+
+// A reader that ends says so: the port is closed and reported gone, at
+// once, whether the wait failed or kept ending without an event on a port
+// that no longer answers.
+TEST_F(ComAsyncTest, AReaderThatFindsThePortGoneClosesItAndSaysSo) {
+  using TResult = TSerialWaiter::TResult;
+  for (const TResult ending : {TResult::Failed, TResult::Aborted, TResult::Event}) {
+    TFakeSystem fresh;
+    TPortLog events;
+    TZKComAsync element(fresh);
+    events.attach(element);
+    TData d = stringData("COM1");
+    element.inOpen(d, 0);
+    events.clear();
+    {
+      std::lock_guard lock(fresh.Port.Lock);
+      fresh.Port.ErrorQueryFails = true;
+      fresh.Port.WaitsEnd = ending;
+      fresh.Port.Changed.notify_all();
+    }
+    Strings expected = CloseEvents;
+    expected.push_back("vanished");
+    EXPECT_TRUE(eventually(
+        "the port closed and reported gone", [&] { return events.entries() == expected; }, 2s))
+        << "ending " << static_cast<int>(ending);
+    EXPECT_FALSE(element.opened());
+  }
+}
+
+// Empty event masks from a port that still answers: the reader goes on, but
+// does not spin on them.
+TEST_F(ComAsyncTest, EmptyMasksFromAPortThatAnswersDoNotSpin) {
+  open("COM1");
+  {
+    std::lock_guard lock(system.Port.Lock);
+    system.Port.WaitsEnd = TSerialWaiter::TResult::Event;
+    system.Port.Changed.notify_all();
+  }
+  std::this_thread::sleep_for(100ms);
+  std::lock_guard lock(system.Port.Lock);
+  EXPECT_LT(system.Port.ErrorQueries, 30);
+  EXPECT_GT(system.Port.ErrorQueries, 0);
+  system.Port.WaitsEnd.reset();
+  EXPECT_TRUE(port.opened());
+}
+
+// A write that a driver never completes, made by a reader's handler: the
+// close aborts it before it waits for the reader.
+TEST_F(ComAsyncTest, ACloseEndsAWriteHeldInAReadersHandler) {
+  log.onReceive = [&](TData& d, uint16_t event) {
+    if (event == TPortLog::Read && d.StrValue == "SZ") write("x");
+  };
+  open("COM1");
+  system.Port.HoldWrites = true;
+  system.Port.pushEvent(serial::EvRxChar, "SZ");
+  system.Port.waitForCall("write held");
+  std::atomic<bool> closed{false};
+  std::thread closer([&] {
+    close();
+    closed = true;
+  });
+  for (int i = 0; i < 2000 && !closed; ++i) std::this_thread::sleep_for(1ms);
+  EXPECT_TRUE(closed) << "the close did not end within 2 s";
+  if (!closed) {
+    std::lock_guard lock(system.Port.Lock);
+    system.Port.WritesAborted = true;
+    system.Port.Changed.notify_all();
+  }
+  closer.join();
+}
+
+// "PUSK" may still be in a USB adapter's own buffer when the driver's queue
+// is empty: the purge waits for its time on the line (4 bytes of 10 bits at
+// 38462 Bd) and a margin.
+TEST_F(ComAsyncTest, TheLastBytesGetTheirLineTimeBeforeThePurge) {
+  open("COM1");
+  const auto written = std::chrono::steady_clock::now();
+  write("PUSK");
+  close();
+  EXPECT_GE(system.Port.PurgedAt - written, 3040us);
+}
+
 TEST_F(ComAsyncTest, DestructionClosesAnOpenPort) {
   TPortLog events;
   auto element = std::make_unique<TZKComAsync>(system);

@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,6 +36,15 @@ struct TFakePort {
   bool WritesAborted = false;
   // Runs, unlocked, inside a drain.
   std::function<void()> OnDrain;
+  std::chrono::steady_clock::time_point PurgedAt;
+  // A line error with AbortOnError: writes, reads, purges and waits fail
+  // until the error query clears it; a stuck one comes back at once.
+  bool LineError = false;
+  bool LineErrorStuck = false;
+  // What every wait returns while set: a failure, or Event with no bits.
+  std::optional<TSerialWaiter::TResult> WaitsEnd;
+  bool ErrorQueryFails = false;
+  int ErrorQueries = 0;
 
   // Records a call ("purge 12") and keeps the lock for the caller.
   std::unique_lock<std::mutex> call(std::string name) {
@@ -92,8 +102,9 @@ class TFakeDevice final : public TSerialDevice {
   }
   bool purge(uint32_t flags) override {
     auto lock = P.call("purge " + std::to_string(flags));
+    P.PurgedAt = std::chrono::steady_clock::now();
     P.WritesAborted = P.WritesAborted || (flags & serial::PurgeTxAbort) != 0;
-    return P.Failing != "purge";
+    return P.Failing != "purge" && !P.LineError;
   }
   void setupQueues(uint32_t in, uint32_t out) override {
     P.call("queues " + std::to_string(in) + " " + std::to_string(out));
@@ -104,11 +115,29 @@ class TFakeDevice final : public TSerialDevice {
   }
   bool clearErrors(uint32_t& errors, uint32_t& waiting) override {
     std::lock_guard lock(P.Lock);
-    errors = 0;
+    ++P.ErrorQueries;
+    if (P.ErrorQueryFails) return false;
+    errors = P.LineError ? serial::CeFrame : 0;
+    P.LineError = P.LineErrorStuck;
     waiting = static_cast<uint32_t>(P.Incoming.size());
     return true;
   }
   bool write(const std::string& bytes, uint32_t& written) override {
+    uint32_t errors = 0;
+    uint32_t waiting = 0;
+    failure_ =
+        runPastLineError([&] { return writeOnce(bytes, written); }, [&] { return lineError(); },
+                         [&] { return clearErrors(errors, waiting); });
+    return true;
+  }
+  TSerialFailure lastWriteFailure() const override { return failure_; }
+  bool lineError() {
+    std::lock_guard lock(P.Lock);
+    return P.LineError;
+  }
+  bool writeOnce(const std::string& bytes, uint32_t& written) {
+    written = 0;
+    if (lineError()) return false;
     if (P.HoldWrites) {
       auto lock = P.call("write held");
       waitOrEnd("a purge aborting the held write", P.Changed, lock,
@@ -116,8 +145,7 @@ class TFakeDevice final : public TSerialDevice {
       lock.unlock();
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
       P.call("write ended");
-      written = 0;
-      return true;
+      return false;
     }
     std::lock_guard lock(P.Lock);
     P.Written += bytes;
@@ -156,9 +184,12 @@ class TFakeDevice final : public TSerialDevice {
     explicit TWaiter(TFakePort& port) : P(port) {}
     TResult wait(uint32_t& mask) override {
       std::unique_lock lock(P.Lock);
-      waitOrEnd("a port event or the reader's wake-up", P.Changed, lock,
-                [&] { return P.Woken || !P.Events.empty(); });
+      waitOrEnd("a port event or the reader's wake-up", P.Changed, lock, [&] {
+        return P.Woken || !P.Events.empty() || P.WaitsEnd || P.LineError;
+      });
       if (P.Woken) return TResult::Stopped;
+      if (P.LineError) return TResult::Aborted;
+      if (P.WaitsEnd) return *P.WaitsEnd;
       mask = P.Events.front();
       P.Events.pop_front();
       return TResult::Event;
@@ -168,6 +199,7 @@ class TFakeDevice final : public TSerialDevice {
     TFakePort& P;
   };
   TFakePort& P;
+  TSerialFailure failure_ = TSerialFailure::None;
 };
 
 // Port names follow the Windows rule.

@@ -25,8 +25,8 @@ class TPortLog : public TEventLog {
 
   TPortLog()
       : TEventLog({"written", "read", "port", "rxchar", "ring", "cts", "dsr", "rlsd", "rxflag",
-                   "break", "rx80full", "txempty", "error", "opening", "open", "closing",
-                   "closed"}) {}
+                   "break", "rx80full", "txempty", "error", "opening", "open", "closing", "closed",
+                   "vanished"}) {}
 
   // Links every output of the element here; with readLoop, outRxChar also
   // reaches the element's own inRead, as in the program.
@@ -35,7 +35,7 @@ class TPortLog : public TEventLog {
                            &port.outRing,    &port.outCts,     &port.outDsr,      &port.outRlsd,
                            &port.outRxFlag,  &port.outBreak,   &port.outRx80Full, &port.outTxEmpty,
                            &port.outError,   &port.outOpening, &port.outOpen,     &port.outClosing,
-                           &port.outClosed};
+                           &port.outClosed,  &port.outVanished};
     for (uint16_t i = 0; i < std::size(links); ++i) *links[i] = link(i);
     if (!readLoop) return;
     readLoop_.setOutCount(2);
