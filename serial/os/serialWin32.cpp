@@ -50,50 +50,81 @@ std::string openErrorText(DWORD code) {
   return text;
 }
 
-// An overlapped transfer that waits for its own completion. False when it
-// could not be started; otherwise done is the count transferred (0 when the
-// transfer failed after it started).
-template <class Start>
-bool transfer(HANDLE port, Start start, uint32_t& done) {
+// A transfer the driver has not completed in time is cancelled; this is how
+// long the cancel may take before its record is given up.
+constexpr DWORD CancelGraceMs = 500;
+// A transfer without a time-out of its own still looks this often whether a
+// purge aborted it.
+constexpr DWORD AbortCheckMs = 50;
+
+// What the kernel writes into while a transfer or a wait is under way.
+struct TIoRecord {
   OVERLAPPED overlapped{};
-  overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (overlapped.hEvent == nullptr) return false;
-  const bool started = start(&overlapped) || GetLastError() == ERROR_IO_PENDING;
-  if (started) {
-    DWORD count = 0;
-    done = GetOverlappedResult(port, &overlapped, &count, TRUE) ? count : 0;
+  DWORD mask = 0;
+  std::string buffer;
+};
+
+// Cancels the I/O of a record that has not completed and waits a bounded
+// time for it to end. False when it never did: the record, its buffer and its
+// event then stay allocated for good, as the kernel may still write to them.
+bool cancelOrLeak(HANDLE port, std::unique_ptr<TIoRecord>& record) {
+  CancelIoEx(port, &record->overlapped);
+  if (WaitForSingleObject(record->overlapped.hEvent, CancelGraceMs) == WAIT_OBJECT_0) return true;
+  [[maybe_unused]] TIoRecord* leaked = record.release();
+  return false;
+}
+
+// A wait for the port that ended this way is the port gone; others need a
+// look at the port (a line error ends waits with ERROR_OPERATION_ABORTED).
+bool portGoneBy(DWORD error) {
+  switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_BAD_COMMAND:
+    case ERROR_GEN_FAILURE:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_INVALID_HANDLE:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_FILE_NOT_FOUND:
+      return true;
+    default:
+      return false;
   }
-  CloseHandle(overlapped.hEvent);
-  return started;
 }
 
 class TWin32Waiter final : public TSerialWaiter {
  public:
   TWin32Waiter(HANDLE port, HANDLE wake)
-      : port_(port), wake_(wake), event_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+      : port_(port), wake_(wake), record_(std::make_unique<TIoRecord>()) {
+    record_->overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
   }
   ~TWin32Waiter() override {
-    if (event_ != nullptr) CloseHandle(event_);
+    if (record_ && record_->overlapped.hEvent != nullptr) CloseHandle(record_->overlapped.hEvent);
   }
   TWin32Waiter(const TWin32Waiter&) = delete;
   TWin32Waiter& operator=(const TWin32Waiter&) = delete;
 
   TResult wait(uint32_t& mask) override {
-    if (event_ == nullptr) return TResult::Failed;
-    overlapped_ = OVERLAPPED{};
-    overlapped_.hEvent = event_;
-    mask_ = 0;
+    if (!record_ || record_->overlapped.hEvent == nullptr) return TResult::Failed;
+    const HANDLE event = record_->overlapped.hEvent;
+    ResetEvent(event);
+    record_->overlapped = OVERLAPPED{};
+    record_->overlapped.hEvent = event;
+    record_->mask = 0;
     // An immediate and a pending completion both signal the event.
-    if (!WaitCommEvent(port_, &mask_, &overlapped_) && GetLastError() != ERROR_IO_PENDING) {
-      return TResult::Failed;
+    if (!WaitCommEvent(port_, &record_->mask, &record_->overlapped) &&
+        GetLastError() != ERROR_IO_PENDING) {
+      return failed(GetLastError());
     }
-    HANDLE handles[2] = {event_, wake_};
+    HANDLE handles[2] = {event, wake_};
+    // Bounded by the wake, which every close sets.
     const DWORD woken = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
     DWORD unused = 0;
     if (woken == WAIT_OBJECT_0) {
-      if (!GetOverlappedResult(port_, &overlapped_, &unused, FALSE)) return TResult::Failed;
-      mask = mask_;
+      if (!GetOverlappedResult(port_, &record_->overlapped, &unused, FALSE)) {
+        return failed(GetLastError());
+      }
+      mask = record_->mask;
       return TResult::Event;
     }
     // The record and the mask word must stay ours until the wait has ended.
@@ -101,17 +132,18 @@ class TWin32Waiter final : public TSerialWaiter {
     // began after it ends only at the next change of the mask (so it is on
     // Wine), hence the mask is cleared once more from here.
     SetCommMask(port_, 0);
-    CancelIo(port_);
-    GetOverlappedResult(port_, &overlapped_, &unused, TRUE);
+    if (WaitForSingleObject(event, 0) != WAIT_OBJECT_0) cancelOrLeak(port_, record_);
     return TResult::Stopped;
   }
 
  private:
+  static TResult failed(DWORD error) {
+    return portGoneBy(error) ? TResult::Failed : TResult::Aborted;
+  }
+
   HANDLE port_;
   HANDLE wake_;
-  HANDLE event_;
-  OVERLAPPED overlapped_{};
-  DWORD mask_ = 0;
+  std::unique_ptr<TIoRecord> record_;
 };
 
 class TWin32Device final : public TSerialDevice {
@@ -172,8 +204,7 @@ class TWin32Device final : public TSerialDevice {
   }
 
   bool setTimeouts(const TSerialTimeouts& t) override {
-    writeConstant_ = t.WriteTotalTimeoutConstant;
-    writeMultiplier_ = t.WriteTotalTimeoutMultiplier;
+    timeouts_ = t;
     COMMTIMEOUTS timeouts{t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier,
                           t.ReadTotalTimeoutConstant, t.WriteTotalTimeoutMultiplier,
                           t.WriteTotalTimeoutConstant};
@@ -182,7 +213,14 @@ class TWin32Device final : public TSerialDevice {
 
   bool setEventMask(uint32_t mask) override { return SetCommMask(port_, mask) != FALSE; }
 
-  bool purge(uint32_t flags) override { return PurgeComm(port_, flags) != FALSE; }
+  bool purge(uint32_t flags) override {
+    if ((flags & (PurgeTxAbort | PurgeRxAbort)) != 0) aborts_.fetch_add(1);
+    const HANDLE port = port_;
+    return pastLineError([&] {
+             lastError_ = PurgeComm(port, flags) ? 0 : GetLastError();
+             return lastError_ == 0;
+           }) == TSerialFailure::None;
+  }
 
   void setupQueues(uint32_t inQueue, uint32_t outQueue) override {
     SetupComm(port_, inQueue, outQueue);
@@ -206,23 +244,39 @@ class TWin32Device final : public TSerialDevice {
 
   bool write(const std::string& bytes, uint32_t& written) override {
     const HANDLE port = port_;
-    return transfer(
-        port,
-        [&](OVERLAPPED* o) {
-          return WriteFile(port, bytes.data(), static_cast<DWORD>(bytes.size()), nullptr, o) !=
-                 FALSE;
-        },
-        written);
+    const size_t size = bytes.size();
+    bool started = false;
+    const TSerialFailure failure = pastLineError([&] {
+      return transfer(
+          port, bytes, writeLimit(size),
+          [&](TIoRecord& r) {
+            return WriteFile(port, r.buffer.data(), static_cast<DWORD>(size), nullptr,
+                             &r.overlapped) != FALSE;
+          },
+          started, written);
+    });
+    // A time-out that sent nothing is a failure too.
+    writeFailure_ = written == size                   ? TSerialFailure::None
+                    : failure == TSerialFailure::None ? TSerialFailure::Other
+                                                      : failure;
+    return started;
   }
+
+  TSerialFailure lastWriteFailure() const override { return writeFailure_; }
 
   bool read(uint32_t count, std::string& bytes) override {
     const HANDLE port = port_;
-    bytes.resize(count);
+    bool started = false;
     uint32_t done = 0;
-    const bool started = transfer(
-        port,
-        [&](OVERLAPPED* o) { return ReadFile(port, bytes.data(), count, nullptr, o) != FALSE; },
-        done);
+    pastLineError([&] {
+      return transfer(
+          port, std::string(count, '\0'), readLimit(count),
+          [&](TIoRecord& r) {
+            const bool ok = ReadFile(port, r.buffer.data(), count, nullptr, &r.overlapped) != FALSE;
+            return ok;
+          },
+          started, done, &bytes);
+    });
     bytes.resize(started ? done : 0);
     return started;
   }
@@ -230,17 +284,11 @@ class TWin32Device final : public TSerialDevice {
   void drain(bool unbounded) override {
     DWORD queued = outputQueued();
     // Without configured write time-outs a drain still gives up after a second.
-    const DWORD limit = writeConstant_ == 0 && writeMultiplier_ == 0
-                            ? 1000
-                            : writeConstant_ + writeMultiplier_ * queued;
-    const ULONGLONG deadline = GetTickCount64() + limit;
+    const ULONGLONG deadline = GetTickCount64() + (writeBounded() ? writeLimit(queued) : 1000);
     while (queued > 0 && queued != NoQueue && (unbounded || GetTickCount64() < deadline)) {
       Sleep(1);
       queued = outputQueued();
     }
-    // The driver's queue is empty: what its hardware still holds leaves
-    // within a few byte times.
-    if (queued == 0) FlushFileBuffers(port_);
   }
 
   void close() override {
@@ -265,11 +313,93 @@ class TWin32Device final : public TSerialDevice {
     return ClearCommError(port_, &errors, &status) ? status.cbOutQue : NoQueue;
   }
 
+  // With AbortOnError a line error fails every call with
+  // ERROR_OPERATION_ABORTED until ClearCommError takes it; an abort with no
+  // error bits set was a purge's.
+  template <class Call>
+  TSerialFailure pastLineError(Call call) {
+    return runPastLineError(
+        call, [&] { return lastError_ == ERROR_OPERATION_ABORTED; },
+        [&] {
+          DWORD errors = 0;
+          COMSTAT status{};
+          return ClearCommError(port_, &errors, &status) && errors != 0;
+        });
+  }
+
+  bool writeBounded() const {
+    return timeouts_.WriteTotalTimeoutConstant != 0 || timeouts_.WriteTotalTimeoutMultiplier != 0;
+  }
+  // The driver's own time-out for a transfer and a second more; INFINITE
+  // when the driver has none, and then only a purge ends the transfer.
+  DWORD writeLimit(size_t bytes) const {
+    if (!writeBounded()) return INFINITE;
+    return timeouts_.WriteTotalTimeoutConstant +
+           timeouts_.WriteTotalTimeoutMultiplier * static_cast<DWORD>(bytes) + 1000;
+  }
+  DWORD readLimit(uint32_t bytes) const {
+    const TSerialTimeouts& t = timeouts_;
+    // Return at once with what is there.
+    if (t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutConstant == 0 &&
+        t.ReadTotalTimeoutMultiplier == 0) {
+      return 1000;
+    }
+    if (t.ReadTotalTimeoutConstant == 0 && t.ReadTotalTimeoutMultiplier == 0) return INFINITE;
+    return t.ReadTotalTimeoutConstant + t.ReadTotalTimeoutMultiplier * bytes + 1000;
+  }
+
+  // One overlapped transfer of a record of its own holding the bytes, waited
+  // for at most limit ms or until a purge aborts it, then cancelled. True when
+  // it completed; lastError_ says why not. received, when given, takes the
+  // buffer afterwards.
+  template <class Start>
+  bool transfer(HANDLE port, std::string buffer, DWORD limit, Start start, bool& started,
+                uint32_t& done, std::string* received = nullptr) {
+    done = 0;
+    auto record = std::make_unique<TIoRecord>();
+    record->buffer = std::move(buffer);
+    record->overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (record->overlapped.hEvent == nullptr) {
+      started = false;
+      lastError_ = GetLastError();
+      return false;
+    }
+    const uint64_t aborts = aborts_.load();
+    started = start(*record) || GetLastError() == ERROR_IO_PENDING;
+    if (!started) {
+      lastError_ = GetLastError();
+      CloseHandle(record->overlapped.hEvent);
+      return false;
+    }
+    const HANDLE event = record->overlapped.hEvent;
+    const ULONGLONG deadline = limit == INFINITE ? ~0ull : GetTickCount64() + limit;
+    DWORD waited = WAIT_TIMEOUT;
+    while ((waited = WaitForSingleObject(event, AbortCheckMs)) == WAIT_TIMEOUT &&
+           aborts_.load() == aborts && GetTickCount64() < deadline) {
+    }
+    if (waited != WAIT_OBJECT_0 && !cancelOrLeak(port, record)) {
+      lastError_ = ERROR_OPERATION_ABORTED;
+      return false;
+    }
+    DWORD count = 0;
+    const bool completed = GetOverlappedResult(port, &record->overlapped, &count, FALSE) != FALSE;
+    lastError_ = completed ? 0 : GetLastError();
+    if (completed) done = count;
+    if (received != nullptr) *received = std::move(record->buffer);
+    CloseHandle(event);
+    return completed;
+  }
+
   std::atomic<HANDLE> port_{INVALID_HANDLE_VALUE};
   HANDLE wake_ = nullptr;
-  DWORD writeConstant_ = 0;
-  DWORD writeMultiplier_ = 0;
+  TSerialTimeouts timeouts_;
+  std::atomic<uint64_t> aborts_{0};
+  std::atomic<TSerialFailure> writeFailure_{TSerialFailure::None};
+  // The error of this thread's last call.
+  static thread_local DWORD lastError_;
 };
+
+thread_local DWORD TWin32Device::lastError_ = 0;
 
 bool portOpensNow(const std::string& name) {
   const HANDLE port = CreateFileA(devicePathOf(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,

@@ -11,7 +11,9 @@
 #include <thread>
 
 #include "app/flash/flashSchema.h"
+#include "elements/timerSeam.h"
 #include "runtime/startList.h"
+#include "serial/fakeSerial.h"
 #include "support/boundedWait.h"
 #include "tools/devsim/deviceSimulator.h"
 
@@ -67,6 +69,36 @@ TEST(Endings, UploadsEndedAtRandomMomentsEndCleanlyAndAtOnce) {
   }
   disableDispatch();
   std::fclose(console);
+}
+
+// A port its reader finds gone under the upload: the transfer fails at
+// once as vanished, with a watchdog that never ticks.
+TEST(Endings, APortItsReaderFindsGoneFailsTheTransferAsVanished) {
+  const TTimerSeam platform = timerSeam();
+  timerSeam() =
+      TTimerSeam{[](uint32_t, uint32_t, uintptr_t) -> uint32_t { return 1; }, [](uint32_t) {}};
+  enableDispatch();
+  {
+    TFakeSystem serial;
+    TFlashSchema schema("COM1", nullptr, nullptr, serial);
+    runStartProcs();
+    schema.selectPort();
+    serial.Port.pushEvent(serial::EvRxChar, "QUILMATRONX QX1 1.00");
+    const auto never = [] { return false; };
+    ASSERT_EQ(schema.outcome.waitPast(TFlashStage::Probing, 2s, never), TFlashStage::Found);
+    schema.startUpload();
+    {
+      std::lock_guard lock(serial.Port.Lock);
+      serial.Port.WaitsEnd = TSerialWaiter::TResult::Failed;
+      serial.Port.Changed.notify_all();
+    }
+    EXPECT_EQ(schema.outcome.waitPast(TFlashStage::Found, 2s, never), TFlashStage::TransferError)
+        << "the transfer did not fail at once";
+    EXPECT_EQ(schema.record.facts().failure, TFailureKind::Vanished);
+    EXPECT_EQ(schema.record.facts().failingBlock, 1);
+  }
+  disableDispatch();
+  timerSeam() = platform;
 }
 
 }  // namespace

@@ -109,13 +109,16 @@ TEST_F(ComAsyncPtyTest, UnpluggedDeviceEndsTheReaderWithoutSpinning) {
   ASSERT_EQ(threadCount(), before + 1);
   ASSERT_TRUE(peer.write("last"));
   ASSERT_TRUE(log.waitForReceived(4));
-  peer.close();
-  // The reader notices the hang-up and ends by itself.
-  ASSERT_TRUE(eventually("the reader to end", [&] { return threadCount() == before; }));
   log.clear();
+  peer.close();
+  // The reader notices the hang-up, closes the port, says so and ends.
+  Strings gone = CloseEvents;
+  gone.push_back("vanished");
+  EXPECT_TRUE(eventually("a vanished port", [&] { return log.entries() == gone; }));
+  ASSERT_TRUE(eventually("the reader to end", [&] { return threadCount() == before; }));
+  EXPECT_FALSE(port.opened());
   close();
-  EXPECT_EQ(log.entries(), CloseEvents);
-  EXPECT_EQ(log.received(), "");
+  EXPECT_EQ(log.entries(), gone);
 }
 
 TEST_F(ComAsyncPtyTest, BusyPortFailsToOpenAndIsMissingFromTheList) {

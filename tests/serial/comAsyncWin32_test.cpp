@@ -80,15 +80,24 @@ TEST_F(WinePortTest, HandlerClosesThePortOnTheReaderThread) {
   close();
 }
 
-// Last: the device goes away for good.
-TEST_F(WinePortTest, UnpluggedDeviceLeavesACleanClose) {
+// Last: the device goes away for good. The reader finds it gone, closes
+// the port and says so; the program's close then has nothing left to do.
+TEST_F(WinePortTest, UnpluggedDeviceClosesThePortAndSaysSo) {
   open();
   write("UNPLUG");
-  ASSERT_TRUE(log.waitForReceived(6));
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  Strings gone = CloseEvents;
+  gone.push_back("vanished");
+  const auto endsGone = [&] {
+    const Strings e = log.entries();
+    return e.size() >= gone.size() &&
+           Strings(e.end() - static_cast<ptrdiff_t>(gone.size()), e.end()) == gone;
+  };
+  EXPECT_TRUE(eventually("a vanished port", endsGone));
+  EXPECT_EQ(log.received(), "UNPLUG");
   log.clear();
   close();
-  EXPECT_EQ(log.entries(), CloseEvents);
+  EXPECT_TRUE(log.entries().empty());
+  EXPECT_FALSE(port.opened());
 }
 
 }  // namespace
