@@ -19,49 +19,93 @@ using Upload = TClassMultiElementEx_2168BB0;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-TEST(UploadWatchdog, SilenceFailsTwoToThreeSecondsAfterTheLastAnswerThenStops) {
-  TDispatchScope on;
+// One upload with the test as its device.
+struct TWatchedUpload {
   TZKEventFromData crcField;  // the form's hidden check-sum field
   TSharedRecorder progress, errors;
-  TZKMultiElementEx container(nullptr);
+  TZKMultiElementEx container{nullptr};
   const TEventLink storedCrc = makeEventLink<&TZKEventFromData::varStored>(&crcField);
-  fireEvent(makeEventLink<&TZKEventFromData::inStore>(&crcField), "FFFF");
-  container.outEvent.resize(6);
-  container.dataPoint.resize(1);
-  container.outEvent[Upload::outCrc] = makeEventLink<&TZKEventFromData::inStore>(&crcField);
-  container.outEvent[Upload::outProgress] = progress.link();
-  container.outEvent[Upload::outError] = errors.link();
-  container.dataPoint[Upload::dataCrc] = storedCrc;
-  container.setFactory(&Upload::create);
+
+  TWatchedUpload() {
+    fireEvent(makeEventLink<&TZKEventFromData::inStore>(&crcField), "FFFF");
+    container.outEvent.resize(6);
+    container.dataPoint.resize(1);
+    container.outEvent[Upload::outCrc] = makeEventLink<&TZKEventFromData::inStore>(&crcField);
+    container.outEvent[Upload::outProgress] = progress.link();
+    container.outEvent[Upload::outError] = errors.link();
+    container.dataPoint[Upload::dataCrc] = storedCrc;
+    container.setFactory(&Upload::create);
+  }
+  void start() {
+    TData none;
+    container.inWork(none, Upload::inUpload);
+  }
   // Answers the block just sent with the running check sum, high byte first.
-  const auto answer = [&] {
+  Clock::time_point answer() {
     TData none;
     const uint32_t crc = hexToInt(readString(none, storedCrc, ""));
     TData bytes = stringData({static_cast<char>(crc >> 8), static_cast<char>(crc & 0xFF)});
     container.inWork(bytes, Upload::inAnswer);
     return Clock::now();
-  };
+  }
+  // How long after `last` the time-out came; none within 6 s fails.
+  Clock::duration timeOutAfter(Clock::time_point last) {
+    EXPECT_TRUE(eventually("the time-out", [&] { return !errors.values().empty(); }, 6s));
+    return Clock::now() - last;
+  }
+};
 
+TEST(UploadWatchdog, SilenceFailsTwoToThreeSecondsAfterTheLastAnswerThenStops) {
+  TDispatchScope on;
+  TWatchedUpload upload;
   const auto start = Clock::now();
-  TData none;
-  container.inWork(none, Upload::inUpload);
-  answer();
+  upload.start();
+  upload.answer();
   // Past the first tick, so that an answer that did not reset the count
   // shows; block 3 then goes unanswered.
   std::this_thread::sleep_until(start + 1500ms);
-  const auto last = answer();
-  ASSERT_EQ(progress.values().size(), 2u) << "both answers were taken";
-  ASSERT_TRUE(eventually(
-      "the time-out's error", [&] { return !errors.values().empty(); }, 6s));
-  const auto waited = Clock::now() - last;
+  const auto last = upload.answer();
+  ASSERT_EQ(upload.progress.values().size(), 2u) << "both answers were taken";
+  const auto waited = upload.timeOutAfter(last);
   EXPECT_GE(waited, 2s);
   EXPECT_LE(waited, 3s + 250ms);
 
-  const auto& upload = *static_cast<Upload*>(container.Current->Owner);
-  const int32_t seconds = upload.counterSeconds.Count.load();
+  const auto& schema = *static_cast<Upload*>(upload.container.Current->Owner);
+  const int32_t seconds = schema.counterSeconds.Count.load();
   std::this_thread::sleep_for(1200ms);
-  EXPECT_EQ(upload.counterSeconds.Count.load(), seconds) << "the watchdog still ticks";
-  EXPECT_EQ(errors.values().size(), 1u);
+  EXPECT_EQ(schema.counterSeconds.Count.load(), seconds) << "the watchdog still ticks";
+  EXPECT_EQ(upload.errors.values().size(), 1u);
+}
+
+// Port A's time-out handler blocks for 1.5 s on A's tick. The other ports'
+// time-outs still come 2 to 3 s after their own last answers: B answered
+// just after A blocked (a tick of B's delayed until A is done would come
+// late), C half a second later (a delayed tick counted after the answer
+// would end it early).
+TEST(UploadWatchdog, AHandlerThatBlocksDelaysNoOtherPortsTimeOut) {
+  TDispatchScope on;
+  TWatchedUpload a, b, c;
+  a.errors.onReceive = [](TData&, uint16_t) { std::this_thread::sleep_for(1500ms); };
+  const auto start = Clock::now();
+  a.start();
+  a.answer();
+  std::this_thread::sleep_until(start + 500ms);
+  for (TWatchedUpload* upload : {&b, &c}) {
+    upload->start();
+    upload->answer();
+  }
+  std::this_thread::sleep_until(start + 2700ms);
+  b.answer();
+  c.answer();
+  ASSERT_TRUE(eventually("A's time-out", [&] { return !a.errors.values().empty(); }, 1s));
+  const auto bLast = b.answer();
+  std::this_thread::sleep_until(start + 3600ms);
+  const auto cLast = c.answer();
+  for (auto [upload, last] : {std::pair{&b, bLast}, std::pair{&c, cLast}}) {
+    const auto waited = upload->timeOutAfter(last);
+    EXPECT_GE(waited, 2s);
+    EXPECT_LE(waited, 3s + 250ms);
+  }
 }
 
 }  // namespace

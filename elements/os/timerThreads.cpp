@@ -1,7 +1,8 @@
-// Linux: each timer is a thread sleeping on steady_clock until its next
-// period. A period that passes while a tick is still running is skipped, not
-// made up, like a multimedia timer tick that arrives while the previous one is
-// being handled.
+// Each timer is a thread of its own sleeping on steady_clock until its next
+// period, on Linux and on Windows alike: a tick handler that blocks delays
+// no other timer's ticks, as it would on the one thread that runs every
+// multimedia timer's callbacks on Windows. A period that passes while a tick
+// is still running is skipped, not made up, so ticks never bunch.
 #include <chrono>
 #include <condition_variable>
 #include <map>
