@@ -65,8 +65,16 @@ void TWin32WindowSystem::pumpPendingAfter(std::chrono::milliseconds delay) {
 }
 
 TWin32WindowSystem::TWin32WindowSystem() {
-  INITCOMMONCONTROLSEX classes{sizeof(classes), 0xFF};
-  InitCommonControlsEx(&classes);
+  // comctl32 is no known DLL: Windows would look for it beside the program
+  // first (a Downloads folder), so it comes from the system folder alone.
+  if (const HMODULE comctl =
+          LoadLibraryExW(L"comctl32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+    using TInitCommonControlsEx = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    const auto init = reinterpret_cast<TInitCommonControlsEx>(
+        reinterpret_cast<void*>(GetProcAddress(comctl, "InitCommonControlsEx")));
+    const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), 0xFF};
+    if (init != nullptr) init(&classes);
+  }
 
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof(windowClass);
