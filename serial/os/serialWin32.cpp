@@ -272,8 +272,7 @@ class TWin32Device final : public TSerialDevice {
       return transfer(
           port, std::string(count, '\0'), readLimit(count),
           [&](TIoRecord& r) {
-            const bool ok = ReadFile(port, r.buffer.data(), count, nullptr, &r.overlapped) != FALSE;
-            return ok;
+            return ReadFile(port, r.buffer.data(), count, nullptr, &r.overlapped) != FALSE;
           },
           started, done, &bytes);
     });
@@ -284,7 +283,7 @@ class TWin32Device final : public TSerialDevice {
   void drain(bool unbounded) override {
     DWORD queued = outputQueued();
     // Without configured write time-outs a drain still gives up after a second.
-    const ULONGLONG deadline = GetTickCount64() + (writeBounded() ? writeLimit(queued) : 1000);
+    const ULONGLONG deadline = GetTickCount64() + (writeBounded() ? writeTimeout(queued) : 1000);
     while (queued > 0 && queued != NoQueue && (unbounded || GetTickCount64() < deadline)) {
       Sleep(1);
       queued = outputQueued();
@@ -330,12 +329,14 @@ class TWin32Device final : public TSerialDevice {
   bool writeBounded() const {
     return timeouts_.WriteTotalTimeoutConstant != 0 || timeouts_.WriteTotalTimeoutMultiplier != 0;
   }
+  DWORD writeTimeout(size_t bytes) const {
+    return timeouts_.WriteTotalTimeoutConstant +
+           timeouts_.WriteTotalTimeoutMultiplier * static_cast<DWORD>(bytes);
+  }
   // The driver's own time-out for a transfer and a second more; INFINITE
   // when the driver has none, and then only a purge ends the transfer.
   DWORD writeLimit(size_t bytes) const {
-    if (!writeBounded()) return INFINITE;
-    return timeouts_.WriteTotalTimeoutConstant +
-           timeouts_.WriteTotalTimeoutMultiplier * static_cast<DWORD>(bytes) + 1000;
+    return writeBounded() ? writeTimeout(bytes) + 1000 : INFINITE;
   }
   DWORD readLimit(uint32_t bytes) const {
     const TSerialTimeouts& t = timeouts_;
