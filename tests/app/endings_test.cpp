@@ -87,11 +87,7 @@ TEST(Endings, APortItsReaderFindsGoneFailsTheTransferAsVanished) {
     const auto never = [] { return false; };
     ASSERT_EQ(schema.outcome.waitPast(TFlashStage::Probing, 2s, never), TFlashStage::Found);
     schema.startUpload();
-    {
-      std::lock_guard lock(serial.Port.Lock);
-      serial.Port.WaitsEnd = TSerialWaiter::TResult::Failed;
-      serial.Port.Changed.notify_all();
-    }
+    serial.Port.set([&] { serial.Port.WaitsEnd = TSerialWaiter::TResult::Failed; });
     EXPECT_EQ(schema.outcome.waitPast(TFlashStage::Found, 2s, never), TFlashStage::TransferError)
         << "the transfer did not fail at once";
     EXPECT_EQ(schema.record.facts().failure, TFailureKind::Vanished);

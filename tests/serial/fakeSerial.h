@@ -2,6 +2,7 @@
 // lets a test play port events, failures and slow writes.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -44,8 +45,15 @@ struct TFakePort {
   // What every wait returns while set: a failure, or Event with no bits.
   std::optional<TSerialWaiter::TResult> WaitsEnd;
   bool ErrorQueryFails = false;
-  int ErrorQueries = 0;
+  std::atomic<int> ErrorQueries{0};
 
+  // Changes the port under its lock and wakes whatever waits on it.
+  template <class Change>
+  void set(Change change) {
+    std::lock_guard lock(Lock);
+    change();
+    Changed.notify_all();
+  }
   // Records a call ("purge 12") and keeps the lock for the caller.
   std::unique_lock<std::mutex> call(std::string name) {
     std::unique_lock lock(Lock);
@@ -184,9 +192,8 @@ class TFakeDevice final : public TSerialDevice {
     explicit TWaiter(TFakePort& port) : P(port) {}
     TResult wait(uint32_t& mask) override {
       std::unique_lock lock(P.Lock);
-      waitOrEnd("a port event or the reader's wake-up", P.Changed, lock, [&] {
-        return P.Woken || !P.Events.empty() || P.WaitsEnd || P.LineError;
-      });
+      waitOrEnd("a port event or the reader's wake-up", P.Changed, lock,
+                [&] { return P.Woken || !P.Events.empty() || P.WaitsEnd || P.LineError; });
       if (P.Woken) return TResult::Stopped;
       if (P.LineError) return TResult::Aborted;
       if (P.WaitsEnd) return *P.WaitsEnd;

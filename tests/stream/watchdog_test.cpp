@@ -36,10 +36,6 @@ struct TWatchedUpload {
     container.dataPoint[Upload::dataCrc] = storedCrc;
     container.setFactory(&Upload::create);
   }
-  void start() {
-    TData none;
-    container.inWork(none, Upload::inUpload);
-  }
   // Answers the block just sent with the running check sum, high byte first.
   Clock::time_point answer() {
     TData none;
@@ -48,9 +44,15 @@ struct TWatchedUpload {
     container.inWork(bytes, Upload::inAnswer);
     return Clock::now();
   }
+  void startAndAnswer() {
+    TData none;
+    container.inWork(none, Upload::inUpload);
+    answer();
+  }
   // How long after `last` the time-out came; none within 6 s fails.
   Clock::duration timeOutAfter(Clock::time_point last) {
-    EXPECT_TRUE(eventually("the time-out", [&] { return !errors.values().empty(); }, 6s));
+    EXPECT_TRUE(eventually(
+        "the time-out", [&] { return !errors.values().empty(); }, 6s));
     return Clock::now() - last;
   }
 };
@@ -59,8 +61,7 @@ TEST(UploadWatchdog, SilenceFailsTwoToThreeSecondsAfterTheLastAnswerThenStops) {
   TDispatchScope on;
   TWatchedUpload upload;
   const auto start = Clock::now();
-  upload.start();
-  upload.answer();
+  upload.startAndAnswer();
   // Past the first tick, so that an answer that did not reset the count
   // shows; block 3 then goes unanswered.
   std::this_thread::sleep_until(start + 1500ms);
@@ -87,17 +88,15 @@ TEST(UploadWatchdog, AHandlerThatBlocksDelaysNoOtherPortsTimeOut) {
   TWatchedUpload a, b, c;
   a.errors.onReceive = [](TData&, uint16_t) { std::this_thread::sleep_for(1500ms); };
   const auto start = Clock::now();
-  a.start();
-  a.answer();
+  a.startAndAnswer();
   std::this_thread::sleep_until(start + 500ms);
-  for (TWatchedUpload* upload : {&b, &c}) {
-    upload->start();
-    upload->answer();
-  }
+  b.startAndAnswer();
+  c.startAndAnswer();
   std::this_thread::sleep_until(start + 2700ms);
   b.answer();
   c.answer();
-  ASSERT_TRUE(eventually("A's time-out", [&] { return !a.errors.values().empty(); }, 1s));
+  ASSERT_TRUE(eventually(
+      "A's time-out", [&] { return !a.errors.values().empty(); }, 1s));
   const auto bLast = b.answer();
   std::this_thread::sleep_until(start + 3600ms);
   const auto cLast = c.answer();
