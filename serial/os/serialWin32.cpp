@@ -313,16 +313,17 @@ class TWin32Device final : public TSerialDevice {
   }
 
   // With AbortOnError a line error fails every call with
-  // ERROR_OPERATION_ABORTED until ClearCommError takes it; an abort with no
-  // error bits set was a purge's.
+  // ERROR_OPERATION_ABORTED until ClearCommError takes it (the reader may
+  // have taken it meanwhile); an abort during a purge was the purge's.
   template <class Call>
   TSerialFailure pastLineError(Call call) {
+    const uint64_t aborts = aborts_.load();
     return runPastLineError(
-        call, [&] { return lastError_ == ERROR_OPERATION_ABORTED; },
+        call, [&] { return lastError_ == ERROR_OPERATION_ABORTED && aborts_.load() == aborts; },
         [&] {
           DWORD errors = 0;
           COMSTAT status{};
-          return ClearCommError(port_, &errors, &status) && errors != 0;
+          return ClearCommError(port_, &errors, &status) != FALSE;
         });
   }
 

@@ -133,19 +133,20 @@ class TFakeDevice final : public TSerialDevice {
   bool write(const std::string& bytes, uint32_t& written) override {
     uint32_t errors = 0;
     uint32_t waiting = 0;
+    bool lineError = false;  // what failed this very call
     failure_ =
-        runPastLineError([&] { return writeOnce(bytes, written); }, [&] { return lineError(); },
-                         [&] { return clearErrors(errors, waiting); });
+        runPastLineError([&] { return writeOnce(bytes, written, lineError); },
+                         [&] { return lineError; }, [&] { return clearErrors(errors, waiting); });
     return true;
   }
   TSerialFailure lastWriteFailure() const override { return failure_; }
-  bool lineError() {
-    std::lock_guard lock(P.Lock);
-    return P.LineError;
-  }
-  bool writeOnce(const std::string& bytes, uint32_t& written) {
+  bool writeOnce(const std::string& bytes, uint32_t& written, bool& lineError) {
     written = 0;
-    if (lineError()) return false;
+    {
+      std::lock_guard lock(P.Lock);
+      lineError = P.LineError;
+    }
+    if (lineError) return false;
     if (P.HoldWrites) {
       auto lock = P.call("write held");
       waitOrEnd("a purge aborting the held write", P.Changed, lock,
@@ -206,7 +207,7 @@ class TFakeDevice final : public TSerialDevice {
     TFakePort& P;
   };
   TFakePort& P;
-  TSerialFailure failure_ = TSerialFailure::None;
+  std::atomic<TSerialFailure> failure_{TSerialFailure::None};
 };
 
 // Port names follow the Windows rule.
