@@ -313,8 +313,9 @@ void TZKComAsync::closeSteps(bool vanished) {
 }
 
 void TZKComAsync::waitUntilTheLineIsFree() const {
-  const int64_t left = lineFreeAt_.load() - nowMicros();
-  if (left > 0) std::this_thread::sleep_for(std::chrono::microseconds(left));
+  // A sleep may end early: Windows sleeps whole milliseconds, rounded down.
+  for (int64_t left = 0; (left = lineFreeAt_.load() - nowMicros()) > 0;)
+    std::this_thread::sleep_for(std::chrono::microseconds(left));
 }
 
 int64_t TZKComAsync::lineMicros(uint32_t bytes) const {
