@@ -20,7 +20,6 @@ with tempfile.TemporaryDirectory() as prefix, tempfile.TemporaryDirectory() as f
                            stderr=subprocess.DEVNULL, timeout=300 if run == runs[0] else 15)
         except subprocess.TimeoutExpired:
             pass  # the window program waits for its operator
-        # A loaded DLL leaves its name, as the program asked for it, + ".loaded".
         for mark in [name for name in os.listdir(folder) if name.endswith(".loaded")]:
             failures.append(f"{os.path.basename(program)} loaded {mark[:-7]}")
             os.remove(os.path.join(folder, mark))
