@@ -13,6 +13,7 @@
 #include "app/flash/host.h"
 #include "app/version.h"
 #include "runtime/startList.h"
+#include "serial/portInfo.h"
 #include "serial/serialDevice.h"
 
 namespace {
@@ -85,7 +86,9 @@ int parse(int argc, char** argv, TOptions& options) {
   CLI::Option* all = app.add_flag(
       "--all", options.all, "probe every port that can be opened and flash each device found");
   CLI::Option* list =
-      app.add_flag("--list", options.list, "print the serial ports that can be opened");
+      app.add_flag("--list", options.list,
+                   "print the serial ports that can be opened, each with what the system knows "
+                   "of its adapter: description, USB ids, serial=NUMBER, usb=POSITION");
   app.add_flag("--probe", options.probe,
                "with --list: ask each port's device and print its line, or that none answered")
       ->needs(list);
@@ -155,6 +158,19 @@ void printProbeList(const std::vector<TPortResult>& results) {
   }
 }
 
+// Each port with what the system knows of its adapter.
+void printPortList(const std::vector<std::string>& ports, const std::vector<TPortInfo>& infos) {
+  size_t width = 0;
+  for (const std::string& port : ports) width = std::max(width, textWidth(port));
+  for (const std::string& port : ports) {
+    const auto info = std::find_if(infos.begin(), infos.end(),
+                                   [&](const TPortInfo& i) { return i.Port == port; });
+    const std::string identity = info == infos.end() ? std::string() : identityText(*info);
+    std::printf("%s\n",
+                identity.empty() ? port.c_str() : (padded(port, width + 2) + identity).c_str());
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -167,7 +183,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> ports = options.ports;
   if (options.all || options.list) ports = platformSerialSystem().listPorts(true);
   if (listOnly) {
-    for (const std::string& port : ports) std::printf("%s\n", port.c_str());
+    printPortList(ports, platformPortInfo().ports());
     return Success;
   }
   if (ports.empty()) {

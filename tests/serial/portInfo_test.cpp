@@ -1,0 +1,78 @@
+// Slots named by an adapter's identity, and what the Windows reader makes
+// of the texts SetupAPI returns.
+#include <gtest/gtest.h>
+
+#include "serial/os/portInfoSetupApi.h"
+#include "serial/portInfo.h"
+
+namespace {
+
+const std::vector<TPortInfo> plugged = {
+    {"ttyUSB0", "FT232R USB UART", "0403", "6001", "A50285BI", "1-1.2"},
+    {"ttyUSB1", "CP2102", "10c4", "ea60", "0001", "1-1.3"},
+    {"ttyUSB2", "CP2102", "10c4", "ea60", "0001", "1-1.4"},
+    {"ttyS0", "", "", "", "", ""},
+};
+
+TEST(SlotName, ResolvesByPortSerialNumberOrPosition) {
+  struct TCase {
+    const char* slot;
+    const char* port;  // empty: not resolved
+    const char* error;
+  };
+  for (const TCase& c : std::initializer_list<TCase>{
+           {"ttyS0", "ttyS0", ""},
+           {"serial=A50285BI", "ttyUSB0", ""},
+           {"usb=1-1.3", "ttyUSB1", ""},
+           {"usb=1-1", "", "no adapter with usb=1-1 is plugged in"},
+           // An empty identity must not match the ports that have none.
+           {"serial=", "", "no adapter with serial= is plugged in"},
+           {"serial=0001", "", "adapters on ttyUSB1 and ttyUSB2 both have serial=0001"},
+       }) {
+    std::string error;
+    const TSlotName slot = TSlotName::parse(c.slot);
+    EXPECT_EQ(slot.text(), c.slot);
+    const auto port = resolveSlot(slot, plugged, error);
+    EXPECT_EQ(port.value_or(""), c.port) << c.slot;
+    EXPECT_EQ(error, c.error) << c.slot;
+  }
+}
+
+TEST(SlotName, SlotFollowsItsAdapterToAnotherPortName) {
+  std::vector<TPortInfo> later = plugged;
+  later[0].Port = "ttyUSB7";
+  std::string error;
+  EXPECT_EQ(resolveSlot(TSlotName::parse("serial=A50285BI"), later, error), "ttyUSB7");
+}
+
+TEST(PortInfo, IdentityLineForTheList) {
+  EXPECT_EQ(identityText(plugged[0]), "FT232R USB UART  0403:6001  serial=A50285BI  usb=1-1.2");
+  EXPECT_EQ(identityText(plugged[3]), "");
+}
+
+TEST(SetupApiTexts, UsbIdsSerialNumberAndPosition) {
+  struct TCase {
+    const char* instanceId;
+    const char* vendor;
+    const char* product;
+    const char* serial;
+  };
+  for (const TCase& c : std::initializer_list<TCase>{
+           {"USB\\VID_0403&PID_6001\\A50285BI", "0403", "6001", "A50285BI"},
+           {"USB\\VID_10C4&PID_EA60\\0001", "10c4", "ea60", "0001"},
+           // No serial number: Windows makes one up with '&' in it.
+           {"USB\\VID_1A86&PID_7523\\5&2E3A1C47&0&2", "1a86", "7523", ""},
+           {"ACPI\\PNP0501\\1", "", "", ""},
+           {"FTDIBUS\\VID_0403+PID_6001+A50285BIA\\0000", "", "", ""},
+       }) {
+    TPortInfo info;
+    applyUsbInstanceId(c.instanceId, info);
+    EXPECT_EQ(info.VendorId, c.vendor) << c.instanceId;
+    EXPECT_EQ(info.ProductId, c.product) << c.instanceId;
+    EXPECT_EQ(info.SerialNumber, c.serial) << c.instanceId;
+  }
+  EXPECT_EQ(usbPosition("PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(2)#USB(1)"), "2.1");
+  EXPECT_EQ(usbPosition("ACPI(_SB_)#ACPI(PCI0)#ACPI(UAR1)"), "");
+}
+
+}  // namespace
