@@ -65,24 +65,26 @@ std::string summaryTable(const std::vector<TPortResult>& results) {
   return table;
 }
 
+nlohmann::ordered_json portResultJson(const TPortResult& r) {
+  return {
+      {"port", r.port},
+      {"model", textOrNull(r.model)},
+      {"version", textOrNull(r.version)},
+      {"deviceLine", textOrNull(r.deviceLine)},
+      {"outcome", outcomeWord(r.outcome)},
+      {"failure", textOrNull(r.failure)},
+      {"detail", textOrNull(r.detail)},
+      {"blocksAcknowledged", r.blocksAcknowledged},
+      {"failingBlock", orNull(r.failingBlock)},
+      {"expected", orNull(r.expected)},
+      {"received", orNull(r.received)},
+      {"seconds", std::round(r.seconds * 1000) / 1000},
+  };
+}
+
 std::string reportJson(const std::vector<TPortResult>& results, int exitStatus) {
   nlohmann::ordered_json ports = nlohmann::ordered_json::array();
-  for (const TPortResult& r : results) {
-    ports.push_back({
-        {"port", r.port},
-        {"model", textOrNull(r.model)},
-        {"version", textOrNull(r.version)},
-        {"deviceLine", textOrNull(r.deviceLine)},
-        {"outcome", outcomeWord(r.outcome)},
-        {"failure", textOrNull(r.failure)},
-        {"detail", textOrNull(r.detail)},
-        {"blocksAcknowledged", r.blocksAcknowledged},
-        {"failingBlock", orNull(r.failingBlock)},
-        {"expected", orNull(r.expected)},
-        {"received", orNull(r.received)},
-        {"seconds", std::round(r.seconds * 1000) / 1000},
-    });
-  }
+  for (const TPortResult& r : results) ports.push_back(portResultJson(r));
   const nlohmann::ordered_json report = {{"exitStatus", exitStatus}, {"ports", ports}};
   // Whatever a device answered, the file stays valid UTF-8.
   return report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";

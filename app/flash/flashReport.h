@@ -2,6 +2,8 @@
 // JSON report (--report).
 #pragma once
 
+#include <nlohmann/json.hpp>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +31,9 @@ std::string secondsText(double seconds);
 
 // One row per port: port, device, outcome, time, detail.
 std::string summaryTable(const std::vector<TPortResult>& results);
+
+// One port's object of the report.
+nlohmann::ordered_json portResultJson(const TPortResult& result);
 
 // The report: {"exitStatus": n, "ports": [{"port": ..., ...}, ...]}.
 std::string reportJson(const std::vector<TPortResult>& results, int exitStatus);
