@@ -11,6 +11,7 @@
 
 #include "app/flash/flashRun.h"
 #include "app/flash/host.h"
+#include "app/station/station.h"
 #include "app/version.h"
 #include "runtime/startList.h"
 #include "serial/portInfo.h"
@@ -64,9 +65,9 @@ const char* const footer =
     "  64   bad usage\n"
     "  130  interrupted (Ctrl-C); the ports are closed and the report written first\n";
 
-std::atomic<bool> interruptRequested{false};
-void requestInterrupt() { interruptRequested.store(true); }
-bool interrupted() { return interruptRequested.load(); }
+std::atomic<int> interruptsRequested{0};
+void requestInterrupt() { interruptsRequested.fetch_add(1); }
+bool interrupted() { return interruptsRequested.load() > 0; }
 
 struct TOptions {
   std::vector<std::string> ports;
@@ -75,6 +76,8 @@ struct TOptions {
   bool probe = false;
   bool probeOnly = false;
   bool version = false;
+  bool station = false;
+  std::string log;
   std::string report;
   std::string trace;
 };
@@ -100,6 +103,15 @@ int parse(int argc, char** argv, TOptions& options) {
       ->type_name("FILE");
   app.add_flag("--version", options.version,
                "print the version, the firmware version and the commit");
+  CLI::Option* station = app.add_flag(
+      "--station", options.station,
+      "run a production station: each PORT (or serial=NUMBER, usb=POSITION: an adapter by "
+      "its identity; with --all every port, also those that appear) flashes unit after unit "
+      "until Ctrl-C");
+  app.add_option("--log", options.log, "with --station: append one JSON line per unit to FILE")
+      ->type_name("FILE")
+      ->needs(station);
+  station->excludes(list)->excludes("--probe-only")->excludes("--report")->excludes("--trace");
   list->excludes(all);
   app.footer(footer);
   try {
@@ -108,6 +120,9 @@ int parse(int argc, char** argv, TOptions& options) {
       std::fputs(version::line("quilmatronx-flash").c_str(), stdout);
       return Success;
     }
+    if (options.station && options.ports.empty() && !options.all)
+      throw CLI::ValidationError(
+          "--station needs its slots: give each PORT, or --all for every port");
     if (options.ports.empty() && !options.all && !options.list)
       throw CLI::ValidationError("give a PORT, --all or --list");
     if (!options.ports.empty() && (options.all || options.list))
@@ -171,6 +186,21 @@ void printPortList(const std::vector<std::string>& ports, const std::vector<TPor
   }
 }
 
+int runStation(const TOptions& options) {
+  TConsoleBoard board(stdout, stderr, liveConsole(stderr), consoleColumns(stderr));
+  TStation station({options.ports, options.all, options.log, &board});
+  std::string error;
+  if (!station.openLog(error)) {
+    std::fprintf(stderr, "quilmatronx-flash: %s; the station does not start\n", error.c_str());
+    return StationLogFailed;
+  }
+  enableDispatch();
+  runStartProcs();
+  const TStationExit code = station.run([] { return interruptsRequested.load(); });
+  disableDispatch();
+  return code;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -179,6 +209,7 @@ int main(int argc, char** argv) {
   prepareConsole();
   onInterrupt(&requestInterrupt);
 
+  if (options.station) return runStation(options);
   const bool listOnly = options.list && !options.probe;
   std::vector<std::string> ports = options.ports;
   if (options.all || options.list) ports = platformSerialSystem().listPorts(true);

@@ -1,0 +1,163 @@
+#include "station.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <thread>
+
+namespace {
+using Clock = TStationSlot::Clock;
+constexpr std::chrono::milliseconds pollPeriod{20};
+// With --all, how often the station looks for ports that have appeared.
+constexpr std::chrono::seconds scanPeriod{1};
+
+std::string counts(int passed, int failed) {
+  return std::to_string(passed) + " passed  " + std::to_string(failed) + " failed";
+}
+}  // namespace
+
+TStation::TStation(TStationOptions options)
+    : options_(std::move(options)),
+      portInfo_(options_.portInfo != nullptr ? *options_.portInfo : platformPortInfo()),
+      serial_(options_.serial != nullptr ? *options_.serial : platformSerialSystem()),
+      host_(hostName()) {
+  for (const std::string& name : options_.slots) addSlot(name);
+}
+
+TStation::~TStation() {
+  // Each slot closes its port and stops its watchdog before it goes.
+  slots_.clear();
+}
+
+bool TStation::openLog(std::string& error) {
+  if (options_.logPath.empty()) return true;
+  logOpen_ = log_.open(options_.logPath, error);
+  if (!logOpen_) error = "cannot write the log " + options_.logPath + ": " + error;
+  return logOpen_;
+}
+
+void TStation::addSlot(const std::string& name) {
+  TSlotLine line;
+  line.slot = std::make_unique<TStationSlot>(name, portInfo_, serial_);
+  width_ = std::max(width_, textWidth(name));
+  if (options_.board != nullptr && options_.board->live()) {
+    // The totals stay the last line.
+    if (slots_.empty()) {
+      line.row = options_.board->addRow();
+      totalsRow_ = options_.board->addRow();
+    } else {
+      line.row = totalsRow_;
+      totalsRow_ = options_.board->addRow();
+    }
+  }
+  slots_.push_back(std::move(line));
+}
+
+void TStation::scanPorts(Clock::time_point now) {
+  nextScan_ = now + scanPeriod;
+  // Ports the station holds do not open again, so only new ones come back.
+  for (const std::string& port : serial_.listPorts(true)) {
+    const bool known = std::any_of(slots_.begin(), slots_.end(), [&](const TSlotLine& line) {
+      return line.slot->name() == port;
+    });
+    if (!known) {
+      addSlot(port);
+      if (options_.board != nullptr && !options_.board->live())
+        options_.board->print(options_.board->err(), port + ": port appeared, armed");
+    }
+  }
+}
+
+void TStation::keep(const TUnitRecord& record) {
+  if (!logOpen_) return;
+  const std::string line = unitRecordLine(record, host_);
+  std::string error;
+  if (!logError_.empty() || !log_.append(line, error)) {
+    if (logError_.empty()) logError_ = "cannot write the log " + options_.logPath + ": " + error;
+    // Not lost: the record goes to standard error instead.
+    if (options_.board != nullptr) {
+      options_.board->print(options_.board->err(), "quilmatronx-flash: " + logError_ +
+                                                       "; the station flashes nothing more");
+      options_.board->print(options_.board->err(),
+                            "unrecorded: " + line.substr(0, line.size() - 1));
+    }
+  }
+}
+
+TStationExit TStation::run(const std::function<int()>& stops) {
+  started_ = Clock::now();
+  bool stopping = false;
+  bool ended = false;
+  while (true) {
+    const Clock::time_point now = Clock::now();
+    const int pressed = stops();
+    if (pressed >= 2) {
+      for (TSlotLine& line : slots_)
+        if (auto record = line.slot->interrupt()) keep(*record);
+      ended = true;
+      break;
+    }
+    if (pressed == 1 && !stopping && options_.board != nullptr) {
+      options_.board->print(options_.board->err(),
+                            "stopping: units under way finish; Ctrl-C again ends them at once");
+    }
+    stopping = pressed > 0 || !logError_.empty();
+    if (options_.all && !stopping && now >= nextScan_) scanPorts(now);
+    bool flashing = false;
+    for (TSlotLine& line : slots_) {
+      if (auto record = line.slot->step(now, !stopping)) keep(*record);
+      // A failed log stops the arming of every slot at once.
+      flashing = flashing || line.slot->flashing();
+    }
+    show(now);
+    if (stopping && !flashing) break;
+    std::this_thread::sleep_for(pollPeriod);
+  }
+  show(Clock::now());
+  int failed = 0;
+  for (const TSlotLine& line : slots_) failed += line.slot->failed();
+  if (options_.board != nullptr) {
+    options_.board->close();
+    options_.board->print(options_.board->out(), totals(Clock::now()));
+  }
+  if (ended) return StationInterrupted;
+  if (!logError_.empty()) return StationLogFailed;
+  return failed > 0 ? StationUnitFailed : StationNoFailure;
+}
+
+std::string TStation::totals(Clock::time_point now) const {
+  int passed = 0, failed = 0;
+  for (const TSlotLine& line : slots_) {
+    passed += line.slot->passed();
+    failed += line.slot->failed();
+  }
+  const double hours = std::chrono::duration<double>(now - started_).count() / 3600;
+  char figures[64];
+  std::snprintf(figures, sizeof figures, "yield %.1f %%  %.0f units/h",
+                passed + failed > 0 ? 100.0 * passed / (passed + failed) : 0.0,
+                hours > 0 ? (passed + failed) / hours : 0.0);
+  return padded("total", width_ + 2) + counts(passed, failed) + "  " + figures;
+}
+
+void TStation::show(Clock::time_point now) {
+  TConsoleBoard* board = options_.board;
+  if (board == nullptr) return;
+  for (TSlotLine& line : slots_) {
+    const TStationSlot& slot = *line.slot;
+    const std::string state = slot.stateText(now);
+    if (board->live()) {
+      board->setRow(line.row, padded(slot.name(), width_ + 2) +
+                                  padded(counts(slot.passed(), slot.failed()), 22) + state);
+      continue;
+    }
+    // One line per event: a flashing slot's progress is no event.
+    const std::string event =
+        slot.state() == TSlotState::Flashing ? state.substr(0, state.find("  ")) : state;
+    if (event == line.shown) continue;
+    line.shown = event;
+    board->print(board->err(), slot.name() + ": " + event);
+  }
+  if (board->live()) {
+    board->setRow(totalsRow_, totals(now));
+    board->refresh();
+  }
+}

@@ -1,0 +1,269 @@
+// The production station against simulated lines of units: quilmatronx-flash
+// --station as a process (its log, its screen as events, its exit status,
+// Ctrl-C), and one slot in-process for an adapter that moves to another port.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <thread>
+
+#include "app/station/stationSlot.h"
+#include "runtime/startList.h"
+#include "support/recorder.h"
+#include "support/simulatedDevice.h"
+#include "tools/devsim/unitLine.h"
+
+namespace {
+
+using devsim::AnswerPick;
+using devsim::LineUnit;
+using devsim::SessionOutcome;
+using devsim::UnitLine;
+using ::testing::HasSubstr;
+using Json = nlohmann::json;
+using namespace std::chrono_literals;
+
+std::string tempPath(const std::string& name) {
+  return testing::TempDir() + "quil-station-" + std::to_string(::getpid()) + "-" + name;
+}
+
+std::string fileText(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// The log's records by slot, in the order written.
+std::map<std::string, std::vector<Json>> records(const std::string& log) {
+  std::map<std::string, std::vector<Json>> bySlot;
+  std::istringstream lines(fileText(log));
+  for (std::string line; std::getline(lines, line);) {
+    const Json record = Json::parse(line);
+    bySlot[record["slot"]].push_back(record);
+  }
+  return bySlot;
+}
+
+// quilmatronx-flash as a child process; its output goes to a file.
+class TFlashProcess {
+ public:
+  TFlashProcess(const std::vector<std::string>& args, const std::string& extraPorts = {})
+      : output_(tempPath("output")) {
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      const int fd = ::open(output_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(fd, 1);
+      ::dup2(fd, 2);
+      if (!extraPorts.empty()) ::setenv("QUILMATRONX_EXTRA_PORTS", extraPorts.c_str(), 1);
+      std::vector<char*> argv{const_cast<char*>(QUIL_FLASH)};
+      for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+      argv.push_back(nullptr);
+      ::execv(QUIL_FLASH, argv.data());
+      ::_exit(127);
+    }
+  }
+  ~TFlashProcess() {
+    if (pid_ > 0 && status_ < 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  void interrupt() { ::kill(pid_, SIGINT); }
+  // The exit status; -1 when it has not ended within the limit.
+  int wait(std::chrono::seconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (::waitpid(pid_, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) return -1;
+      std::this_thread::sleep_for(20ms);
+    }
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return status_;
+  }
+  std::string output() const { return fileText(output_); }
+
+ private:
+  std::string output_;
+  pid_t pid_ = -1;
+  int status_ = -1;
+};
+
+std::unique_ptr<UnitLine> startLine(const std::string& link, std::vector<LineUnit> units,
+                                    bool usb = false) {
+  auto line =
+      std::make_unique<UnitLine>(devsim::LineOptions{link, std::move(units), 1000ms, 3000ms, usb});
+  EXPECT_TRUE(line->start()) << line->error();
+  return line;
+}
+
+// Every unit's record matches what the unit itself received, once.
+void expectRecordsMatch(const std::vector<Json>& slotRecords, const UnitLine& line,
+                        const std::string& slot) {
+  const std::vector<devsim::UnitReport> units = line.reports();
+  ASSERT_EQ(slotRecords.size(), units.size()) << slot;
+  for (size_t i = 0; i < units.size(); ++i) {
+    SCOPED_TRACE(slot + " unit " + std::to_string(i + 1));
+    const Json& r = slotRecords[i];
+    EXPECT_EQ(units[i].uploads, 1) << "flashed once, not twice, not skipped";
+    EXPECT_EQ(r["unit"], i + 1);
+    const bool complete = units[i].outcome == SessionOutcome::Complete;
+    EXPECT_EQ(r["outcome"], complete ? "done" : "failed");
+    EXPECT_EQ(r["blocksAcknowledged"], complete ? 508 : units[i].blocks - 1);
+    EXPECT_EQ(r["deviceLine"], "QUILMATRONX QX1 1.00");
+    EXPECT_THAT(r["time"].get<std::string>(),
+                ::testing::MatchesRegex("20[0-9-]{8}T[0-9:]{8}\\.[0-9]{3}Z"));
+    EXPECT_THAT(r["imageSha256"].get<std::string>(), ::testing::MatchesRegex("[0-9a-f]{64}"));
+  }
+}
+
+TEST(Station, ThreeSlotsFiveUnitsEachOneRecordPerUnit) {
+  std::vector<std::vector<LineUnit>> plan(3, std::vector<LineUnit>(5));
+  plan[0][1].options.wrongCrc = AnswerPick::at(100);
+  plan[1][3].options.silentFrom = 200;
+  plan[2][2].staysInBootloader = true;
+  std::vector<std::unique_ptr<UnitLine>> lines;
+  std::vector<std::string> args{"--station"};
+  for (size_t i = 0; i < plan.size(); ++i) {
+    args.push_back(tempPath("slot" + std::to_string(i)));
+    lines.push_back(startLine(args.back(), plan[i]));
+  }
+  const std::string log = tempPath("three.log");
+  args.insert(args.end(), {"--log", log});
+  TFlashProcess station(args);
+  for (auto& line : lines) ASSERT_TRUE(line->waitFor(120s)) << station.output();
+  station.interrupt();
+  EXPECT_EQ(station.wait(10s), 1) << "a unit failed: " << station.output();
+  const auto bySlot = records(log);
+  for (size_t i = 0; i < lines.size(); ++i)
+    expectRecordsMatch(bySlot.count(args[i + 1]) ? bySlot.at(args[i + 1]) : std::vector<Json>{},
+                       *lines[i], args[i + 1]);
+  EXPECT_EQ(bySlot.at(args[1])[1]["failingBlock"], 100);
+  EXPECT_EQ(bySlot.at(args[2])[3]["failure"], "no-answer");
+  EXPECT_THAT(station.output(), HasSubstr(args[3] + ": remove the unit  (unit 3 done"));
+  EXPECT_THAT(station.output(), HasSubstr("13 passed  2 failed"));
+  ::unlink(log.c_str());
+}
+
+TEST(Station, PortThatAppearsIsArmedAndOneThatVanishesLosesItsUnit) {
+  const std::string first = tempPath("usb0"), later = tempPath("usb1"), log = tempPath("plug.log");
+  std::vector<LineUnit> units(2);
+  units[0].options.vanishAt = 100;
+  auto line = startLine(first, units, true);
+  TFlashProcess station({"--station", "--all", "--log", log}, first + ":" + later);
+  std::this_thread::sleep_for(1500ms);
+  auto appearing = startLine(later, std::vector<LineUnit>(1), true);
+  ASSERT_TRUE(line->waitFor(60s)) << station.output();
+  ASSERT_TRUE(appearing->waitFor(30s)) << station.output();
+  station.interrupt();
+  EXPECT_EQ(station.wait(10s), 1) << station.output();
+  auto bySlot = records(log);
+  ASSERT_EQ(bySlot[first].size(), 2u) << station.output();
+  EXPECT_EQ(bySlot[first][0]["failure"], "vanished");
+  EXPECT_EQ(bySlot[first][1]["outcome"], "done");
+  ASSERT_EQ(bySlot[later].size(), 1u) << station.output();
+  EXPECT_EQ(bySlot[later][0]["outcome"], "done");
+  ::unlink(log.c_str());
+}
+
+TEST(Station, LogThatCannotBeWrittenStopsTheStation) {
+  TFlashProcess unusable({"--station", "COM1", "--log", "/nonexistent-dir/station.log"});
+  EXPECT_EQ(unusable.wait(10s), 4);
+  EXPECT_THAT(unusable.output(), HasSubstr("cannot write the log /nonexistent-dir/station.log: No "
+                                           "such file or directory; the station does not start"));
+  // A disk that fills up: the unit is told on standard error, and the
+  // station ends by itself rather than arm for the next unit.
+  const std::string link = tempPath("full");
+  auto line = startLine(link, std::vector<LineUnit>(2));
+  TFlashProcess station({"--station", link, "--log", "/dev/full"});
+  EXPECT_EQ(station.wait(30s), 4) << station.output();
+  EXPECT_THAT(station.output(),
+              HasSubstr("No space left on device; the station flashes nothing more"));
+  EXPECT_THAT(station.output(), HasSubstr("unrecorded: {\"time\""));
+}
+
+TEST(Station, CtrlCOnceLetsTheUnitFinishTwiceEndsItAtOnce) {
+  for (const auto& [presses, exitCode, outcome] :
+       {std::tuple{1, 0, std::string("done")}, std::tuple{2, 130, std::string("interrupted")}}) {
+    SCOPED_TRACE(presses);
+    std::atomic<bool> uploading{false};
+    LineUnit unit;
+    // The device holds one answer back, so the upload is surely under way.
+    unit.options.delay = 1500ms;
+    unit.options.delayed = AnswerPick::at(50);
+    unit.options.onLog = [&](const std::string& text) {
+      if (text.find("upload begins") != std::string::npos) uploading = true;
+    };
+    const std::string link = tempPath("stop"), log = tempPath("stop.log");
+    auto line = startLine(link, {unit});
+    TFlashProcess station({"--station", link, "--log", log});
+    for (int i = 0; i < 500 && !uploading; ++i) std::this_thread::sleep_for(20ms);
+    ASSERT_TRUE(uploading) << "the upload did not begin: " << station.output();
+    station.interrupt();
+    if (presses == 2) {
+      // Signals do not queue: the second press comes once the first is seen.
+      for (int i = 0; i < 250 && station.output().find("stopping") == std::string::npos; ++i)
+        std::this_thread::sleep_for(20ms);
+      station.interrupt();
+    }
+    EXPECT_EQ(station.wait(20s), exitCode) << station.output();
+    const auto bySlot = records(log);
+    ASSERT_EQ(bySlot.count(link), 1u) << station.output();
+    EXPECT_EQ(bySlot.at(link).back()["outcome"], outcome);
+    ::unlink(log.c_str());
+  }
+}
+
+// The port-information double: one adapter, wherever the test puts it.
+struct TMovingAdapter : TPortInfoSource {
+  std::mutex lock;
+  std::string port;
+  std::vector<TPortInfo> ports() override {
+    std::lock_guard guard(lock);
+    if (port.empty()) return {};
+    return {{port, "FT232R USB UART", "0403", "6001", "A50285BI", "1-1.2"}};
+  }
+  void moveTo(const std::string& to) {
+    std::lock_guard guard(lock);
+    port = to;
+  }
+};
+
+TEST(StationSlot, SlotNamedByItsAdapterFollowsItToAnotherPort) {
+  TDispatchScope dispatch;
+  runStartProcs();
+  TMovingAdapter adapter;
+  TStationSlot slot("serial=A50285BI", adapter, platformSerialSystem());
+  const auto stepUntil = [&](const std::function<bool(std::optional<TUnitRecord>&)>& done) {
+    for (const auto deadline = std::chrono::steady_clock::now() + 30s;
+         std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(20ms)) {
+      std::optional<TUnitRecord> record = slot.step(std::chrono::steady_clock::now(), true);
+      if (done(record)) return true;
+    }
+    return false;
+  };
+  for (int unit = 1; unit <= 2; ++unit) {
+    SCOPED_TRACE(unit);
+    TSimulatedDevice device;
+    adapter.moveTo(device.portPath());
+    std::optional<TUnitRecord> kept;
+    ASSERT_TRUE(stepUntil([&](auto& record) { return (kept = record).has_value(); }));
+    EXPECT_EQ(kept->Unit, unit);
+    EXPECT_EQ(kept->Result.port, device.portPath());
+    EXPECT_EQ(kept->Adapter.SerialNumber, "A50285BI");
+    EXPECT_EQ(kept->Result.outcome, TPortOutcome::Done) << kept->Result.detail;
+    // Unplugged: the slot has lost its unit and waits for the adapter.
+    adapter.moveTo("");
+    ASSERT_TRUE(stepUntil([&](auto&) { return slot.state() == TSlotState::PortGone; }));
+    EXPECT_EQ(slot.stateText({}), "no adapter with serial=A50285BI is plugged in");
+  }
+}
+
+}  // namespace
