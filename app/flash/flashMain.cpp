@@ -63,7 +63,11 @@ const char* const footer =
     "  2    no device was found at all (no answer to VERS within 3 s, or a wrong one)\n"
     "  3    no named port could be opened (the reason is printed)\n"
     "  64   bad usage\n"
-    "  130  interrupted (Ctrl-C); the ports are closed and the report written first\n";
+    "  130  interrupted (Ctrl-C); the ports are closed and the report written first\n"
+    "\n"
+    "--station flashes unit after unit on each SLOT until Ctrl-C (man quilmatronx-flash);\n"
+    "it exits with 0 when no unit failed, 1 when one did, 4 when the log could not be\n"
+    "written, 130 after a second Ctrl-C.\n";
 
 std::atomic<int> interruptsRequested{0};
 void requestInterrupt() { interruptsRequested.fetch_add(1); }

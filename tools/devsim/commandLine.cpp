@@ -287,6 +287,9 @@ std::string helpText() {
       "reopen the port and probe again; once it has begun, closing the port ends\n"
       "the session.\n"
       "\n"
+      "With --line PATH, plays a line of units one after another on PATH\n"
+      "(--line PATH --help tells more).\n"
+      "\n"
       "Options:\n";
   for (const auto& entry : generalOptions()) appendOption(help, entry);
   help +=

@@ -11,6 +11,7 @@
 #include "app/version.h"
 #include "tools/devsim/commandLine.h"
 #include "tools/devsim/deviceSimulator.h"
+#include "tools/devsim/lineProgram.h"
 
 using namespace devsim;
 
@@ -21,8 +22,10 @@ constexpr int kStartFailed = 1;
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (isLineCommand(args)) return runLineProgram(args);
   std::string error;
-  const auto line = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc), error);
+  const auto line = parseCommandLine(args, error);
   if (!line) {
     std::cerr << "quilmatronx-devsim: " << error << "\nTry --help.\n";
     return kStartFailed;
