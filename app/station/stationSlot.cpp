@@ -189,7 +189,8 @@ std::string TStationSlot::stateText(Clock::time_point now) const {
     case TSlotState::Flashing: {
       const int32_t blocks = phase_ == TPhase::Uploading ? schema_->record.facts().acknowledged : 0;
       const double seconds = std::chrono::duration<double>(now - uploadStarted_).count();
-      std::string text = "flashing " + device_ + "  " +
+      // A slot named by its adapter tells which port that is now.
+      std::string text = "flashing " + device_ + (slot_.byIdentity() ? " on " + port_ : "") + "  " +
                          std::to_string(blocks * 100 / TZKPortRecord::BlockCount) + " %";
       if (blocks > 0)
         text += "  " + clockText(seconds * (TZKPortRecord::BlockCount - blocks) / blocks) + " left";

@@ -1,27 +1,13 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <system_error>
 
 #include "app/station/appendFile.h"
 
 namespace {
 std::string systemMessage(DWORD code) {
-  char* text = nullptr;
-  FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message = text != nullptr ? text : "error " + std::to_string(code);
-  LocalFree(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
-  return message;
-}
-
-std::wstring wide(const std::string& utf8) {
-  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
-  std::wstring text(static_cast<size_t>(size > 0 ? size : 1), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, text.data(), size);
-  text.resize(text.size() - 1);
-  return text;
+  return std::system_category().message(static_cast<int>(code));
 }
 }  // namespace
 
@@ -30,10 +16,11 @@ TAppendFile::~TAppendFile() {
 }
 
 bool TAppendFile::open(const std::string& path, std::string& error) {
-  // Append access only: every write goes to the end of the file.
-  HANDLE file = CreateFileW(wide(path).c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Append access only: every write goes to the end of the file. The path
+  // comes from the command line, in the ANSI code page.
+  HANDLE file =
+      CreateFileA(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     error = systemMessage(GetLastError());
     return false;

@@ -1,0 +1,142 @@
+// The station through the quilmatronx-flash program, each line of units a
+// quilmatronx-devsim --line program of its own, so the CPU figures are the
+// station's alone (the kernel's account of the child process).
+//   Idle: eight slots where no unit answers, probed once a second for a
+//   minute: the CPU share of one core per slot (target: at most 0.2 %).
+//   Paced: eight slots at 38462 Bd, ten units each with a one-second swap:
+//   units per hour against what the line time and the swap time allow
+//   (target: at least 0.97).
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr int slots = 8;
+
+pid_t spawn(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t child = -1;
+  if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) != 0) child = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return child;
+}
+
+// Starts one line per slot; their links.
+std::vector<std::string> startLines(const std::string& options, std::vector<pid_t>& lines) {
+  std::vector<std::string> links;
+  for (int i = 0; i < slots; ++i) {
+    links.push_back("/tmp/quil-station-bench-" + std::to_string(::getpid()) + "-" +
+                    std::to_string(i));
+    std::vector<std::string> args{QUIL_DEVSIM, "--quiet", "--line", links.back()};
+    for (size_t at = 0, next = 0; at < options.size(); at = next + 1) {
+      next = std::min(options.find(' ', at), options.size());
+      args.push_back(options.substr(at, next - at));
+    }
+    lines.push_back(spawn(args));
+  }
+  // Each line makes its link before it is ready.
+  for (const std::string& link : links)
+    for (int i = 0; i < 200 && ::access(link.c_str(), F_OK) != 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return links;
+}
+
+double cpuSeconds(const rusage& usage) {
+  const auto s = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+  };
+  return s(usage.ru_utime) + s(usage.ru_stime);
+}
+
+// Stops the station with one Ctrl-C and waits for it; its CPU seconds.
+double stopStation(pid_t station) {
+  ::kill(station, SIGINT);
+  int status = 0;
+  rusage usage{};
+  ::wait4(station, &status, 0, &usage);
+  return cpuSeconds(usage);
+}
+
+void stopLines(const std::vector<pid_t>& lines) {
+  for (pid_t line : lines) {
+    ::kill(line, SIGTERM);
+    ::waitpid(line, nullptr, 0);
+  }
+}
+
+void BM_EightIdleSlotsForAMinute(benchmark::State& state) {
+  for (auto _ : state) {
+    std::vector<pid_t> lines;
+    // One unit that never answers "VERS": the slot stays idle.
+    const std::vector<std::string> links = startLines("--no-vers-answer --timeout 600", lines);
+    std::vector<std::string> args{QUIL_FLASH, "--station"};
+    args.insert(args.end(), links.begin(), links.end());
+    const pid_t station = spawn(args);
+    std::this_thread::sleep_for(std::chrono::seconds(60));
+    const double cpu = stopStation(station);
+    stopLines(lines);
+    state.SetIterationTime(60);
+    state.counters["cpu_s"] = cpu;
+    state.counters["per_slot_core_percent"] = cpu / 60 / slots * 100;
+  }
+}
+BENCHMARK(BM_EightIdleSlotsForAMinute)->Unit(benchmark::kSecond)->Iterations(1)->UseManualTime();
+
+// About six minutes: run it on purpose, e.g. --benchmark_filter=Paced.
+void BM_EightSlotsTenUnitsPaced38462(benchmark::State& state) {
+  constexpr int units = 10;
+  constexpr double swapSeconds = 1;
+  const double lineSeconds = (130048.0 + 4 + 508 * 2 + 2 + 4) * 10.0 / 38462.0;
+  for (auto _ : state) {
+    std::vector<pid_t> lines;
+    const auto started = std::chrono::steady_clock::now();
+    const std::vector<std::string> links =
+        startLines("--units " + std::to_string(units) + " --swap 1000 --baud 38462", lines);
+    std::vector<std::string> args{QUIL_FLASH, "--station"};
+    args.insert(args.end(), links.begin(), links.end());
+    const pid_t station = spawn(args);
+    bool complete = true;
+    for (pid_t line : lines) {
+      int status = 0;
+      ::waitpid(line, &status, 0);
+      complete = complete && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const double cpu = stopStation(station);
+    if (!complete) return state.SkipWithError("a line did not play all its units");
+    // The last unit's swap is still part of the line's run.
+    const double allowed = units * (lineSeconds + swapSeconds);
+    state.SetIterationTime(wall);
+    state.counters["units_per_hour"] = slots * units / wall * 3600;
+    state.counters["allowed_per_hour"] = slots * units / allowed * 3600;
+    state.counters["ratio"] = allowed / wall;
+    state.counters["cpu_s"] = cpu;
+  }
+}
+BENCHMARK(BM_EightSlotsTenUnitsPaced38462)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseManualTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
