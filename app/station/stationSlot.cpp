@@ -14,7 +14,7 @@ using namespace std::chrono_literals;
 // can take. While a unit leaves, faster, so the slot is armed again within
 // an operator's swap; each probe gets most of its period for the answer.
 constexpr std::chrono::milliseconds armingPeriod = 1000ms;
-constexpr std::chrono::milliseconds leavingPeriod = 250ms;
+constexpr std::chrono::milliseconds leavingPeriod = 200ms;
 // The upload's watchdog reports silence within seconds; this only bounds a
 // wait that something unforeseen would otherwise make endless.
 constexpr std::chrono::hours uploadLimit{1};
