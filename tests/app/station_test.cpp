@@ -96,10 +96,11 @@ class TFlashProcess {
   int status_ = -1;
 };
 
+// Units swapped in 1.5 s: time enough for a slot to see a unit go.
 std::unique_ptr<UnitLine> startLine(const std::string& link, std::vector<LineUnit> units,
                                     bool usb = false) {
   auto line =
-      std::make_unique<UnitLine>(devsim::LineOptions{link, std::move(units), 1000ms, 3000ms, usb});
+      std::make_unique<UnitLine>(devsim::LineOptions{link, std::move(units), 1500ms, 3000ms, usb});
   EXPECT_TRUE(line->start()) << line->error();
   return line;
 }

@@ -13,15 +13,19 @@ the name, is their product version), then works the unpacked window program
 through wineWindowDriver.exe as an operator would: the "/ih" box; the port
 list; choosing COM7 and the device line; "Записать" and the whole upload to
 the success text; "OK" ending the program. The simulator must end complete
-(VERS, 508 blocks, PUSK) with exactly the image received. Then the task
+(VERS, 508 blocks, PUSK) with exactly the image received. The station
+(quilmatronx-flash --station COM11, a simulated line of two units) flashes
+both, logs them, and ends with status 0 on Ctrl-C. Then the task
 bar's close (WM_CLOSE to the window of class "App") ends the program during
 a transfer (COM8) and in the pause after the last answer (COM9, a device
 that answers block 1 as the last): within 2 s, status 0, no fault. Writes a
 GoogleTest-style XML report with one test case per step.
 """
+import json
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -36,6 +40,7 @@ from wineports import build_shim, com_port_prefix, thread_stacks, wine_tools  # 
 PORT = "COM7"
 CLOSE_PORTS = {"transfer": "COM8", "pause": "COM9"}
 FLASH_PORT = "COM10"
+STATION_PORT = "COM11"
 FORM = "Quilmatronx bootloader"
 INFO_BOX = "Zelkora Info"
 WRITE = "Записать"
@@ -196,7 +201,16 @@ def main():
     simulator, tty_path = simulate("--received", received_paths[0])
     flash_simulator, flash_tty_path = simulate("--received", received_paths[1])
     closing = {"transfer": simulate(), "pause": simulate("--early-final", "1")}
-    ports = {PORT: tty_path, FLASH_PORT: flash_tty_path}
+    # A line of two units on one port for the station; the swap leaves the
+    # slot time to see the first unit go.
+    line_link = os.path.join(work_dir, "station-line")
+    line = subprocess.Popen([devsim, "--line", line_link, "--units", "2", "--swap", "1500"],
+                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=simulator_log)
+    line.stdout.readline()
+    station_log = os.path.join(work_dir, "station.jsonl")
+    if os.path.exists(station_log):
+        os.remove(station_log)
+    ports = {PORT: tty_path, FLASH_PORT: flash_tty_path, STATION_PORT: line_link}
     ports.update({CLOSE_PORTS[when]: closing[when][1] for when in closing})
     form_process = None
     steps.run("ZipHoldsTheProgramsAndTheReadMe", zip_made)
@@ -276,6 +290,26 @@ def main():
                         raise StepFailed(f"status {status}:\n{output[-10000:]}")
                 image_received(flash_simulator, received_paths[1])
 
+            def station_flashes_two_units():
+                with tempfile.TemporaryFile() as log:
+                    process = start(loader, os.path.join(found["folder"], FLASH), run_env, log,
+                                    "--station", STATION_PORT, "--log",
+                                    "Z:" + station_log.replace("/", "\\"))
+                    played = ended(line, 2 * UPLOAD_LIMIT)
+                    # Ctrl-C: the console's handler stops the station.
+                    process.send_signal(signal.SIGINT)
+                    status = ended(process, 30)
+                    output = final_output(process, log, run_env, FLASH)
+                records = []
+                if os.path.exists(station_log):
+                    with open(station_log) as f:
+                        records = [json.loads(text) for text in f]
+                outcomes = [(r["unit"], r["outcome"]) for r in records]
+                if played != 0 or status != 0 or outcomes != [(1, "done"), (2, "done")] \
+                        or "fault" in output:
+                    raise StepFailed(f"line {played}, station {status}, records {outcomes}:\n"
+                                     + output[-10000:])
+
             def ok_ends_program():
                 ui.act("click", FORM, "OK")
                 if ended(form_process, 30) != 0:
@@ -314,6 +348,7 @@ def main():
             steps.run("SimulatorReceivedExactlyTheImage", image_received)
             steps.run("OkEndsTheProgram", ok_ends_program)
             steps.run("CommandLineUploaderWritesTheImage", flash_uploads)
+            steps.run("StationFlashesTwoUnitsOnOneSlot", station_flashes_two_units)
             steps.run("TaskBarCloseDuringTheTransferEndsTheProgram",
                       lambda: task_bar_close("transfer"))
             steps.run("TaskBarCloseInThePauseEndsTheProgram", lambda: task_bar_close("pause"))
@@ -321,7 +356,7 @@ def main():
                 form_process.kill()
                 form_process.wait()
     finally:
-        for process in [simulator, flash_simulator] + [process for process, _ in closing.values()]:
+        for process in [simulator, flash_simulator, line] + [p for p, _ in closing.values()]:
             if process.poll() is None:
                 process.kill()
             process.wait()
