@@ -75,6 +75,7 @@ class TFlashProcess {
       ::kill(pid_, SIGKILL);
       ::waitpid(pid_, nullptr, 0);
     }
+    ::unlink(output_.c_str());
   }
   void interrupt() { ::kill(pid_, SIGINT); }
   // The exit status; -1 when it has not ended within the limit.
