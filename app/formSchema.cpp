@@ -65,6 +65,7 @@ TClassSimpleForm_20F8870::~TClassSimpleForm_20F8870() {
   // fire into the elements below: both end before any of them goes.
   TData none;
   comPort.inClose(none, 0);
+  probe.stopThreads();
   upload.stopThreads();
   if (ClassSimpleForm_20F8870 == this) ClassSimpleForm_20F8870 = nullptr;
 }
@@ -252,6 +253,7 @@ void TClassSimpleForm_20F8870::link() {
   routeAnswer.outEvent[1] = makeEventLink<&TZKMultiElementEx::inWork>(&upload, Upload::inAnswer);
 
   comPort.outRead = makeEventLink<&TZKCommutator::inWork>(&routeAnswer);
+  comPort.outWritten = makeEventLink<&TZKMultiElementEx::inWork>(&upload, Upload::inWritten);
   comPort.dataPort = makeEventLink<&TZKEventFromData::varStored>(&portMemory);
   comPort.outRxChar = makeEventLink<&TZKComAsync::inRead>(&comPort, 3);
   comPort.outPort = makeEventLink<&TZKComboBox::inAdd>(&comboPort);

@@ -41,13 +41,26 @@ TClassMultiElementEx_21686E0::TClassMultiElementEx_21686E0(TZKMultiElementEx* co
   counterRoute.setDefault(0);
   hubSendVers.InCount = 2;
   hubSendVers.setOutCount(1);
+  joinAnswer.LineEnd = 1;
+  hubGap.InCount = 1;
+  hubGap.setOutCount(2);
+  timerGap.setResolution(1);
+  timerGap.setInterval(QuietGapMs);
+  timerGap.setEnable(false);
+  timerGap.setAutoStop(1);
 
   const auto boundaryOut = [this](uint16_t output) {
     return makeEventLink<&TZKEditMultiEx::inEvent>(&probeIface, output);
   };
   probeIface.outWork[inOpened] = makeEventLink<&TZKCase::inCase>(&caseOpenFailed);
   probeIface.outWork[inSelect] = makeEventLink<&TZKHub::inWork>(&hubSelect);
-  probeIface.outWork[inAnswer] = makeEventLink<&TZKMultiStrPart::inSplit>(&splitAnswer);
+  probeIface.outWork[inAnswer] = makeEventLink<&TZKStrJoin::inAdd>(&joinAnswer);
+  joinAnswer.outJoined = makeEventLink<&TZKMultiStrPart::inSplit>(&splitAnswer);
+  // Every piece that leaves the answer incomplete starts the gap afresh.
+  joinAnswer.outWaiting = makeEventLink<&TZKHub::inWork>(&hubGap);
+  hubGap.outEvent[0] = makeEventLink<&TZKMMTimer::inStop>(&timerGap);
+  hubGap.outEvent[1] = makeEventLink<&TZKMMTimer::inStart>(&timerGap);
+  timerGap.outTimer = makeEventLink<&TZKStrJoin::inFlush>(&joinAnswer);
   probeIface.dataInner[varRoute] = makeEventLink<&TZKCounter::varCount>(&counterRoute);
   fmtDeviceInfo.dataParam[0] = makeEventLink<&TZKMultiStrPart::varPart>(&splitAnswer, 1);
   fmtDeviceInfo.dataParam[1] = makeEventLink<&TZKMultiStrPart::varPart>(&splitAnswer, 2);
@@ -58,6 +71,8 @@ TClassMultiElementEx_21686E0::TClassMultiElementEx_21686E0(TZKMultiElementEx* co
   maskIdentity.outFalse = makeEventLink<&TZKHub::inWork>(&hubFail, 1);
   splitAnswer.outSplit = makeEventLink<&TZKStrMask::inCompare>(&maskIdentity);
   splitAnswer.outNotFound = makeEventLink<&TZKHub::inWork>(&hubFail, 2);
+  // Pieces from the port chosen before belong to no answer on this one.
+  hubSelect.outEvent[0] = makeEventLink<&TZKStrJoin::inClear>(&joinAnswer);
   hubSelect.outEvent[1] = boundaryOut(outOpenPort);
   caseOpenFailed.outMatch = makeEventLink<&TZKHub::inWork>(&hubFail, 0);
   caseOpenFailed.outNext = makeEventLink<&TZKHub::inWork>(&hubSendVers);
@@ -70,3 +85,7 @@ TClassMultiElementEx_21686E0::TClassMultiElementEx_21686E0(TZKMultiElementEx* co
   hubFound.outEvent[2] = boundaryOut(outFound);
   hubSendVers.outEvent[0] = makeEventLink<&TZKDoData::inDoData>(&dataVers);
 }
+
+TClassMultiElementEx_21686E0::~TClassMultiElementEx_21686E0() { stopThreads(); }
+
+void TClassMultiElementEx_21686E0::stopThreads() { timerGap.setEnable(false); }

@@ -7,7 +7,9 @@
 #include "elements/zkCounter.h"
 #include "elements/zkDoData.h"
 #include "elements/zkFormatStr.h"
+#include "elements/zkMMTimer.h"
 #include "elements/zkMultiStrPart.h"
+#include "elements/zkStrJoin.h"
 #include "elements/zkStrMask.h"
 #include "runtime/zkHub.h"
 #include "runtime/zkMultiElementEx.h"
@@ -19,7 +21,20 @@ class TClassMultiElementEx_21686E0 : public TClassMultiBase {
   enum : uint16_t { outSend = 0, outMessage = 1, outOpenPort = 2, outFail = 3, outFound = 4 };
   enum : uint16_t { varRoute = 0 };
 
+  // The answer is complete at a line end, or after this long without a
+  // further byte. A USB-serial adapter holds bytes back until its latency
+  // timer expires (16 ms by default, restarted at every send), so one
+  // answer can come in pieces up to one timer period apart, plus the
+  // host's scheduling (Windows wakes in 15.6 ms steps). 50 ms is three
+  // timer periods: a cut answer is joined, and the operator does not
+  // notice the wait. Two separate answers are further apart: each needs a
+  // "VERS", which needs the operator to choose the port again.
+  static constexpr uint32_t QuietGapMs = 50;
+
   TClassMultiElementEx_21686E0(TZKMultiElementEx* container, void* parentSchema);
+  ~TClassMultiElementEx_21686E0() override;
+  // Stops the quiet-gap timer.
+  void stopThreads() override;
   // The container's factory.
   static TZKEditMultiEx* create(TZKMultiElementEx* container, void* parentControl,
                                 void* parentSchema);
@@ -40,4 +55,10 @@ class TClassMultiElementEx_21686E0 : public TClassMultiBase {
   TZKHub hubFound;
   TZKCounter counterRoute;
   TZKHub hubSendVers;
+  // The pieces of the answer, joined until it is complete.
+  TZKStrJoin joinAnswer;
+  TZKHub hubGap;
+  // Last member: stopped and gone first, so a tick never meets a member
+  // already destroyed.
+  TZKMMTimer timerGap;
 };

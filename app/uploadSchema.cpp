@@ -1,5 +1,6 @@
 #include "uploadSchema.h"
 
+#include "elements/compareData.h"
 #include "runtime/memoryStream.h"
 
 TZKEditMultiEx* TClassMultiElementEx_2168BB0::create(TZKMultiElementEx* container, void*,
@@ -13,7 +14,7 @@ TClassMultiElementEx_2168BB0::TClassMultiElementEx_2168BB0(TZKMultiElementEx* co
   Boundary = &uploadIface;
   uploadIface.Container = container;
   uploadIface.Owner = this;
-  uploadIface.outWork.resize(2);
+  uploadIface.outWork.resize(3);
 
   convChar.Mode = 4;
   convChar.Digits = 1;
@@ -24,13 +25,13 @@ TClassMultiElementEx_2168BB0::TClassMultiElementEx_2168BB0(TZKMultiElementEx* co
   counterBlocks.Direction = 0;
   counterBlocks.setDefault(0);
   hubNextBlock.InCount = 2;
-  hubNextBlock.setOutCount(1);
+  hubNextBlock.setOutCount(2);
   maskBlockAck.Mask = "SZ";
   maskBlockAck.IgnoreCase = 1;
   maskFinalAck.Mask = "FZ";
   maskFinalAck.IgnoreCase = 1;
   hubAnswer.InCount = 1;
-  hubAnswer.setOutCount(3);
+  hubAnswer.setOutCount(2);
   firmwareStream.setStream(loadResourceStream("STREAM0"));
   loopBlock.Start = 0;
   loopBlock.End = 255;
@@ -38,7 +39,7 @@ TClassMultiElementEx_2168BB0::TClassMultiElementEx_2168BB0(TZKMultiElementEx* co
   loopBlock.IncludeEnd = 1;
   loopBlock.UseEventData = 0;
   hubBlockAck.InCount = 1;
-  hubBlockAck.setOutCount(2);
+  hubBlockAck.setOutCount(3);
   hubSend.InCount = 2;
   hubSend.setOutCount(1);
   hubFinal.InCount = 1;
@@ -69,12 +70,21 @@ TClassMultiElementEx_2168BB0::TClassMultiElementEx_2168BB0(TZKMultiElementEx* co
   counterSeconds.Direction = 0;
   counterSeconds.setDefault(0);
   hubStart.InCount = 1;
-  hubStart.setOutCount(2);
+  hubStart.setOutCount(3);
   ifTimeout.Type = 0;
   makeInteger(ifTimeout.Op2, 3);
-  ifImageLeft.Type = 0;
-  makeInteger(ifImageLeft.Op2, 0);
-  latchOutcome.setCounts(3, 2);
+  ifLastBlock.Type = TCompareType::Equal;
+  makeInteger(ifLastBlock.Op2, 507);
+  counterStarted.Min = 0;
+  counterStarted.Max = 1;
+  counterStarted.Step = 1;
+  counterStarted.Direction = 0;
+  counterStarted.setDefault(0);
+  ifWriteFailed.Type = TCompareType::Less;
+  makeInteger(ifWriteFailed.Op2, 1);  // the upload writes one byte at a time
+  ifStarted.Type = TCompareType::Equal;
+  makeInteger(ifStarted.Op2, 1);
+  latchOutcome.setCounts(4, 2);
 
   const auto boundaryOut = [this](uint16_t output) {
     return makeEventLink<&TZKEditMultiEx::inEvent>(&uploadIface, output);
@@ -82,11 +92,21 @@ TClassMultiElementEx_2168BB0::TClassMultiElementEx_2168BB0(TZKMultiElementEx* co
   const TEventLink readCrc = makeEventLink<&TZKEditMultiEx::varOuter>(&uploadIface, dataCrc);
   uploadIface.outWork[inAnswer] = makeEventLink<&TZKLatch::inPass>(&latchOutcome, passAnswer);
   uploadIface.outWork[inUpload] = makeEventLink<&TZKLatch::inPass>(&latchOutcome, passStart);
-  latchOutcome.outPass[passAnswer] = makeEventLink<&TZKHub::inWork>(&hubAnswer);
+  uploadIface.outWork[inWritten] = makeEventLink<&TZKIf_else::inCompare>(&ifWriteFailed);
+  ifWriteFailed.outTrue = makeEventLink<&TZKIf_else::inCompare>(&ifStarted);
+  ifStarted.dataOp1 = makeEventLink<&TZKCounter::varCount>(&counterStarted);
+  ifStarted.outTrue = makeEventLink<&TZKHub::inWork>(&hubUploadFail, 2);
+  latchOutcome.outPass[passAnswer] = makeEventLink<&TZKStrJoin::inAdd>(&joinAnswer);
+  joinAnswer.outJoined = makeEventLink<&TZKHub::inWork>(&hubAnswer);
   latchOutcome.outPass[passStart] = makeEventLink<&TZKHub::inWork>(&hubStart);
-  hubStart.outEvent[0] = makeEventLink<&TZKHub::inWork>(&hubNextBlock, 1);
-  hubStart.outEvent[1] = makeEventLink<&TZKMMTimer::inStart>(&timerWatch);
-  hubNextBlock.outEvent[0] = makeEventLink<&TZKFor::inFor>(&loopBlock);
+  hubStart.outEvent[0] = makeEventLink<&TZKCounter::inNext>(&counterStarted);
+  hubStart.outEvent[1] = makeEventLink<&TZKHub::inWork>(&hubNextBlock, 1);
+  // Block 1 may have failed already: the watchdog starts only while the
+  // transfer is undecided.
+  hubStart.outEvent[2] = makeEventLink<&TZKLatch::inPass>(&latchOutcome, passWatch);
+  latchOutcome.outPass[passWatch] = makeEventLink<&TZKMMTimer::inStart>(&timerWatch);
+  hubNextBlock.outEvent[0] = makeEventLink<&TZKStrJoin::inClear>(&joinAnswer);
+  hubNextBlock.outEvent[1] = makeEventLink<&TZKFor::inFor>(&loopBlock);
   loopBlock.outEvent = makeEventLink<&TZKDataToFile::inGet>(&readByte, 1);
   readByte.dataStream = makeEventLink<&TZKMemoryStream::varStream>(&firmwareStream);
   readByte.outGet = makeEventLink<&TZKHub::inWork>(&hubByte);
@@ -109,18 +129,20 @@ TClassMultiElementEx_2168BB0::TClassMultiElementEx_2168BB0(TZKMultiElementEx* co
   catFinal.outResult = makeEventLink<&TZKStrMask::inMask>(&maskFinalAck);
   hubAnswer.outEvent[0] = makeEventLink<&TZKStream2Hex::inConvert>(&answerHex);
   hubAnswer.outEvent[1] = boundaryOut(outAnswered);
-  hubAnswer.outEvent[2] = makeEventLink<&TZKCounter::inReset>(&counterSeconds);
+  // The joined bytes: the final answer, the beginning of it (the block's
+  // answer is one), or wrong. A beginning that is not the block's answer
+  // waits for more; only a whole answer resets the watchdog.
   answerHex.outResult = makeEventLink<&TZKStrMask::inCompare>(&maskFinalAck);
   maskFinalAck.outTrue = makeEventLink<&TZKLatch::inDecide>(&latchOutcome, decideDone);
   latchOutcome.outDecided[decideDone] = makeEventLink<&TZKHub::inWork>(&hubFinal);
-  maskFinalAck.outFalse = makeEventLink<&TZKStrMask::inCompare>(&maskBlockAck);
-  maskBlockAck.outTrue = makeEventLink<&TZKHub::inWork>(&hubBlockAck);
-  maskBlockAck.outFalse = makeEventLink<&TZKHub::inWork>(&hubUploadFail, 0);
+  maskFinalAck.outPrefix = makeEventLink<&TZKStrMask::inCompare>(&maskBlockAck);
+  maskFinalAck.outFalse = makeEventLink<&TZKHub::inWork>(&hubUploadFail, 0);
+  maskBlockAck.outTrue = makeEventLink<&TZKIf_else::inCompare>(&ifLastBlock);
+  ifLastBlock.dataOp1 = makeEventLink<&TZKCounter::varCount>(&counterBlocks);
+  ifLastBlock.outFalse = makeEventLink<&TZKHub::inWork>(&hubBlockAck);
   hubBlockAck.outEvent[0] = makeEventLink<&TZKCounter::inNext>(&counterBlocks);
-  hubBlockAck.outEvent[1] = makeEventLink<&TZKIf_else::inCompare>(&ifImageLeft);
-  ifImageLeft.dataOp1 = makeEventLink<&TZKCounter::varCount>(&counterBlocks);
-  ifImageLeft.outTrue = makeEventLink<&TZKHub::inWork>(&hubUploadFail, 2);
-  ifImageLeft.outFalse = makeEventLink<&TZKHub::inWork>(&hubNextBlock, 0);
+  hubBlockAck.outEvent[1] = makeEventLink<&TZKHub::inWork>(&hubNextBlock, 0);
+  hubBlockAck.outEvent[2] = makeEventLink<&TZKCounter::inReset>(&counterSeconds);
   counterBlocks.outCount = boundaryOut(outProgress);
   hubFinal.outEvent[0] = makeEventLink<&TZKDoData::inDoData>(&dataPusk);
   hubFinal.outEvent[1] = boundaryOut(outDone);

@@ -15,6 +15,7 @@
 #include "elements/zkMMTimer.h"
 #include "elements/zkMemoryStream.h"
 #include "elements/zkStrCat.h"
+#include "elements/zkStrJoin.h"
 #include "elements/zkStrMask.h"
 #include "elements/zkStream2Hex.h"
 #include "runtime/zkHub.h"
@@ -23,7 +24,9 @@
 class TClassMultiElementEx_2168BB0 : public TClassMultiBase {
  public:
   // Boundary points.
-  enum : uint16_t { inAnswer = 0, inUpload = 1 };
+  // inWritten: the port's result of every write (bytes written, 0 when the
+  // write failed, timed out or was refused).
+  enum : uint16_t { inAnswer = 0, inUpload = 1, inWritten = 2 };
   enum : uint16_t {
     outProgress = 0,
     outSend = 1,
@@ -70,15 +73,23 @@ class TClassMultiElementEx_2168BB0 : public TClassMultiBase {
   TZKCounter counterSeconds;
   TZKHub hubStart;
   TZKIf_else ifTimeout;
-  // A plain block acknowledgement after the last block would start a block
-  // past the end of the image; the block counter wrapping to 0 turns it into
-  // a transfer error instead.
-  TZKIf_else ifImageLeft;
+  // A plain check sum after the last block is the final answer's beginning:
+  // no block is left to send, so it waits for "FZ" (bounded by the
+  // watchdog).
+  TZKIf_else ifLastBlock;
+  // The bytes received since the block was sent: an answer cut by an
+  // adapter arrives in pieces.
+  TZKStrJoin joinAnswer;
+  // A write that did not go out ends the transfer; results of writes before
+  // the start (the probe's) do not count.
+  TZKCounter counterStarted;
+  TZKIf_else ifWriteFailed;
+  TZKIf_else ifStarted;
   // The transfer's one outcome: the final answer or the first failure,
   // whichever comes first. Once decided, the watchdog stops and no image
   // byte, answer or start gets through any more: a device that was told of
   // a failure is not written to.
   TZKLatch latchOutcome;
-  enum : uint16_t { passByte = 0, passAnswer = 1, passStart = 2 };
+  enum : uint16_t { passByte = 0, passAnswer = 1, passStart = 2, passWatch = 3 };
   enum : uint16_t { decideDone = 0, decideFailed = 1 };
 };

@@ -37,9 +37,12 @@ bool byteMatches(char maskByte, char textByte, bool ignoreCase) {
   }
 }
 
+enum class TMatch { None, Prefix, Whole };
+
 // Backtracks only to the latest "*", which keeps the match linear in practice
-// and never exponential.
-bool matchesMask(std::string_view text, std::string_view mask, bool ignoreCase) {
+// and never exponential. A text used up before the mask is the beginning of
+// a match.
+TMatch matchesMask(std::string_view text, std::string_view mask, bool ignoreCase) {
   size_t t = 0;
   size_t m = 0;
   size_t starMask = std::string_view::npos;
@@ -55,11 +58,11 @@ bool matchesMask(std::string_view text, std::string_view mask, bool ignoreCase) 
       m = starMask + 1;
       t = ++starText;
     } else {
-      return false;
+      return TMatch::None;
     }
   }
   while (m < mask.size() && mask[m] == '*') ++m;
-  return m == mask.size();
+  return m == mask.size() ? TMatch::Whole : TMatch::Prefix;
 }
 
 }  // namespace
@@ -67,9 +70,10 @@ bool matchesMask(std::string_view text, std::string_view mask, bool ignoreCase) 
 void TZKStrMask::inCompare(TData& d, uint16_t) {
   std::string text = readString(d, dataStr, std::string());
   std::unique_lock lock(maskLock_);
-  const bool matched = matchesMask(text, Mask, IgnoreCase == 1);
+  const TMatch match = matchesMask(text, Mask, IgnoreCase == 1);
   lock.unlock();
-  tailEvent(d, matched ? outTrue : outFalse, std::move(text));
+  const bool prefix = match == TMatch::Prefix && outPrefix.assigned();
+  tailEvent(d, match == TMatch::Whole ? outTrue : prefix ? outPrefix : outFalse, std::move(text));
 }
 
 void TZKStrMask::inMask(TData& d, uint16_t) {

@@ -17,8 +17,12 @@ class TZKStrMask {
   TEventLink dataStr;
   TEventLink outTrue;
   TEventLink outFalse;
+  // Linked: a text that does not match but is the beginning of one that
+  // would (an answer still arriving) goes here instead of outFalse.
+  TEventLink outPrefix;
 
-  // Sends the text, as read, on outTrue when it matches, else on outFalse.
+  // Sends the text, as read, on outTrue when it matches, else on outPrefix
+  // or outFalse.
   void inCompare(TData& d, uint16_t index);
   // Replaces Mask by the incoming value; nothing is sent.
   void inMask(TData& d, uint16_t index);

@@ -359,17 +359,21 @@ void TZKComAsync::waitForReaderEnd(const TReaderState& state, std::thread& reade
   reader.join();
 }
 
+// Every write is answered on outWritten, also one refused (port closed or
+// closing) or one that could not start (0): a sender must learn that its
+// bytes did not go out, not wait for an answer that cannot come.
 void TZKComAsync::inWrite(TData& d, uint16_t) {
   const std::string bytes = toString(d);
   std::shared_lock use(deviceUse_);
-  if (!opened() || closing_) return;
   uint32_t written = 0;
-  // Published before the bytes leave: see inRead.
-  writesIssued_.fetch_add(1, std::memory_order_release);
-  const bool started = device_->write(bytes, written);
+  if (opened() && !closing_) {
+    // Published before the bytes leave: see inRead.
+    writesIssued_.fetch_add(1, std::memory_order_release);
+    if (!device_->write(bytes, written)) written = 0;
+  }
   use.unlock();
   if (written > 0) lineFreeAt_ = nowMicros() + lineMicros(written) + LineMarginMicros;
-  if (started) fireEvent(outWritten, static_cast<int32_t>(written));
+  fireEvent(outWritten, static_cast<int32_t>(written));
 }
 
 void TZKComAsync::inRead(TData& d, uint16_t) {

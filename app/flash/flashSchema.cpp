@@ -71,6 +71,10 @@ TFlashSchema::TFlashSchema(std::string port, TConsoleBoard* board, TTraceFile* t
   fan(hubRead, {makeEventLink<&TZKByteTrace::inRead>(&trace),
                 makeEventLink<&TZKCommutator::inWork>(&routeAnswer)});
   comPort.outRead = makeEventLink<&TZKHub::inWork>(&hubRead);
+  fan(hubWritten, {makeEventLink<&TZKByteTrace::inWritten>(&trace),
+                   makeEventLink<&TZKPortRecord::inWritten>(&record),
+                   makeEventLink<&TZKMultiElementEx::inWork>(&upload, Upload::inWritten)});
+  comPort.outWritten = makeEventLink<&TZKHub::inWork>(&hubWritten);
   comPort.dataPort = makeEventLink<&TZKEventFromData::varStored>(&portMemory);
   comPort.outRxChar = makeEventLink<&TZKComAsync::inRead>(&comPort, 3);
   comPort.outOpen = makeEventLink<&TZKHub::inWork>(&hubOpened);
@@ -106,6 +110,7 @@ void TFlashSchema::closePort() {
 
 void TFlashSchema::stop() {
   closePort();
+  probe.stopThreads();
   upload.stopThreads();
   trace.flush();
 }

@@ -63,6 +63,7 @@ class TFlashSchema {
   TZKMultiElementEx upload{nullptr};
   TZKCommutator routeAnswer;
   TZKHub hubRead;
+  TZKHub hubWritten;
   TZKComAsync comPort;
   TZKHub hubOpened;
   TZKEventFromData portMemory;

@@ -41,6 +41,10 @@ void describeTransferFailure(const TPortFacts& facts, TPortResult& result) {
       result.failure = "no-answer";
       result.detail = "no answer for 3 s after " + block;
       return;
+    case TFailureKind::WriteFailed:
+      result.failure = "write-failed";
+      result.detail = "a write to the port failed or timed out in " + block;
+      return;
     case TFailureKind::Vanished:
       result.failure = "vanished";
       result.detail = "the port vanished after " + block;

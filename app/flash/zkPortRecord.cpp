@@ -63,10 +63,20 @@ void TZKPortRecord::inAnswerHandled(TData&, uint16_t) {
   answering_ = {};
 }
 
+void TZKPortRecord::inWritten(TData& d, uint16_t) {
+  const bool failed = toInteger(d) <= 0;
+  std::lock_guard guard(lock_);
+  if (failed && bytesSent_ > 0) writeFailed_ = true;
+}
+
 void TZKPortRecord::inError(TData&, uint16_t) {
   std::unique_lock guard(lock_);
   if (facts_.failure != TFailureKind::None) return;
   facts_.failingBlock = facts_.blocksSent;
+  if (writeFailed_) {
+    facts_.failure = TFailureKind::WriteFailed;
+    return;
+  }
   if (answering_ == std::this_thread::get_id()) {
     facts_.failure = TFailureKind::WrongAnswer;
     if (bytesSent_ > 0) facts_.expected = crc_ + (facts_.blocksSent == BlockCount ? finalMark : "");

@@ -12,7 +12,7 @@
 
 #include "runtime/link.h"
 
-enum class TFailureKind { None, WrongAnswer, NoAnswer, Vanished };
+enum class TFailureKind { None, WrongAnswer, NoAnswer, Vanished, WriteFailed };
 
 struct TPortFacts {
   bool probeAnswered = false;
@@ -46,7 +46,10 @@ class TZKPortRecord {
   // inAnswerHandled.
   void inAnswer(TData& d, uint16_t index);
   void inAnswerHandled(TData& d, uint16_t index);
-  // The upload's error: a wrong answer when it comes from an answer's
+  // The port's result of each write: none written while the image goes out
+  // is the failure that follows.
+  void inWritten(TData& d, uint16_t index);
+  // The upload's error: a failed write, a wrong answer when it comes from an answer's
   // handling, otherwise the watchdog's time-out.
   void inError(TData& d, uint16_t index);
   // The port's reader found the port gone.
@@ -60,6 +63,7 @@ class TZKPortRecord {
   int64_t bytesSent_ = 0;
   std::string crc_ = "FFFF";
   std::string answer_;
+  bool writeFailed_ = false;
   std::thread::id answering_{};
 };
 

@@ -43,8 +43,9 @@ TEST(UploadFailure, OneOutcomeAndNothingSentAfterAFailure) {
   } cases[] = {
       {"wrong check sum", {.wrongCrc = AnswerPick::at(5)}, 5},
       {"check-sum bytes swapped", {.swapCrc = AnswerPick::at(1)}, 1},
-      // The first half fails by itself and decides; the second is ignored.
-      {"answer split over two reads", {.split = AnswerPick::at(3)}, 3},
+      // The pieces of an answer are joined: no failure.
+      {"answer split over two reads", {.split = AnswerPick::at(3)}, 508, true, Done},
+      {"final answer split over two reads", {.split = AnswerPick::at(508)}, 508, true, Done},
       {"silence", {.silentFrom = 2}, 2},
       {"device vanishing", {.vanishAt = 100}, 100},
       {"plain check sum after the last block", {.plainFinal = true}, 508},
@@ -55,8 +56,8 @@ TEST(UploadFailure, OneOutcomeAndNothingSentAfterAFailure) {
        true,
        Either},
       {"early final answer", {.earlyFinal = 10}, 10, true, Done},
-      {"stray bytes before the upload", {.stray = "\x01\x02"}, 0, false},
-      {"stray byte during the transfer", {.stray = "\x01"}, -1},
+      {"stray bytes before the upload", {.gap = 200ms, .stray = "\x01\x02"}, 0, false},
+      {"stray byte during the transfer", {.gap = 200ms, .stray = "\x01"}, -1},
   };
   std::vector<std::future<void>> runs;
   for (const auto& c : cases) {
