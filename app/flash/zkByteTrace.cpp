@@ -1,5 +1,7 @@
 #include "zkByteTrace.h"
 
+#include <algorithm>
+
 #include "elements/hexText.h"
 
 namespace {
@@ -7,7 +9,10 @@ constexpr size_t bytesPerLine = 16;
 }
 
 TTraceFile::TTraceFile(std::FILE* file) : file_(file) {
-  std::fputs("# time (s), port, > written to the device or < read from it, bytes\n", file_);
+  std::fputs(
+      "# time (s), port, > written to the device, < read from it, + the line above goes on,\n"
+      "# ! handed to the port but not written (failed, timed out or refused), bytes\n",
+      file_);
 }
 
 TTraceFile::~TTraceFile() { std::fclose(file_); }
@@ -22,17 +27,33 @@ void TTraceFile::writeLine(const std::string& line) {
 }
 
 void TZKByteTrace::inWrite(TData& d, uint16_t) {
-  if (File != nullptr) add('>', toString(d));
+  if (File == nullptr) return;
+  std::lock_guard guard(lock_);
+  writing_ = toString(d);
+}
+
+void TZKByteTrace::inWritten(TData& d, uint16_t) {
+  if (File == nullptr) return;
+  const auto count = static_cast<size_t>(std::max(toInteger(d), 0));
+  std::lock_guard guard(lock_);
+  const std::string bytes = std::move(writing_);
+  writing_.clear();
+  const size_t written = std::min(count, bytes.size());
+  add('>', bytes.substr(0, written));
+  if (written < bytes.size()) addLines('!', bytes.substr(written));
 }
 
 void TZKByteTrace::inRead(TData& d, uint16_t) {
   if (File == nullptr) return;
   std::lock_guard guard(lock_);
+  addLines('<', toString(d));
+}
+
+void TZKByteTrace::addLines(char direction, const std::string& bytes) {
   emit();
-  direction_ = '<';
   pendingAt_ = File->secondsSinceStart();
-  const std::string bytes = toString(d);
   for (size_t at = 0; at < bytes.size(); at += bytesPerLine) {
+    direction_ = at == 0 ? direction : '+';
     pending_ = bytes.substr(at, bytesPerLine);
     emit();
   }
@@ -45,7 +66,6 @@ void TZKByteTrace::flush() {
 }
 
 void TZKByteTrace::add(char direction, const std::string& bytes) {
-  std::lock_guard guard(lock_);
   for (char byte : bytes) {
     if (direction_ != direction || pending_.size() == bytesPerLine) emit();
     if (pending_.empty()) {

@@ -82,11 +82,15 @@ std::string tracedBytes(const std::string& trace, const std::string& port, char 
   std::string bytes;
   std::istringstream lines(trace);
   std::string line;
-  const std::string tag = "  " + port + "  " + direction + "  ";
+  const std::string tag = "  " + port + "  ";
+  bool inDirection = false;  // "+" lines go on with the line above
   while (std::getline(lines, line)) {
     const size_t at = line.find(tag);
     if (at == std::string::npos) continue;
-    std::istringstream hex(line.substr(at + tag.size(), 48));
+    const char mark = line[at + tag.size()];
+    if (mark != '+') inDirection = mark == direction;
+    if (!inDirection) continue;
+    std::istringstream hex(line.substr(at + tag.size() + 3, 48));
     std::string digits;
     while (hex >> digits) bytes += static_cast<char>(hexToInt(digits));
   }
