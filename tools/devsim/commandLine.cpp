@@ -117,7 +117,7 @@ const std::vector<OptionEntry>& generalOptions() {
        pick(&SimulatorOptions::delayed, 0)},
       {"--gap", "MS",
        "pause between the writes of a split answer, and before\n"
-       "stray bytes (default 50)",
+       "stray bytes (default 100)",
        milliseconds(&SimulatorOptions::gap)},
       {"--quiet", nullptr, "no log on standard error",
        [](CommandLine& line, std::string_view) {
@@ -175,8 +175,58 @@ const std::vector<OptionEntry>& faultOptions() {
   return entries;
 }
 
+const std::vector<OptionEntry>& adapterOptions() {
+  static const std::vector<OptionEntry> entries = {
+      {"--adapter", "latency|polled",
+       "hand the answers over as a USB-serial adapter would:\n"
+       "latency: a chip that sends what it holds when its\n"
+       "latency timer expires (restarted at every send) or\n"
+       "when its 62-byte packet is full; polled: whatever came\n"
+       "since the host's last poll. Unpaced, the pieces follow\n"
+       "1 ms apart instead of at the timer",
+       [](CommandLine& line, std::string_view value) {
+         auto& adapter = line.options.adapter;
+         if (value == "latency") {
+           adapter.kind = AdapterOptions::Kind::LatencyTimer;
+           adapter.period = std::chrono::milliseconds(16);
+           adapter.packet = 62;
+         } else if (value == "polled") {
+           adapter.kind = AdapterOptions::Kind::Polled;
+           adapter.period = std::chrono::milliseconds(1);
+           adapter.packet = 0;
+         }
+         return adapter.kind != AdapterOptions::Kind::None;
+       }},
+      {"--adapter-period", "MS",
+       "the latency timer or the poll interval, after --adapter\n"
+       "(default 16 and 1)",
+       [](CommandLine& line, std::string_view value) {
+         const auto ms = parseNumber<long>(value, 1, 255);
+         if (ms) line.options.adapter.period = std::chrono::milliseconds(*ms);
+         return ms.has_value();
+       }},
+      {"--adapter-seed", "N",
+       "seed for where the adapter's timer falls against the\n"
+       "answers, so a run is repeatable (default 1)",
+       [](CommandLine& line, std::string_view value) {
+         const auto seed = parseNumber<uint32_t>(value, 0, UINT32_MAX);
+         if (seed) line.options.adapter.seed = *seed;
+         return seed.has_value();
+       }},
+      {"--stall-after", "N",
+       "stop taking bytes from the host once N bytes have come\n"
+       "(a transmit stalled; created ptys only)",
+       [](CommandLine& line, std::string_view value) {
+         const auto n = parseNumber<long>(value, 0, 1L << 30);
+         if (n) line.options.stallAfter = *n;
+         return n.has_value();
+       }},
+  };
+  return entries;
+}
+
 const OptionEntry* findOption(std::string_view name) {
-  for (const auto* entries : {&generalOptions(), &faultOptions()}) {
+  for (const auto* entries : {&generalOptions(), &faultOptions(), &adapterOptions()}) {
     for (const auto& entry : *entries) {
       if (name == entry.name) return &entry;
     }
@@ -297,6 +347,8 @@ std::string helpText() {
       "Fault modes. N numbers the answers: 0 is the answer to VERS, 1..508 the\n"
       "answer to block N; \"all\" picks every answer.\n";
   for (const auto& entry : faultOptions()) appendOption(help, entry);
+  help += "\nAdapters between the device and the host:\n";
+  for (const auto& entry : adapterOptions()) appendOption(help, entry);
   help +=
       "\n"
       "TEXT may hold \\r, \\n, \\t, \\\\ and \\xHH.\n"

@@ -33,11 +33,13 @@ bool setFlags(int fd) {
 
 DeviceSimulator::DeviceSimulator(SimulatorOptions options)
     : options_(std::move(options)),
-      protocol_(options_, [this](const std::string& line) { addLog(line); }) {}
+      protocol_(options_, [this](const std::string& line) { addLog(line); }),
+      adapter_(options_.adapter) {}
 
 DeviceSimulator::~DeviceSimulator() {
   stop();
   closeFd(hold_);
+  closeFd(stall_);
   closeFd(port_);
   closeFd(wake_);
 }
@@ -119,6 +121,16 @@ std::string DeviceSimulator::received() const {
   return protocol_.received();
 }
 
+std::chrono::nanoseconds DeviceSimulator::adapterDelay() const {
+  std::lock_guard lock(stateMutex_);
+  return adapter_.delay();
+}
+
+int DeviceSimulator::adapterCuts() const {
+  std::lock_guard lock(stateMutex_);
+  return adapter_.cutAnswers();
+}
+
 int DeviceSimulator::blocks() const {
   std::lock_guard lock(stateMutex_);
   return protocol_.blocks();
@@ -141,6 +153,10 @@ void DeviceSimulator::addLog(const std::string& line) {
 void DeviceSimulator::run() {
   sessionThread_.store(std::this_thread::get_id());
   const SessionOutcome outcome = serve();
+  if (adapter_.active()) {
+    addLog("the adapter cut " + std::to_string(adapter_.cutAnswers()) + " answers and held them " +
+           std::to_string(adapterDelay().count() / 1000) + " us back in all");
+  }
   addLog(std::string("session ended: ") + describe(outcome));
   {
     std::lock_guard lock(stateMutex_);
@@ -180,6 +196,7 @@ SessionOutcome DeviceSimulator::serve() {
 SessionOutcome DeviceSimulator::handle(const char* bytes, size_t count, Clock::time_point readAt) {
   for (size_t i = 0; i < count; ++i) {
     if (byteTime_.count() > 0) inboundFree_ = std::max(inboundFree_, readAt) + byteTime_;
+    countForStall();
     DeviceStep step;
     {
       std::lock_guard lock(stateMutex_);
@@ -222,6 +239,7 @@ SessionOutcome DeviceSimulator::send(const DeviceStep& step, Clock::time_point a
 }
 
 bool DeviceSimulator::writeOnLine(std::string_view bytes, Clock::time_point at) {
+  if (adapter_.active()) return writeThroughAdapter(bytes, at);
   outboundFree_ = std::max(outboundFree_, at) + byteTime_ * static_cast<Clock::rep>(bytes.size());
   return pauseUntil(outboundFree_) && writeAll(bytes);
 }

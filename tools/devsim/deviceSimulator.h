@@ -41,6 +41,9 @@ class DeviceSimulator {
   std::string received() const;
   int blocks() const;
   std::vector<std::string> log() const;
+  // How long the adapter held the answers back in all, and how many it cut.
+  std::chrono::nanoseconds adapterDelay() const;
+  int adapterCuts() const;
 
  private:
   using Clock = std::chrono::steady_clock;
@@ -58,6 +61,11 @@ class DeviceSimulator {
   // have carried them.
   bool writeOnLine(std::string_view bytes, Clock::time_point at);
   bool writeAll(std::string_view bytes);
+  // writeOnLine through the adapter: the pieces it cuts, each at its time
+  // (adapterLine.cpp).
+  bool writeThroughAdapter(std::string_view bytes, Clock::time_point at);
+  // Stops the host's transmit once stallAfter bytes have come.
+  void countForStall();
   // Sleeps until `when`; false when stopped meanwhile.
   bool pauseUntil(Clock::time_point when);
   // Waits for `events` on `fd` (or only for the deadline when fd is -1),
@@ -68,9 +76,11 @@ class DeviceSimulator {
   const SimulatorOptions options_;
   std::string portPath_;
   std::string error_;
-  int port_ = -1;  // the device end: the pty master, or the attached tty
-  int hold_ = -1;  // our own handle on the pty slave, see serve()
-  int wake_ = -1;  // eventfd that stop() signals
+  int port_ = -1;   // the device end: the pty master, or the attached tty
+  int hold_ = -1;   // our own handle on the pty slave, see serve()
+  int wake_ = -1;   // eventfd that stop() signals
+  int stall_ = -1;  // our handle on the slave that holds its transmit stopped
+  long bytesIn_ = 0;
   Clock::time_point startedAt_{};
   Clock::duration byteTime_{};        // zero when unpaced
   Clock::time_point inboundFree_{};   // when the last received byte finished arriving
@@ -84,6 +94,7 @@ class DeviceSimulator {
   mutable std::mutex stateMutex_;
   std::condition_variable ended_;
   DeviceProtocol protocol_;
+  AdapterLine adapter_;
   SessionOutcome outcome_ = SessionOutcome::Running;
   std::thread thread_;
   // Set by the session thread itself: stop() may run there (from onLog) while

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "tools/devsim/adapterLine.h"
+
 namespace devsim {
 
 // The upload is exactly this many blocks of this many bytes.
@@ -45,8 +47,16 @@ struct SimulatorOptions {
   AnswerPick delayed = AnswerPick::all();
 
   // Pause between the writes of a split answer, and before stray bytes, so
-  // the host sees them in separate reads.
-  std::chrono::milliseconds gap{50};
+  // the host sees them in separate reads, and as separate answers (the host
+  // joins pieces less than 50 ms apart).
+  std::chrono::milliseconds gap{100};
+
+  // The adapter that hands the device's answers to the host.
+  AdapterOptions adapter{};
+  // -1: off; n: the host's transmit stops once n bytes have arrived (as if
+  // the adapter stopped taking bytes); what the host writes then stays in
+  // its queue. Created ptys only.
+  long stallAfter = -1;
 
   // Fault modes.
   bool answerVers = true;
