@@ -259,10 +259,13 @@ void TClassSimpleForm_20F8870::link() {
   comPort.outPort = makeEventLink<&TZKComboBox::inAdd>(&comboPort);
   comPort.outOpen = makeEventLink<&TZKMultiElementEx::inWork>(&probe, Probe::inOpened);
 
-  hubWriteClicked.outEvent[0] =
+  // The window is disabled before block 1 goes out: a write that fails
+  // decides the transfer on this thread at once, and its display (which
+  // enables the window for "OK") must come after.
+  hubWriteClicked.outEvent[0] = makeEventLink<&TZKHub::inWork>(&hubWriteEnable, 1);
+  hubWriteClicked.outEvent[1] = makeEventLink<&TZKHub::inWork>(&hubFormEnable, 0);
+  hubWriteClicked.outEvent[2] =
       makeEventLink<&TZKMultiElementEx::inWork>(&upload, Upload::inUpload);
-  hubWriteClicked.outEvent[1] = makeEventLink<&TZKHub::inWork>(&hubWriteEnable, 1);
-  hubWriteClicked.outEvent[2] = makeEventLink<&TZKHub::inWork>(&hubFormEnable, 0);
 
   hubDeviceFound.outEvent[0] = makeEventLink<&TZKDoData::inDoData>(&dataPortLock);
   hubDeviceFound.outEvent[1] = makeEventLink<&TZKHub::inWork>(&hubWriteEnable, 0);

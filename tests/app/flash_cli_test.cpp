@@ -286,4 +286,41 @@ TEST(FlashCommandLine, InterruptClosesThePortsAndStillWritesTheReport) {
   EXPECT_THAT(r.output, Not(HasSubstr(paced.portPath() + ": ПО успешно")));
 }
 
+// A USB-serial adapter with a latency timer cuts answers into pieces: the
+// seeds cut the device line, block answers, and the final answer between
+// the check sum and "FZ". Every upload succeeds.
+TEST(FlashCommandLine, UploadsThroughAnAdapterThatCutsAnswers) {
+  for (const uint32_t seed : {11,   274,  397,  600,  618,  952,  954,  1134, 1275, 1529,
+                              1616, 1651, 1917, 2085, 2218, 2426, 2474, 2886, 2968, 3577}) {
+    SCOPED_TRACE(seed);
+    TSimulatedDevice device({.adapter = {devsim::AdapterOptions::Kind::LatencyTimer,
+                                         std::chrono::milliseconds(16), 62, seed}});
+    const TRun r = run(QUIL_FLASH " " + device.portPath());
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_TRUE(device.receivedAtEnd() == firmwareImage());
+    EXPECT_GE(device.adapterCuts(), 6);
+  }
+}
+
+// An adapter that stops taking bytes: the write of block 3's first byte
+// times out (1.1 s) and ends the transfer at once, not the watchdog; the
+// trace has what went out and marks the byte that did not.
+TEST(FlashCommandLine, StalledTransmitFailsWithinOneWriteTimeOut) {
+  TSimulatedDevice device({.stallAfter = 4 + 2 * 256});
+  const std::string report = tempPath("report.json"), trace = tempPath("trace.txt");
+  const auto started = std::chrono::steady_clock::now();
+  const TRun r =
+      run(QUIL_FLASH " --report " + report + " --trace " + trace + " " + device.portPath());
+  // The write time-out, a second, and the probe's quiet gap.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 2200ms);
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  const Json port = entry(Json::parse(fileText(report)), device.portPath());
+  EXPECT_EQ(port["failure"], "write-failed");
+  EXPECT_EQ(port["detail"], "a write to the port failed or timed out in block 3");
+  const std::string traced = fileText(trace);
+  EXPECT_TRUE(tracedBytes(traced, device.portPath(), '>') ==
+              "VERS" + firmwareImage().substr(0, 512));
+  EXPECT_EQ(tracedBytes(traced, device.portPath(), '!'), firmwareImage().substr(512, 1));
+}
+
 }  // namespace

@@ -35,6 +35,29 @@ TEST(Probe, IdentityStatusAndRouting) {
   }
 }
 
+// An answer that an adapter hands over in two reads is one answer when
+// the second piece follows within the quiet gap, two answers when later.
+TEST(Probe, PiecesOfTheAnswerAreJoinedWithinTheQuietGap) {
+  using namespace std::chrono_literals;
+  const struct {
+    std::string identity;
+    std::chrono::milliseconds gap;
+    TFlashStage stage;
+    std::string status;
+  } cases[] = {
+      {"QUILMATRONX M1 V2", 20ms, TFlashStage::Found, "Устройство: M1   Текущая версия ПО: V2\n"},
+      {"QUILMATRONX M1 V2\r\n", 20ms, TFlashStage::Found, "Текущая версия ПО: V2\r\n\n"},
+      {"QUILMATRONX M1 V2", 200ms, TFlashStage::NoDevice, noDevice},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.identity + " " + std::to_string(c.gap.count()));
+    FlashHarness harness(
+        {.identity = c.identity, .gap = c.gap, .split = devsim::AnswerPick::at(0)});
+    EXPECT_EQ(harness.probe(), c.stage);
+    EXPECT_THAT(harness.statusText(), HasSubstr(c.status));
+  }
+}
+
 TEST(Probe, PortThatDoesNotOpenSaysNoDeviceAndWritesNothing) {
   FlashHarness harness({}, "/dev/quilmatronx-no-such-port");
   EXPECT_EQ(harness.probe(), TFlashStage::PortFailed);

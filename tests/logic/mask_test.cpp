@@ -10,40 +10,47 @@ namespace {
 struct TMaskFixture : ::testing::Test {
   TDispatchScope on;
   TZKStrMask mask;
-  TRecorder out;  // index 1 = outTrue, 0 = outFalse
+  TRecorder out;  // index 1 = outTrue, 0 = outFalse, 2 = outPrefix
   TMaskFixture() {
     mask.IgnoreCase = 1;
     mask.outTrue = out.link(1);
     mask.outFalse = out.link(0);
+    mask.outPrefix = out.link(2);
   }
-  bool matches(const std::string& pattern, const std::string& text) {
+  uint16_t matches(const std::string& pattern, const std::string& text) {
     mask.Mask = pattern;
     out.received.clear();
     out.indexes.clear();
     fireEvent(makeEventLink<&TZKStrMask::inCompare>(&mask), text);
     EXPECT_EQ(out.received.size(), 1u);
     EXPECT_EQ(out.received.at(0).StrValue, text);  // as received, not folded
-    return out.indexes.at(0) == 1;
+    return out.indexes.at(0);
   }
 };
 
 // The program's masks are plain texts (the identity word, the running check
 // sum) compared with case ignored; the device's text may hold any byte, a
-// wildcard too.
+// wildcard too. A text that is the beginning of a match (an answer still
+// arriving) is told apart when outPrefix is linked.
 TEST_F(TMaskFixture, WholeTextsCaseFoldedWildcardsOnlyInTheMask) {
   const struct {
     std::string pattern, text;
-    bool match;
+    uint16_t match;
   } cases[] = {
-      {"QUILMATRONX", "QuilmatronX", true},
-      {"QUILMATRONX", "QUILMATRONX ", false},
-      {"QUILMATRONX", "QUILMATRON", false},
-      {"4B37465A", "4b37465a", true},
-      {utf8To1251("ЁЛКА"), utf8To1251("ёлка"), true},
-      {"", "", true},
-      {"", "x", false},
-      {"A", std::string("A\0", 2), false},
-      {"A#", "A*", false},
+      {"QUILMATRONX", "QuilmatronX", 1},
+      {"QUILMATRONX", "QUILMATRONX ", 0},
+      {"QUILMATRONX", "QUILMATRON", 2},
+      {"4B37465A", "4b37465a", 1},
+      {"4B37465A", "4B37", 2},
+      {"4B37465A", "4B38", 0},
+      {"4B37465A", "4B37465A46", 0},
+      {utf8To1251("ЁЛКА"), utf8To1251("ёлка"), 1},
+      {"", "", 1},
+      {"", "x", 0},
+      {"A", std::string("A\0", 2), 0},
+      {"A#", "A*", 0},
+      {"A#", "a", 2},
+      {"*Z", "abc", 2},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(matches(c.pattern, c.text), c.match)
@@ -52,11 +59,14 @@ TEST_F(TMaskFixture, WholeTextsCaseFoldedWildcardsOnlyInTheMask) {
 }
 
 // The upload replaces its masks with the running check sum as it goes.
+// Without outPrefix a beginning is no match (the probe's identity word).
 TEST_F(TMaskFixture, TheMaskIsReplacedThroughItsInput) {
   mask.Mask = "SZ";
+  mask.outPrefix = {};
   fireEvent(makeEventLink<&TZKStrMask::inMask>(&mask), "4B37");
   fireEvent(makeEventLink<&TZKStrMask::inCompare>(&mask), "4b37");
-  EXPECT_EQ(out.indexes, std::vector<uint16_t>{1});
+  fireEvent(makeEventLink<&TZKStrMask::inCompare>(&mask), "4b");
+  EXPECT_EQ(out.indexes, (std::vector<uint16_t>{1, 0}));
 }
 
 }  // namespace
