@@ -241,7 +241,11 @@ TEST(Program, UploadsThroughAnAdapterThatCutsAnswers) {
       return true;
     }));
     ASSERT_TRUE(program.startUpload(device));
-    ASSERT_TRUE(program.onForm([](Form& form) { return shown(form.labelSuccess); }, 60s));
+    bool succeeded = false;
+    ASSERT_TRUE(program.onForm(
+        [&](Form& form) { return (succeeded = shown(form.labelSuccess)) || errorShown(form); },
+        60s));
+    ASSERT_TRUE(succeeded) << "the transfer error was shown";
     EXPECT_TRUE(device.receivedAtEnd() == firmwareImage());
     EXPECT_GE(device.adapterCuts(), 6);
     EXPECT_EQ(program.pressOk(), 0);

@@ -198,7 +198,10 @@ def main():
                                    stderr=simulator_log)
         return process, process.stdout.readline().decode().strip()
 
-    simulator, tty_path = simulate("--received", received_paths[0])
+    # Through a USB-serial adapter with a latency timer: the seed cuts the
+    # device line, block answers and the final answer.
+    simulator, tty_path = simulate("--received", received_paths[0], "--adapter", "latency",
+                                   "--adapter-seed", "11")
     flash_simulator, flash_tty_path = simulate("--received", received_paths[1])
     closing = {"transfer": simulate(), "pause": simulate("--early-final", "1")}
     # A line of two units on one port for the station; the swap leaves the

@@ -1,11 +1,13 @@
 // Arbitrary device answers and watchdog ticks against the probe and upload
-// schemas, through a port in memory and a timer that ticks on demand. An
+// schemas, through a port in memory and timers that tick on demand. An
 // input is a script of steps; after each step the invariants of a transfer
 // must hold: at most one outcome, nothing written after a failure, nothing
-// but "PUSK" after the final answer, progress one block at a time.
+// but "PUSK" after the final answer, progress one block at a time, and a
+// correct answer cut into any pieces (empty reads among them) accepted.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <utility>
 
@@ -21,12 +23,18 @@ namespace {
 
 using Upload = TClassMultiElementEx_2168BB0;
 
-uintptr_t runningTimer = 0;
+// The running timers (the probe's quiet gap, the watchdog) by id.
+std::map<uint32_t, uintptr_t> runningTimers;
+uint32_t lastTimerId = 0;
 uint32_t startTimer(uint32_t, uint32_t, uintptr_t context) {
-  runningTimer = context;
-  return 1;
+  runningTimers[++lastTimerId] = context;
+  return lastTimerId;
 }
-void stopTimer(uint32_t) { runningTimer = 0; }
+void stopTimer(uint32_t id) { runningTimers.erase(id); }
+void tickAll() {
+  const auto timers = runningTimers;  // a tick may start or stop timers
+  for (const auto& [id, context] : timers) deliverTimerTick(context);
+}
 
 void check(bool holds, const char* invariant) {
   if (holds) return;
@@ -47,6 +55,23 @@ class TFuzzRun {
     runStartProcs();
     schema.selectPort();
   }
+
+  // The bytes in reads cut where the bits of `cuts` say: bit i cuts after
+  // byte i; bit 7 adds an empty read first.
+  void answerInPieces(const std::string& bytes, uint8_t cuts) {
+    if ((cuts & 0x80) != 0) answer({});
+    std::string piece;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      piece += bytes[i];
+      if (i + 1 == bytes.size() || ((cuts >> i) & 1) != 0) answer(std::exchange(piece, {}));
+    }
+  }
+  bool routedToUpload() {
+    TData route;
+    schema.probe.varPoint(route, 0);
+    return toInteger(route) == 1;
+  }
+  bool decided() const { return done.received.size() + errors.received.size() > 0; }
 
   void answer(std::string bytes) {
     {
@@ -102,30 +127,61 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // come after any block).
   int blocksLeft = 3;
   bool started = false;
+  // A block has just gone out and nothing has come since: a correct answer,
+  // however cut, must be taken.
+  bool waiting = false;
   for (int step = 0; step < 64 && at < size; ++step) {
     switch (next() % 6) {
       case 0: {  // any bytes in one read
         std::string bytes;
         for (uint8_t n = next() % 32; n > 0 && at < size; --n) bytes += static_cast<char>(next());
         run.answer(bytes);
+        waiting = false;
         break;
       }
       case 1:
-        if (blocksLeft-- > 0) run.answer(run.checkSum());
+        if (blocksLeft-- > 0) {
+          const size_t blocks = run.progress.received.size();
+          run.answerInPieces(run.checkSum(), next());
+          if (waiting && !run.decided())
+            check(run.progress.received.size() == blocks + 1, "a cut block answer is taken");
+          waiting = run.progress.received.size() == blocks + 1;
+        }
         break;
-      case 2:
-        run.answer(run.checkSum() + "FZ");
+      case 2: {
+        const size_t blocks = run.progress.received.size();
+        const uint8_t cuts = next();
+        run.answerInPieces(run.checkSum() + "FZ", cuts);
+        // Cut right after the check sum, before the last block, it is the
+        // block's answer: the next block goes out (and "FZ" fails it).
+        if (waiting && ((cuts >> 1) & 1) != 0) {
+          check(run.progress.received.size() == blocks + 1,
+                "a cut check sum is the block's answer");
+        } else if (waiting) {
+          check(run.done.received.size() == 1, "a cut final answer is taken");
+        }
+        waiting = false;
         break;
+      }
       case 3:
-        if (runningTimer != 0) deliverTimerTick(runningTimer);
+        tickAll();
         break;
-      case 4:
-        run.answer("QUILMATRONX QX1 1.00");
+      case 4: {
+        const std::string line = "QUILMATRONX QX1 1.00";
+        const size_t cut = next() % line.size();
+        run.answer(line.substr(0, cut));
+        run.answer(line.substr(cut));
+        waiting = false;
         break;
+      }
       default:
-        if (!std::exchange(started, true)) run.schema.startUpload();
+        if (!std::exchange(started, true)) {
+          run.schema.startUpload();
+          waiting = run.routedToUpload();
+        }
         break;
     }
+    waiting = waiting && !run.decided();
     run.checkInvariants();
   }
   return 0;
