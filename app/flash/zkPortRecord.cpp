@@ -1,5 +1,7 @@
 #include "zkPortRecord.h"
 
+#include <utility>
+
 #include "app/flash/host.h"
 #include "app/texts.h"
 #include "elements/hexText.h"
@@ -16,9 +18,12 @@ std::string hexBytes(const std::string& bytes) {
 }
 
 void TZKPortRecord::inProbeAnswer(TData& d, uint16_t) {
+  const std::string piece = toString(d);
   std::lock_guard guard(lock_);
   facts_.probeAnswered = true;
-  facts_.deviceLine = toString(d);
+  // The probe joins the pieces of a line; its message ends one.
+  if (std::exchange(lineTold_, false)) facts_.deviceLine.clear();
+  facts_.deviceLine += piece;
 }
 
 void TZKPortRecord::inMessage(TData& d, uint16_t) {
@@ -28,6 +33,10 @@ void TZKPortRecord::inMessage(TData& d, uint16_t) {
   const size_t first = format.find("%1");
   const std::string between = format.substr(first + 2, format.find("%2") - first - 2);
   const std::string message = toString(d);
+  {
+    std::lock_guard guard(lock_);
+    lineTold_ = true;
+  }
   if (message.compare(0, first, format, 0, first) != 0) return;
   const size_t split = message.find(between, first);
   if (split == std::string::npos) return;
@@ -40,7 +49,7 @@ void TZKPortRecord::inCrc(TData& d, uint16_t) {
   std::string crc = toString(d);
   std::lock_guard guard(lock_);
   crc_ = std::move(crc);
-  ++bytesSent_;
+  if (bytesSent_++ % BlockSize == 0) answer_.clear();  // a block begins
   facts_.blocksSent = static_cast<int32_t>((bytesSent_ + BlockSize - 1) / BlockSize);
 }
 
@@ -52,9 +61,9 @@ void TZKPortRecord::inProgress(TData& d, uint16_t) {
 }
 
 void TZKPortRecord::inAnswer(TData& d, uint16_t) {
-  std::string answer = toString(d);
+  const std::string piece = toString(d);
   std::lock_guard guard(lock_);
-  answer_ = std::move(answer);
+  answer_ += piece;  // the upload joins the pieces since the block began
   answering_ = std::this_thread::get_id();
 }
 
@@ -64,9 +73,9 @@ void TZKPortRecord::inAnswerHandled(TData&, uint16_t) {
 }
 
 void TZKPortRecord::inWritten(TData& d, uint16_t) {
-  const bool failed = toInteger(d) <= 0;
+  if (toInteger(d) > 0) return;  // once per image byte: no lock for a success
   std::lock_guard guard(lock_);
-  if (failed && bytesSent_ > 0) writeFailed_ = true;
+  if (bytesSent_ > 0) writeFailed_ = true;
 }
 
 void TZKPortRecord::inError(TData&, uint16_t) {

@@ -16,7 +16,7 @@ enum class TFailureKind { None, WrongAnswer, NoAnswer, Vanished, WriteFailed };
 
 struct TPortFacts {
   bool probeAnswered = false;
-  std::string deviceLine;      // the last bytes the probe was given (1251)
+  std::string deviceLine;      // the last line the probe was given (1251)
   std::string model, version;  // the words of the device line shown (1251)
   int32_t blocksSent = 0;      // whole or begun
   int32_t acknowledged = 0;
@@ -62,8 +62,9 @@ class TZKPortRecord {
   TPortFacts facts_;
   int64_t bytesSent_ = 0;
   std::string crc_ = "FFFF";
-  std::string answer_;
+  std::string answer_;  // received since the block began
   bool writeFailed_ = false;
+  bool lineTold_ = false;  // the probe's message ended the device line
   std::thread::id answering_{};
 };
 

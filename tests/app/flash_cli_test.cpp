@@ -295,8 +295,11 @@ TEST(FlashCommandLine, UploadsThroughAnAdapterThatCutsAnswers) {
     SCOPED_TRACE(seed);
     TSimulatedDevice device({.adapter = {devsim::AdapterOptions::Kind::LatencyTimer,
                                          std::chrono::milliseconds(16), 62, seed}});
-    const TRun r = run(QUIL_FLASH " " + device.portPath());
+    const std::string report = tempPath("report.json");
+    const TRun r = run(QUIL_FLASH " --report " + report + " " + device.portPath());
     ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(entry(Json::parse(fileText(report)), device.portPath())["deviceLine"],
+              "QUILMATRONX QX1 1.00");
     EXPECT_TRUE(device.receivedAtEnd() == firmwareImage());
     EXPECT_GE(device.adapterCuts(), 6);
   }
