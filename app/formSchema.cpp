@@ -253,7 +253,8 @@ void TClassSimpleForm_20F8870::link() {
   routeAnswer.outEvent[1] = makeEventLink<&TZKMultiElementEx::inWork>(&upload, Upload::inAnswer);
 
   comPort.outRead = makeEventLink<&TZKCommutator::inWork>(&routeAnswer);
-  comPort.outWritten = makeEventLink<&TZKMultiElementEx::inWork>(&upload, Upload::inWritten);
+  comPort.outWriteFailed =
+      makeEventLink<&TZKMultiElementEx::inWork>(&upload, Upload::inWriteFailed);
   comPort.dataPort = makeEventLink<&TZKEventFromData::varStored>(&portMemory);
   comPort.outRxChar = makeEventLink<&TZKComAsync::inRead>(&comPort, 3);
   comPort.outPort = makeEventLink<&TZKComboBox::inAdd>(&comboPort);

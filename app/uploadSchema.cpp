@@ -80,8 +80,6 @@ TClassMultiElementEx_2168BB0::TClassMultiElementEx_2168BB0(TZKMultiElementEx* co
   counterStarted.Step = 1;
   counterStarted.Direction = 0;
   counterStarted.setDefault(0);
-  ifWriteFailed.Type = TCompareType::Less;
-  makeInteger(ifWriteFailed.Op2, 1);  // the upload writes one byte at a time
   ifStarted.Type = TCompareType::Equal;
   makeInteger(ifStarted.Op2, 1);
   latchOutcome.setCounts(4, 2);
@@ -92,8 +90,7 @@ TClassMultiElementEx_2168BB0::TClassMultiElementEx_2168BB0(TZKMultiElementEx* co
   const TEventLink readCrc = makeEventLink<&TZKEditMultiEx::varOuter>(&uploadIface, dataCrc);
   uploadIface.outWork[inAnswer] = makeEventLink<&TZKLatch::inPass>(&latchOutcome, passAnswer);
   uploadIface.outWork[inUpload] = makeEventLink<&TZKLatch::inPass>(&latchOutcome, passStart);
-  uploadIface.outWork[inWritten] = makeEventLink<&TZKIf_else::inCompare>(&ifWriteFailed);
-  ifWriteFailed.outTrue = makeEventLink<&TZKIf_else::inCompare>(&ifStarted);
+  uploadIface.outWork[inWriteFailed] = makeEventLink<&TZKIf_else::inCompare>(&ifStarted);
   ifStarted.dataOp1 = makeEventLink<&TZKCounter::varCount>(&counterStarted);
   ifStarted.outTrue = makeEventLink<&TZKHub::inWork>(&hubUploadFail, 2);
   latchOutcome.outPass[passAnswer] = makeEventLink<&TZKStrJoin::inAdd>(&joinAnswer);

@@ -24,9 +24,9 @@
 class TClassMultiElementEx_2168BB0 : public TClassMultiBase {
  public:
   // Boundary points.
-  // inWritten: the port's result of every write (bytes written, 0 when the
-  // write failed, timed out or was refused).
-  enum : uint16_t { inAnswer = 0, inUpload = 1, inWritten = 2 };
+  // inWriteFailed: a write did not go out whole (failed, timed out,
+  // refused).
+  enum : uint16_t { inAnswer = 0, inUpload = 1, inWriteFailed = 2 };
   enum : uint16_t {
     outProgress = 0,
     outSend = 1,
@@ -80,10 +80,9 @@ class TClassMultiElementEx_2168BB0 : public TClassMultiBase {
   // The bytes received since the block was sent: an answer cut by an
   // adapter arrives in pieces.
   TZKStrJoin joinAnswer;
-  // A write that did not go out ends the transfer; results of writes before
-  // the start (the probe's) do not count.
+  // A write that did not go out ends the transfer; writes before the start
+  // (the probe's) do not count.
   TZKCounter counterStarted;
-  TZKIf_else ifWriteFailed;
   TZKIf_else ifStarted;
   // The transfer's one outcome: the final answer or the first failure,
   // whichever comes first. Once decided, the watchdog stops and no image

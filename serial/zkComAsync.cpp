@@ -359,21 +359,24 @@ void TZKComAsync::waitForReaderEnd(const TReaderState& state, std::thread& reade
   reader.join();
 }
 
-// Every write is answered on outWritten, also one refused (port closed or
-// closing) or one that could not start (0): a sender must learn that its
+// A write that did not go out whole (failed, timed out, refused while the
+// port is closed or closing, or not even started) is also told on
+// outWriteFailed with the count written: a sender must learn that its
 // bytes did not go out, not wait for an answer that cannot come.
 void TZKComAsync::inWrite(TData& d, uint16_t) {
   const std::string bytes = toString(d);
   std::shared_lock use(deviceUse_);
   uint32_t written = 0;
+  bool started = false;
   if (opened() && !closing_) {
     // Published before the bytes leave: see inRead.
     writesIssued_.fetch_add(1, std::memory_order_release);
-    if (!device_->write(bytes, written)) written = 0;
+    started = device_->write(bytes, written);
   }
   use.unlock();
   if (written > 0) lineFreeAt_ = nowMicros() + lineMicros(written) + LineMarginMicros;
-  fireEvent(outWritten, static_cast<int32_t>(written));
+  if (started) fireEvent(outWritten, static_cast<int32_t>(written));
+  if (written < bytes.size()) fireEvent(outWriteFailed, static_cast<int32_t>(written));
 }
 
 void TZKComAsync::inRead(TData& d, uint16_t) {

@@ -66,6 +66,8 @@ class TZKComAsync {
   bool FlushOnClose = false;
 
   TEventLink outWritten;
+  // A write that did not go out whole; the count written.
+  TEventLink outWriteFailed;
   TEventLink outRead;
   TEventLink outPort;
   TEventLink outRxChar;

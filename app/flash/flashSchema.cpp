@@ -71,10 +71,12 @@ TFlashSchema::TFlashSchema(std::string port, TConsoleBoard* board, TTraceFile* t
   fan(hubRead, {makeEventLink<&TZKByteTrace::inRead>(&trace),
                 makeEventLink<&TZKCommutator::inWork>(&routeAnswer)});
   comPort.outRead = makeEventLink<&TZKHub::inWork>(&hubRead);
-  fan(hubWritten, {makeEventLink<&TZKByteTrace::inWritten>(&trace),
-                   makeEventLink<&TZKPortRecord::inWritten>(&record),
-                   makeEventLink<&TZKMultiElementEx::inWork>(&upload, Upload::inWritten)});
-  comPort.outWritten = makeEventLink<&TZKHub::inWork>(&hubWritten);
+  // Every write's count only when traced: it comes once per image byte.
+  if (traceFile != nullptr) comPort.outWritten = makeEventLink<&TZKByteTrace::inWritten>(&trace);
+  fan(hubWriteFailed, {makeEventLink<&TZKByteTrace::inWriteFailed>(&trace),
+                       makeEventLink<&TZKPortRecord::inWriteFailed>(&record),
+                       makeEventLink<&TZKMultiElementEx::inWork>(&upload, Upload::inWriteFailed)});
+  comPort.outWriteFailed = makeEventLink<&TZKHub::inWork>(&hubWriteFailed);
   comPort.dataPort = makeEventLink<&TZKEventFromData::varStored>(&portMemory);
   comPort.outRxChar = makeEventLink<&TZKComAsync::inRead>(&comPort, 3);
   comPort.outOpen = makeEventLink<&TZKHub::inWork>(&hubOpened);

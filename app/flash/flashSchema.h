@@ -63,7 +63,7 @@ class TFlashSchema {
   TZKMultiElementEx upload{nullptr};
   TZKCommutator routeAnswer;
   TZKHub hubRead;
-  TZKHub hubWritten;
+  TZKHub hubWriteFailed;
   TZKComAsync comPort;
   TZKHub hubOpened;
   TZKEventFromData portMemory;

@@ -34,13 +34,18 @@ void TZKByteTrace::inWrite(TData& d, uint16_t) {
 
 void TZKByteTrace::inWritten(TData& d, uint16_t) {
   if (File == nullptr) return;
-  const auto count = static_cast<size_t>(std::max(toInteger(d), 0));
+  const auto reported = static_cast<size_t>(std::max(toInteger(d), 0));
   std::lock_guard guard(lock_);
-  const std::string bytes = std::move(writing_);
+  const size_t count = std::min(reported, writing_.size());
+  add('>', writing_.substr(0, count));
+  writing_.erase(0, count);
+}
+
+void TZKByteTrace::inWriteFailed(TData&, uint16_t) {
+  if (File == nullptr) return;
+  std::lock_guard guard(lock_);
+  addLines('!', writing_);
   writing_.clear();
-  const size_t written = std::min(count, bytes.size());
-  add('>', bytes.substr(0, written));
-  if (written < bytes.size()) addLines('!', bytes.substr(written));
 }
 
 void TZKByteTrace::inRead(TData& d, uint16_t) {

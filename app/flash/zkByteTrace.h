@@ -44,10 +44,12 @@ class TZKByteTrace {
   TTraceFile* File = nullptr;  // null: nothing is traced
   std::string Port;
 
-  // Bytes about to be written to the device; traced by inWritten.
+  // Bytes about to be written to the device; traced by the port's answer.
   void inWrite(TData& d, uint16_t index);
   // The port's count of the bytes written by that write.
   void inWritten(TData& d, uint16_t index);
+  // The write did not go out whole: the rest was not written.
+  void inWriteFailed(TData& d, uint16_t index);
   // Bytes read from the device.
   void inRead(TData& d, uint16_t index);
   // Writes out the bytes still held for a line of their own.
@@ -60,7 +62,7 @@ class TZKByteTrace {
   void emit();
 
   std::mutex lock_;
-  std::string writing_;  // handed to the port, result not yet known
+  std::string writing_;  // handed to the port, not yet traced as written
   char direction_ = 0;
   std::string pending_;
   double pendingAt_ = 0;

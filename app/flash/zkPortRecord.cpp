@@ -72,8 +72,7 @@ void TZKPortRecord::inAnswerHandled(TData&, uint16_t) {
   answering_ = {};
 }
 
-void TZKPortRecord::inWritten(TData& d, uint16_t) {
-  if (toInteger(d) > 0) return;  // once per image byte: no lock for a success
+void TZKPortRecord::inWriteFailed(TData&, uint16_t) {
   std::lock_guard guard(lock_);
   if (bytesSent_ > 0) writeFailed_ = true;
 }

@@ -46,9 +46,9 @@ class TZKPortRecord {
   // inAnswerHandled.
   void inAnswer(TData& d, uint16_t index);
   void inAnswerHandled(TData& d, uint16_t index);
-  // The port's result of each write: none written while the image goes out
-  // is the failure that follows.
-  void inWritten(TData& d, uint16_t index);
+  // A write that did not go out while the image goes out: the failure that
+  // follows.
+  void inWriteFailed(TData& d, uint16_t index);
   // The upload's error: a failed write, a wrong answer when it comes from an answer's
   // handling, otherwise the watchdog's time-out.
   void inError(TData& d, uint16_t index);
