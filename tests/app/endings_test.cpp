@@ -83,7 +83,8 @@ TEST(Endings, APortItsReaderFindsGoneFailsTheTransferAsVanished) {
     TFlashSchema schema("COM1", nullptr, nullptr, serial);
     runStartProcs();
     schema.selectPort();
-    serial.Port.pushEvent(serial::EvRxChar, "QUILMATRONX QX1 1.00");
+    // A line end completes the device line: no quiet gap to wait for.
+    serial.Port.pushEvent(serial::EvRxChar, "QUILMATRONX QX1 1.00\r\n");
     const auto never = [] { return false; };
     ASSERT_EQ(schema.outcome.waitPast(TFlashStage::Probing, 2s, never), TFlashStage::Found);
     schema.startUpload();

@@ -47,8 +47,6 @@ TEST(UploadFailure, OneOutcomeAndNothingSentAfterAFailure) {
       {"answer split over two reads", {.split = AnswerPick::at(3)}, 508, true, Done},
       {"final answer split over two reads", {.split = AnswerPick::at(508)}, 508, true, Done},
       {"silence", {.silentFrom = 2}, 2},
-      // The first byte of block 3 cannot be written: nothing more is.
-      {"stalled transmit", {.stallAfter = 4 + 2 * 256}, 2},
       {"device vanishing", {.vanishAt = 100}, 100},
       {"plain check sum after the last block", {.plainFinal = true}, 508},
       {"late answer after the time-out", {.delay = 4500ms, .delayed = AnswerPick::at(3)}, 3},
