@@ -200,7 +200,7 @@ TEST(Program, ErrorsFromTheReaderOrTheTimerShowTheErrorDisplay) {
   } cases[] = {
       {"wrong answer", {.wrongCrc = AnswerPick::at(3)}, true, 3},
       {"silence", {.silentFrom = 2}, true, 2},
-      {"bytes after the identity", {.stray = "\x01\x02"}, false, 0},
+      {"bytes after the identity", {.gap = 500ms, .stray = "\x01\x02"}, false, 0},
       {"stalled transmit", {.stallAfter = 4}, true, 0},
   };
   for (const auto& c : cases) {
