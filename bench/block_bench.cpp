@@ -48,7 +48,7 @@ class TInProcessUpload {
   }
 
   TFakeSystem serial_;
-  TFlashSchema schema_{"COM1", nullptr, nullptr, serial_};
+  TFlashSchema schema_{"COM1", nullptr, serial_};
   size_t seen_ = 0;
   uint16_t crc_ = devsim::kCrcInitial;
 };

@@ -103,7 +103,8 @@ int parse(int argc, char** argv, TOptions& options) {
   app.add_option("--report", options.report, "write what happened on each port to FILE as JSON")
       ->type_name("FILE");
   app.add_option("--trace", options.trace,
-                 "record every byte written and read on each port, with the time, in FILE")
+                 "record every byte written and read on each port, with the time, in FILE\n"
+                 "(compressed when FILE ends in .gz); quilmatronx-devsim --replay plays it back")
       ->type_name("FILE");
   app.add_flag("--version", options.version,
                "print the version, the firmware version and the commit");
@@ -227,12 +228,12 @@ int main(int argc, char** argv) {
   }
   std::unique_ptr<TTraceFile> trace;
   if (!options.trace.empty()) {
-    std::FILE* file = std::fopen(options.trace.c_str(), "w");
-    if (file == nullptr) {
-      std::fprintf(stderr, "quilmatronx-flash: cannot write %s\n", options.trace.c_str());
+    std::string error;
+    trace = TTraceFile::create(options.trace, version::line("quilmatronx-flash"), error);
+    if (!trace) {
+      std::fprintf(stderr, "quilmatronx-flash: %s\n", error.c_str());
       return BadUsage;
     }
-    trace = std::make_unique<TTraceFile>(file);
   }
 
   TConsoleBoard board(stdout, stderr, liveConsole(stderr), consoleColumns(stderr));

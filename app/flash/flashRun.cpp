@@ -29,11 +29,15 @@ struct TFlashRun::TPort {
 };
 
 TFlashRun::TFlashRun(TFlashRunOptions options) : options_(std::move(options)) {
+  if (options_.trace != nullptr)
+    tracedSerial_ = std::make_unique<TTracedSerialSystem>(platformSerialSystem(), *options_.trace);
   size_t width = 0;
   for (const std::string& port : options_.ports) width = std::max(width, textWidth(port));
   for (const std::string& port : options_.ports) {
     auto entry = std::make_unique<TPort>();
-    entry->schema = std::make_unique<TFlashSchema>(port, options_.board, options_.trace);
+    entry->schema = std::make_unique<TFlashSchema>(
+        port, options_.board,
+        tracedSerial_ ? static_cast<TSerialSystem&>(*tracedSerial_) : platformSerialSystem());
     if (options_.board != nullptr) {
       entry->schema->progress.attach(
           *options_.board, options_.board->live() ? padded(port, width + 2) : port + ": ");

@@ -14,6 +14,7 @@
 #include "app/flash/consoleBoard.h"
 #include "app/flash/flashReport.h"
 #include "app/flash/flashSchema.h"
+#include "serial/trace/tracedSerial.h"
 
 struct TFlashRunOptions {
   std::vector<std::string> ports;
@@ -46,5 +47,6 @@ class TFlashRun {
   TPortResult result(const TPort& port) const;
 
   const TFlashRunOptions options_;
+  std::unique_ptr<TTracedSerialSystem> tracedSerial_;  // with a trace
   std::vector<std::unique_ptr<TPort>> ports_;
 };

@@ -16,14 +16,11 @@ void fan(TZKHub& hub, std::initializer_list<TEventLink> outputs) {
 }
 }  // namespace
 
-TFlashSchema::TFlashSchema(std::string port, TConsoleBoard* board, TTraceFile* traceFile,
-                           TSerialSystem& serial)
+TFlashSchema::TFlashSchema(std::string port, TConsoleBoard* board, TSerialSystem& serial)
     : comPort(serial), port_(std::move(port)) {
   consoleStatus.Board = board;
   consoleStatus.Prefix = port_ + ": ";
   record.Port = port_;
-  trace.File = traceFile;
-  trace.Port = port_;
   TData initialCrc;
   makeString(initialCrc, "FFFF");
   crcStore.inStore(initialCrc, 0);  // direct call: links are not live yet
@@ -51,8 +48,7 @@ TFlashSchema::TFlashSchema(std::string port, TConsoleBoard* board, TTraceFile* t
   fan(hubUploadAnswer, {makeEventLink<&TZKPortRecord::inAnswer>(&record),
                         makeEventLink<&TZKMultiElementEx::inWork>(&upload, Upload::inAnswer),
                         makeEventLink<&TZKPortRecord::inAnswerHandled>(&record)});
-  fan(hubPortWrite, {makeEventLink<&TZKByteTrace::inWrite>(&trace),
-                     makeEventLink<&TZKComAsync::inWrite>(&comPort, 2)});
+  fan(hubPortWrite, {makeEventLink<&TZKComAsync::inWrite>(&comPort, 2)});
   hubPortWrite.InCount = 2;
   probe.outEvent[Probe::outSend] = makeEventLink<&TZKHub::inWork>(&hubPortWrite, 0);
   probe.outEvent[Probe::outMessage] = makeEventLink<&TZKHub::inWork>(&hubMessage);
@@ -68,13 +64,8 @@ TFlashSchema::TFlashSchema(std::string port, TConsoleBoard* board, TTraceFile* t
   routeAnswer.dataOutput = makeEventLink<&TZKMultiElementEx::varPoint>(&probe, Probe::varRoute);
   routeAnswer.outEvent[0] = makeEventLink<&TZKHub::inWork>(&hubProbeAnswer);
   routeAnswer.outEvent[1] = makeEventLink<&TZKHub::inWork>(&hubUploadAnswer);
-  fan(hubRead, {makeEventLink<&TZKByteTrace::inRead>(&trace),
-                makeEventLink<&TZKCommutator::inWork>(&routeAnswer)});
-  comPort.outRead = makeEventLink<&TZKHub::inWork>(&hubRead);
-  // Every write's count only when traced: it comes once per image byte.
-  if (traceFile != nullptr) comPort.outWritten = makeEventLink<&TZKByteTrace::inWritten>(&trace);
-  fan(hubWriteFailed, {makeEventLink<&TZKByteTrace::inWriteFailed>(&trace),
-                       makeEventLink<&TZKPortRecord::inWriteFailed>(&record),
+  comPort.outRead = makeEventLink<&TZKCommutator::inWork>(&routeAnswer);
+  fan(hubWriteFailed, {makeEventLink<&TZKPortRecord::inWriteFailed>(&record),
                        makeEventLink<&TZKMultiElementEx::inWork>(&upload, Upload::inWriteFailed)});
   comPort.outWriteFailed = makeEventLink<&TZKHub::inWork>(&hubWriteFailed);
   comPort.dataPort = makeEventLink<&TZKEventFromData::varStored>(&portMemory);
@@ -114,5 +105,4 @@ void TFlashSchema::stop() {
   closePort();
   probe.stopThreads();
   upload.stopThreads();
-  trace.flush();
 }

@@ -10,7 +10,6 @@
 #include <string>
 
 #include "app/flash/consoleBoard.h"
-#include "app/flash/zkByteTrace.h"
 #include "app/flash/zkConsoleLine.h"
 #include "app/flash/zkFlashOutcome.h"
 #include "app/flash/zkPortRecord.h"
@@ -23,9 +22,8 @@
 
 class TFlashSchema {
  public:
-  // board: where the port's messages go (null: nowhere); trace: where its
-  // bytes are recorded (null: not recorded).
-  TFlashSchema(std::string port, TConsoleBoard* board, TTraceFile* trace = nullptr,
+  // board: where the port's messages go (null: nowhere).
+  TFlashSchema(std::string port, TConsoleBoard* board,
                TSerialSystem& serial = platformSerialSystem());
   // Stops the port's threads (stop()) before any element goes.
   ~TFlashSchema();
@@ -50,7 +48,6 @@ class TFlashSchema {
   TZKFlashOutcome outcome;
   TZKPortRecord record;
   TZKProgressReport progress;
-  TZKByteTrace trace;
   TZKEventFromData crcStore;
   TZKHub hubCrc;
   TZKHub hubProgress;
@@ -62,7 +59,6 @@ class TFlashSchema {
   TZKMultiElementEx probe{nullptr};
   TZKMultiElementEx upload{nullptr};
   TZKCommutator routeAnswer;
-  TZKHub hubRead;
   TZKHub hubWriteFailed;
   TZKComAsync comPort;
   TZKHub hubOpened;

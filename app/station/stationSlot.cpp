@@ -90,7 +90,7 @@ void TStationSlot::startProbe(Clock::time_point now) {
       if (info.Port == port_ || devicePath(info.Port) == port_) adapter_ = info;
     adapter_.Port = port_;
   }
-  schema_ = std::make_unique<TFlashSchema>(port_, nullptr, nullptr, serial_);
+  schema_ = std::make_unique<TFlashSchema>(port_, nullptr, serial_);
   attempt_ = TPortAttempt{};
   attempt_.started = now;
   phase_ = TPhase::Probing;

@@ -80,7 +80,7 @@ TEST(Endings, APortItsReaderFindsGoneFailsTheTransferAsVanished) {
   enableDispatch();
   {
     TFakeSystem serial;
-    TFlashSchema schema("COM1", nullptr, nullptr, serial);
+    TFlashSchema schema("COM1", nullptr, serial);
     runStartProcs();
     schema.selectPort();
     // A line end completes the device line: no quiet gap to wait for.

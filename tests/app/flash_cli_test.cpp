@@ -16,8 +16,10 @@
 #include <vector>
 
 #include "elements/hexText.h"
+#include "serial/trace/traceFormat.h"
 #include "support/firmwareImage.h"
 #include "support/lineEnd.h"
+#include "support/runCommand.h"
 #include "support/simulatedDevice.h"
 
 namespace {
@@ -28,26 +30,8 @@ using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using Json = nlohmann::json;
+using Kind = TTraceEntry::Kind;
 using namespace std::chrono_literals;
-
-struct TRun {
-  int exitCode = -1;
-  std::string output;
-};
-
-// Runs a shell command and collects its standard output and error.
-TRun run(const std::string& command) {
-  TRun result;
-  std::FILE* pipe = popen(("timeout -k 5 120 " + command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
-  const int status = pclose(pipe);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  EXPECT_NE(result.exitCode, 124) << "did not end within 120 s: " << command;
-  return result;
-}
 
 std::string fileText(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
@@ -77,24 +61,12 @@ Json entry(const Json& report, const std::string& port) {
   return Json::object();
 }
 
-// Bytes of each direction in a trace file, for one port.
-std::string tracedBytes(const std::string& trace, const std::string& port, char direction) {
-  std::string bytes;
-  std::istringstream lines(trace);
-  std::string line;
-  const std::string tag = "  " + port + "  ";
-  bool inDirection = false;  // "+" lines go on with the line above
-  while (std::getline(lines, line)) {
-    const size_t at = line.find(tag);
-    if (at == std::string::npos) continue;
-    const char mark = line[at + tag.size()];
-    if (mark != '+') inDirection = mark == direction;
-    if (!inDirection) continue;
-    std::istringstream hex(line.substr(at + tag.size() + 3, 48));
-    std::string digits;
-    while (hex >> digits) bytes += static_cast<char>(hexToInt(digits));
-  }
-  return bytes;
+// A trace file as the simulator's replay reads it.
+TTrace traceOf(const std::string& path) {
+  std::string error;
+  auto trace = readTrace(path, error);
+  EXPECT_TRUE(trace) << error;
+  return trace.value_or(TTrace{});
 }
 
 TEST(FlashCommandLine, ExitCodesByOutcome) {
@@ -213,9 +185,9 @@ TEST(FlashCommandLine, SeveralDevicesAtOnceEachGetsItsOwnOutcome) {
     EXPECT_THAT(r.output, HasSubstr(prefix + "progress 100% (508/508 blocks)"));
     EXPECT_THAT(r.output, HasSubstr(prefix + "ПО успешно обновлено!"));
   }
-  const std::string traced = fileText(trace);
-  EXPECT_TRUE(tracedBytes(traced, good1.portPath(), '>') == "VERS" + firmwareImage() + "PUSK");
-  EXPECT_EQ(tracedBytes(traced, good1.portPath(), '<').substr(0, 20), "QUILMATRONX QX1 1.00");
+  const TTrace traced = traceOf(trace);
+  EXPECT_TRUE(traced.bytes(good1.portPath(), Kind::Written) == "VERS" + firmwareImage() + "PUSK");
+  EXPECT_EQ(traced.bytes(good1.portPath(), Kind::Read).substr(0, 20), "QUILMATRONX QX1 1.00");
 
   for (size_t i = 0; i < failing.size(); ++i) {
     const std::string& port = failing[i]->portPath();
@@ -320,10 +292,10 @@ TEST(FlashCommandLine, StalledTransmitFailsWithinOneWriteTimeOut) {
   const Json port = entry(Json::parse(fileText(report)), device.portPath());
   EXPECT_EQ(port["failure"], "write-failed");
   EXPECT_EQ(port["detail"], "a write to the port failed or timed out in block 3");
-  const std::string traced = fileText(trace);
-  EXPECT_TRUE(tracedBytes(traced, device.portPath(), '>') ==
+  const TTrace traced = traceOf(trace);
+  EXPECT_TRUE(traced.bytes(device.portPath(), Kind::Written) ==
               "VERS" + firmwareImage().substr(0, 512));
-  EXPECT_EQ(tracedBytes(traced, device.portPath(), '!'), firmwareImage().substr(512, 1));
+  EXPECT_EQ(traced.bytes(device.portPath(), Kind::NotWritten), firmwareImage().substr(512, 1));
 }
 
 }  // namespace

@@ -105,7 +105,7 @@ class TFuzzRun {
   }
 
   TFakeSystem serial;
-  TFlashSchema schema{"COM1", nullptr, nullptr, serial};
+  TFlashSchema schema{"COM1", nullptr, serial};
   TRecorder done, errors, progress;
   size_t writtenAtOutcome = 0;
 };
