@@ -48,7 +48,8 @@ void setInteger(TData& d, int32_t value) { makeInteger(d, value); }
 
 }  // namespace
 
-TClassSimpleForm_20F8870::TClassSimpleForm_20F8870() : formWindow(setUpForm()) {
+TClassSimpleForm_20F8870::TClassSimpleForm_20F8870(TSerialSystem& serial)
+    : formWindow(setUpForm()), comPort(serial) {
   setProperties();
   link();
   attachHintsAndLayouts({&labelError, &labelCheck, &buttonWrite, &editStatus, &comboPort});

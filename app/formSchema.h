@@ -22,8 +22,9 @@
 
 class TClassSimpleForm_20F8870 {
  public:
-  // Needs the window system installed; builds with event delivery off.
-  TClassSimpleForm_20F8870();
+  // Needs the window system installed; builds with event delivery off. The
+  // port goes through `serial` (the platform's, or one that records it).
+  explicit TClassSimpleForm_20F8870(TSerialSystem& serial = platformSerialSystem());
   // Closes the port and stops the watchdog before any element goes; on the
   // UI thread it keeps serving the display calls of those threads meanwhile.
   virtual ~TClassSimpleForm_20F8870();
