@@ -225,8 +225,25 @@ const std::vector<OptionEntry>& adapterOptions() {
   return entries;
 }
 
+const std::vector<OptionEntry>& replayOptions() {
+  static const std::vector<OptionEntry> entries = {
+      {"--replay", "TRACE",
+       "play the device's side of TRACE (written by --trace of\n"
+       "quilmatronx-flash or quilmatronx-bootloader; .gz too):\n"
+       "wait for the host bytes it shows before each read,\n"
+       "compare them, then hand the read over as recorded; stop\n"
+       "at the first difference (exit status 9). The fault\n"
+       "modes, pacing and adapters do not apply",
+       text(&SimulatorOptions::replayPath)},
+      {"--replay-port", "PORT", "the port of TRACE to replay when it has several",
+       text(&SimulatorOptions::replayPort)},
+  };
+  return entries;
+}
+
 const OptionEntry* findOption(std::string_view name) {
-  for (const auto* entries : {&generalOptions(), &faultOptions(), &adapterOptions()}) {
+  for (const auto* entries :
+       {&generalOptions(), &faultOptions(), &adapterOptions(), &replayOptions()}) {
     for (const auto& entry : *entries) {
       if (name == entry.name) return &entry;
     }
@@ -349,6 +366,8 @@ std::string helpText() {
   for (const auto& entry : faultOptions()) appendOption(help, entry);
   help += "\nAdapters between the device and the host:\n";
   for (const auto& entry : adapterOptions()) appendOption(help, entry);
+  help += "\nReplaying a recorded trace:\n";
+  for (const auto& entry : replayOptions()) appendOption(help, entry);
   help +=
       "\n"
       "TEXT may hold \\r, \\n, \\t, \\\\ and \\xHH.\n"
@@ -357,7 +376,8 @@ std::string helpText() {
   for (const auto outcome :
        {SessionOutcome::Complete, SessionOutcome::HostClosed, SessionOutcome::TimedOut,
         SessionOutcome::NotPusk, SessionOutcome::IncompleteUpload, SessionOutcome::Vanished,
-        SessionOutcome::Stopped, SessionOutcome::CompleteAfterWrongAnswer}) {
+        SessionOutcome::Stopped, SessionOutcome::CompleteAfterWrongAnswer,
+        SessionOutcome::ReplayDiffers}) {
     help += "  " + std::to_string(static_cast<int>(outcome)) + "  " + describe(outcome) + "\n";
     if (outcome == SessionOutcome::Complete) {
       help += "  1  bad command line, or the port could not be set up\n";

@@ -46,6 +46,8 @@ const char* describe(SessionOutcome outcome) {
       return "stopped from outside";
     case SessionOutcome::CompleteAfterWrongAnswer:
       return "the host went on to PUSK past a wrong answer";
+    case SessionOutcome::ReplayDiffers:
+      return "the host did otherwise than the replayed trace shows";
   }
   return "unknown";
 }

@@ -23,6 +23,7 @@ enum class SessionOutcome {
   Vanished = 6,                  // the port was closed on purpose (fault mode)
   Stopped = 7,                   // stopped from outside (signal, test)
   CompleteAfterWrongAnswer = 8,  // the host went on to "PUSK" past a wrong answer
+  ReplayDiffers = 9,             // a replayed host did otherwise than its trace shows
 };
 
 const char* describe(SessionOutcome outcome);

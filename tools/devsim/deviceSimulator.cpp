@@ -18,11 +18,6 @@ namespace devsim {
 
 namespace {
 
-void closeFd(int& fd) {
-  if (fd >= 0) ::close(fd);
-  fd = -1;
-}
-
 bool setFlags(int fd) {
   const int flags = fcntl(fd, F_GETFL);
   return flags >= 0 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0 &&
@@ -30,6 +25,11 @@ bool setFlags(int fd) {
 }
 
 }  // namespace
+
+void DeviceSimulator::closeFd(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+}
 
 DeviceSimulator::DeviceSimulator(SimulatorOptions options)
     : options_(std::move(options)),
@@ -54,6 +54,7 @@ bool DeviceSimulator::start() {
     error_ = std::string("cannot create an eventfd: ") + std::strerror(errno);
     return false;
   }
+  if (!options_.replayPath.empty() && !loadReplay()) return false;
   if (!(options_.attachPath.empty() ? openPty() : attach())) return false;
   if (options_.baud > 0) {
     byteTime_ = std::chrono::duration_cast<Clock::duration>(
@@ -152,12 +153,15 @@ void DeviceSimulator::addLog(const std::string& line) {
 
 void DeviceSimulator::run() {
   sessionThread_.store(std::this_thread::get_id());
-  const SessionOutcome outcome = serve();
+  const SessionOutcome outcome = options_.replayPath.empty() ? serve() : replay();
   if (adapter_.active()) {
     addLog("the adapter cut " + std::to_string(adapter_.cutAnswers()) + " answers and held them " +
            std::to_string(adapterDelay().count() / 1000) + " us back in all");
   }
-  addLog(std::string("session ended: ") + describe(outcome));
+  addLog(std::string("session ended: ") +
+         (!options_.replayPath.empty() && outcome == SessionOutcome::Complete
+              ? "the trace was replayed to its end"
+              : describe(outcome)));
   {
     std::lock_guard lock(stateMutex_);
     outcome_ = outcome;

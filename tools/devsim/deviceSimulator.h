@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "serial/trace/traceFormat.h"
 #include "tools/devsim/deviceProtocol.h"
 #include "tools/devsim/simulatorOptions.h"
 
@@ -44,6 +45,8 @@ class DeviceSimulator {
   // How long the adapter held the answers back in all, and how many it cut.
   std::chrono::nanoseconds adapterDelay() const;
   int adapterCuts() const;
+  // A replay's first difference: where, what was expected and what came.
+  std::string difference() const;
 
  private:
   using Clock = std::chrono::steady_clock;
@@ -64,6 +67,13 @@ class DeviceSimulator {
   // writeOnLine through the adapter: the pieces it cuts, each at its time
   // (adapterLine.cpp).
   bool writeThroughAdapter(std::string_view bytes, Clock::time_point at);
+  // Replaying a trace (replay.cpp): loads the port's entries; plays them.
+  bool loadReplay();
+  SessionOutcome replay();
+  // Reads the host's bytes until `count` have come since the start, each
+  // compared with the trace's as it comes; Running when they have.
+  SessionOutcome receiveHostBytes(size_t count, const std::string& expected);
+  SessionOutcome differs(size_t at, const std::string& expected, const std::string& why = {});
   // Stops the host's transmit once stallAfter bytes have come.
   void countForStall();
   // Sleeps until `when`; false when stopped meanwhile.
@@ -72,6 +82,7 @@ class DeviceSimulator {
   // and for stop().
   Wait waitOn(int fd, short events, Clock::time_point deadline);
   void addLog(const std::string& line);
+  static void closeFd(int& fd);
 
   const SimulatorOptions options_;
   std::string portPath_;
@@ -97,6 +108,15 @@ class DeviceSimulator {
   AdapterLine adapter_;
   SessionOutcome outcome_ = SessionOutcome::Running;
   std::thread thread_;
+  // Replay state (session thread; difference_ under stateMutex_).
+  std::vector<TTraceEntry> replay_;
+  std::string replaySource_;                         // which port of which trace, for the log
+  std::vector<std::pair<size_t, int>> replayLines_;  // host byte where a trace line begins
+  std::string hostBytes_;                            // received from the host so far
+  size_t hostCompared_ = 0;                          // of them compared with the trace
+  bool closeDue_ = false;                            // the trace's final close is what comes next
+  std::vector<std::pair<size_t, Clock::time_point>> arrivals_;  // bytes so far, when
+  std::string difference_;
   // Set by the session thread itself: stop() may run there (from onLog) while
   // start() is still storing thread_, so it must not look at thread_ first.
   std::atomic<std::thread::id> sessionThread_{};

@@ -73,6 +73,10 @@ int main(int argc, char** argv) {
     if (sigtimedwait(&signals, nullptr, &poll) > 0) simulator.stop();
   }
 
+  // Told also with --quiet: it is the replay's result.
+  if (const std::string difference = simulator.difference(); !difference.empty())
+    std::cerr << "quilmatronx-devsim: replay: " << difference << "\n";
+
   if (receivedFile.is_open()) {
     const std::string received = simulator.received();
     receivedFile.write(received.data(), static_cast<std::streamsize>(received.size()));

@@ -70,6 +70,12 @@ struct SimulatorOptions {
   AnswerPick garbage{};     // garbage instead of the answer
   int vanishAt = -1;        // -1: off; n: the port closes instead of answer n
 
+  // Not empty: play the device's side of this recorded trace instead
+  // (replay.cpp); the fault modes and pacing then do not apply.
+  std::string replayPath{};
+  // The trace's port to replay; empty: its only one.
+  std::string replayPort{};
+
   // Called on the session thread with each log line as it happens.
   std::function<void(const std::string&)> onLog{};
 };
