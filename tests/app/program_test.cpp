@@ -3,130 +3,14 @@
 // against the simulated device over a pty, seen as the operator sees it.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <functional>
-#include <optional>
-#include <thread>
-#include <vector>
 
-#include "app/formSchema.h"
-#include "app/programEntry.h"
-#include "app/uploadSchema.h"
+#include "programHarness.h"
 #include "runtime/codepage.h"
-#include "runtime/startList.h"
-#include "support/boundedWait.h"
 #include "support/firmwareImage.h"
-#include "support/simulatedDevice.h"
 #include "tools/devsim/crc16Modbus.h"
-#include "ui/headlessWindowSystem.h"
 
 namespace {
-
-using devsim::AnswerPick;
-using Form = TClassSimpleForm_20F8870;
-using Upload = TClassMultiElementEx_2168BB0;
-using namespace std::chrono_literals;
-
-THeadlessControl& native(const TWindowElement& element) {
-  return THeadlessWindowSystem::of(*element.nativeControl());
-}
-bool shown(const TWindowElement& element) { return native(element).isVisible(); }
-bool enabled(const TWindowElement& element) { return native(element).isEnabled(); }
-
-// A simulated device whose pty the program lists.
-struct TDevice : TSimulatedDevice {
-  explicit TDevice(devsim::SimulatorOptions options) : TSimulatedDevice(std::move(options)) {
-    setenv("QUILMATRONX_EXTRA_PORTS", portPath().c_str(), 1);
-  }
-  ~TDevice() { unsetenv("QUILMATRONX_EXTRA_PORTS"); }
-};
-
-// The program entry on a thread of its own, which is the UI thread; the test
-// works the window through calls to that thread.
-class TRunningProgram {
- public:
-  explicit TRunningProgram(std::vector<const char*> argv = {"quilmatronx-bootloader"})
-      : argv_(std::move(argv)) {
-    installWindowSystem(createHeadlessWindowSystem());
-    ui_ = static_cast<THeadlessWindowSystem*>(&windowSystem());
-    std::atomic<bool> bound{false};
-    entry_.emplace(
-        "the program",
-        [&] {
-          ui_->bindToCurrentThread();
-          bound = true;
-          exitCode_ = runBootloader(static_cast<int>(argv_.size()), argv_.data());
-        },
-        20s);
-    if (!eventually("the program's UI thread", bound)) endHungTest("the program's UI thread");
-  }
-  ~TRunningProgram() {
-    // A test that stopped early leaves the form open.
-    ui_->invokeSync([] {
-      TData none;
-      if (ClassSimpleForm_20F8870 != nullptr) ClassSimpleForm_20F8870->formMain.inClose(none, 0);
-    });
-    entry_->join();
-    StartList.clear();
-    Started = false;
-  }
-
-  // Runs fn on the UI thread once the form is shown, again until it answers
-  // true; false when the time ran out first.
-  bool onForm(const std::function<bool(Form&)>& fn, std::chrono::milliseconds limit = 10s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-      bool done = false;
-      ui_->invokeSync([&] {
-        Form* form = ClassSimpleForm_20F8870;
-        done = form != nullptr && form->formMain.shownOnce() && fn(*form);
-      });
-      if (done) return true;
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(5ms);
-    }
-  }
-  bool choose(const TDevice& device) {
-    return onForm([&](Form& form) {
-      THeadlessControl& combo = native(form.comboPort);
-      for (int32_t i = 0; i < combo.itemCount(); ++i)
-        if (combo.itemText(i) == device.portPath()) ui_->chooseItem(combo, i);
-      return true;
-    });
-  }
-  // Chooses the device's port, waits until the device is identified and
-  // presses the write button.
-  bool startUpload(const TDevice& device) {
-    return choose(device) && onForm([&](Form& form) {
-             if (!enabled(form.buttonWrite)) return false;
-             ui_->click(*form.buttonWrite.nativeControl());
-             return true;
-           });
-  }
-  // Presses "OK"; the program's exit code.
-  int pressOk() {
-    onForm([&](Form& form) {
-      ui_->click(*form.buttonOk.nativeControl());
-      return true;
-    });
-    return join();
-  }
-  // Waits for the entry to return; its exit code.
-  int join() {
-    entry_->join();
-    return exitCode_;
-  }
-  THeadlessWindowSystem& ui() { return *ui_; }
-
- private:
-  std::vector<const char*> argv_;
-  THeadlessWindowSystem* ui_ = nullptr;
-  std::optional<TTestThread> entry_;
-  int exitCode_ = -1;
-};
 
 // Only "OK" and the result are left, and the window takes input again.
 void expectFinishedState(Form& form) {
@@ -136,10 +20,6 @@ void expectFinishedState(Form& form) {
     EXPECT_FALSE(shown(*gone));
   EXPECT_TRUE(shown(form.buttonOk));
   EXPECT_TRUE(enabled(form.formMain));
-}
-
-bool errorShown(Form& form) {
-  return shown(form.labelError) && shown(form.labelCheck) && shown(form.imageMark);
 }
 
 void fireUploadError(Form& form) {
