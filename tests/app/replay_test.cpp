@@ -1,0 +1,163 @@
+// Recorded traces played back by the simulator against both front ends.
+// Each fixture in tests/traces was recorded with quilmatronx-flash --trace
+// against the simulator and shows one way a device behaved; the programs
+// must send exactly what was recorded and come to the same outcome.
+#include <gmock/gmock.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "app/texts.h"
+#include "programHarness.h"
+#include "serial/trace/traceFormat.h"
+#include "support/runCommand.h"
+
+namespace {
+
+using devsim::SessionOutcome;
+using ::testing::HasSubstr;
+using Kind = TTraceEntry::Kind;
+
+enum class TShown { Success, Error, NoDevice };
+
+const struct TFixture {
+  const char* name;
+  int flashExit;
+  const char* flashDetail;
+  TShown window;
+} fixtures[] = {
+    {"adapter-cut-answers", 0, "done", TShown::Success},
+    {"late-answer", 1, "no answer for 3 s after block 2", TShown::Error},
+    {"stray-byte", 1, "block 1: expected 2C64, received 5A2C64", TShown::Error},
+    {"vanishing-device", 1, "the port vanished after block 2", TShown::Error},
+    {"early-final-answer", 0, "done", TShown::Success},
+    {"refused-device-line", 2, "refused device line \"QUILMATRONXX M1 V2\"", TShown::NoDevice},
+};
+
+std::string fixturePath(const char* name) { return std::string(QUIL_TRACES "/") + name + ".trace"; }
+
+std::string tempPath(const std::string& name) {
+  return testing::TempDir() + "quil-" + std::to_string(::getpid()) + "-" + name;
+}
+
+devsim::SimulatorOptions replaying(const std::string& trace) {
+  return {.inactivityTimeout = std::chrono::seconds(10), .replayPath = trace};
+}
+
+TTrace traceOf(const std::string& path) {
+  std::string error;
+  auto trace = readTrace(path, error);
+  EXPECT_TRUE(trace) << error;
+  return trace.value_or(TTrace{});
+}
+
+void expectReplayedToTheEnd(TSimulatedDevice& device) {
+  ASSERT_TRUE(device.waitFor(std::chrono::seconds(10))) << "the replay did not end";
+  EXPECT_EQ(device.outcome(), SessionOutcome::Complete) << device.difference();
+}
+
+// Recorded again while replayed (compressed this time), the exchange is the
+// fixture's own.
+TEST(Replay, EachFixtureAgainstTheCommandLineUploader) {
+  for (const TFixture& f : fixtures) {
+    SCOPED_TRACE(f.name);
+    TSimulatedDevice device(replaying(fixturePath(f.name)));
+    const std::string again = tempPath(std::string(f.name) + ".trace.gz");
+    const TRun r = run(QUIL_FLASH " --trace " + again + " " + device.portPath());
+    EXPECT_EQ(r.exitCode, f.flashExit) << r.output;
+    EXPECT_THAT(r.output, HasSubstr(f.flashDetail));
+    expectReplayedToTheEnd(device);
+    const TTrace fixture = traceOf(fixturePath(f.name));
+    const TTrace recorded = traceOf(again);
+    std::ifstream file(again, std::ios::binary);
+    EXPECT_EQ(file.get(), 0x1F) << "not compressed";
+    for (Kind kind : {Kind::Written, Kind::Read}) {
+      EXPECT_EQ(recorded.bytes(device.portPath(), kind),
+                fixture.bytes(fixture.ports().front(), kind));
+    }
+  }
+}
+
+TEST(Replay, EachFixtureAgainstTheWindowProgram) {
+  for (const TFixture& f : fixtures) {
+    SCOPED_TRACE(f.name);
+    TDevice device(replaying(fixturePath(f.name)));
+    {
+      TRunningProgram program;
+      ASSERT_TRUE(program.onForm([](Form& form) {
+        form.sleepAfterDone.Delay = 1000;  // the pause after the upload, shortened
+        return true;
+      }));
+      ASSERT_TRUE(f.window == TShown::NoDevice ? program.choose(device)
+                                               : program.startUpload(device));
+      EXPECT_TRUE(program.onForm([&](Form& form) {
+        switch (f.window) {
+          case TShown::Success:
+            return shown(form.labelSuccess);
+          case TShown::Error:
+            return errorShown(form);
+          case TShown::NoDevice:
+            return native(form.editStatus).text() == texts::noDevice();
+        }
+        return false;
+      })) << "the outcome was not shown";
+    }  // the form's close closes the port, as the recording program did
+    expectReplayedToTheEnd(device);
+  }
+}
+
+// A whole upload recorded by the window program plays back against the
+// command-line uploader; the trace stays under 1 MB.
+TEST(Replay, WholeUploadRecordedByTheWindowProgram) {
+  const std::string trace = tempPath("whole.trace");
+  {
+    TDevice device({});
+    TRunningProgram program({"quilmatronx-bootloader", "--trace", trace.c_str()});
+    ASSERT_TRUE(program.onForm([](Form& form) {
+      form.sleepAfterDone.Delay = 1000;
+      return true;
+    }));
+    ASSERT_TRUE(program.startUpload(device));
+    ASSERT_TRUE(program.onForm([](Form& form) { return shown(form.labelSuccess); },
+                               std::chrono::seconds(60)));
+  }
+  std::ifstream file(trace, std::ios::binary | std::ios::ate);
+  EXPECT_LT(file.tellg(), 1'000'000);
+  EXPECT_THAT(traceOf(trace).recordedBy, HasSubstr("quilmatronx-bootloader 1."));
+
+  TSimulatedDevice device(replaying(trace));
+  const TRun r = run(QUIL_FLASH " " + device.portPath());
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  expectReplayedToTheEnd(device);
+}
+
+// One host byte of block 1 changed in a fixture: the replay stops there and
+// says where, what it expected and what came.
+TEST(Replay, AProgramThatSendsSomethingElseFailsAtTheFirstDifference) {
+  std::ifstream in(fixturePath("early-final-answer"));
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string edited = text.str();
+  const TTraceEntry block1 = traceOf(fixturePath("early-final-answer")).entries.at(4);
+  ASSERT_EQ(block1.kind, Kind::Written);
+  const std::string original = block1.bytes.substr(0, 1);
+  char hex[3];
+  std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned char>(original[0]));
+  const size_t at = edited.find(std::string("  >  ") + hex, edited.find("VERS"));
+  ASSERT_NE(at, std::string::npos);
+  edited[at + 5] = edited[at + 5] == '0' ? '1' : '0';
+  const std::string path = tempPath("edited.trace");
+  std::ofstream(path) << edited;
+
+  TSimulatedDevice device(replaying(path));
+  const TRun r = run(QUIL_FLASH " " + device.portPath());
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  ASSERT_TRUE(device.waitFor(std::chrono::seconds(10)));
+  EXPECT_EQ(device.outcome(), SessionOutcome::ReplayDiffers);
+  EXPECT_THAT(device.difference(),
+              HasSubstr("at host byte 5 (trace line " + std::to_string(block1.line) +
+                        "): expected " + std::string(1, edited[at + 5]) + hex[1]));
+  EXPECT_THAT(device.difference(), HasSubstr(std::string("received ") + hex));
+}
+
+}  // namespace
