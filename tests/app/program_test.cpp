@@ -154,16 +154,32 @@ TEST(Program, ChoosingTheSamePortTwiceAsksTheDeviceAgain) {
   }));
 }
 
-TEST(ProgramEntry, InfoSwitchShowsOnlyTheMessageBox) {
-  installWindowSystem(createHeadlessWindowSystem());
-  auto& ui = static_cast<THeadlessWindowSystem&>(windowSystem());
-  const char* const argv[] = {"quilmatronx-bootloader", "/ih"};
-  EXPECT_EQ(runBootloader(2, argv), 0);
-  ASSERT_EQ(ui.messageBoxes().size(), 1u);
-  EXPECT_EQ(ui.messageBoxes()[0].Text, utf8To1251("Сделано в Zelkora."));
-  EXPECT_EQ(ui.messageBoxes()[0].Caption, "Zelkora Info");
-  EXPECT_TRUE(ui.controls().empty());
-  EXPECT_EQ(ClassSimpleForm_20F8870, nullptr);
+// "/ih" shows who made the program; a trace file that cannot be written is
+// said before anything else happens. Either way no window and no port.
+TEST(ProgramEntry, ABoxAloneForTheInfoSwitchOrATraceThatCannotBeWritten) {
+  const struct {
+    std::vector<const char*> argv;
+    int exitCode;
+    std::string text;
+    const char* caption;
+  } cases[] = {
+      {{"quilmatronx-bootloader", "/ih"}, 0, utf8To1251("Сделано в Zelkora."), "Zelkora Info"},
+      {{"quilmatronx-bootloader", "--trace", "/nonexistent/trace.txt"},
+       2,
+       "--trace: cannot write /nonexistent/trace.txt: No such file or directory",
+       "Quilmatronx bootloader"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.caption);
+    installWindowSystem(createHeadlessWindowSystem());
+    auto& ui = static_cast<THeadlessWindowSystem&>(windowSystem());
+    EXPECT_EQ(runBootloader(static_cast<int>(c.argv.size()), c.argv.data()), c.exitCode);
+    ASSERT_EQ(ui.messageBoxes().size(), 1u);
+    EXPECT_EQ(ui.messageBoxes()[0].Text, c.text);
+    EXPECT_EQ(ui.messageBoxes()[0].Caption, c.caption);
+    EXPECT_TRUE(ui.controls().empty());
+    EXPECT_EQ(ClassSimpleForm_20F8870, nullptr);
+  }
 }
 
 // The program ends within a second and sends nothing more, however it is
