@@ -36,15 +36,20 @@ void TZKLatch::inPass(TData& d, uint16_t index) {
     passingHere = pass.outer;
   }
   passing_.fetch_sub(1);
-  if (decided_.load()) passing_.notify_all();
+  if (decided_.load()) {
+    // Taken once between the count and the notice: a decision that saw the
+    // old count is waiting by now and gets it.
+    { const std::lock_guard lock(passEndLock_); }
+    passEnded_.notify_all();
+  }
 }
 
 void TZKLatch::inDecide(TData& d, uint16_t index) {
   if (decided_.exchange(true)) return;
   const int own = passesHere(this);
-  for (int running = passing_.load(); running > own; running = passing_.load()) {
-    passing_.wait(running);
-  }
+  std::unique_lock lock(passEndLock_);
+  passEnded_.wait(lock, [&] { return passing_.load() <= own; });
+  lock.unlock();
   fireEvent(outClosed, static_cast<const TData&>(d));
   if (index < outDecided.size()) tailEvent(d, outDecided[index]);
 }

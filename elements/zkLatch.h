@@ -8,7 +8,9 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "runtime/link.h"
@@ -30,4 +32,8 @@ class TZKLatch {
  private:
   std::atomic<bool> decided_{false};
   std::atomic<int> passing_{0};  // passes running now, on any thread
+  // Not atomic<int>::wait: MinGW's library can lose its wake-up (it wakes
+  // without the lock its waiter holds), and a decision then waits for good.
+  std::mutex passEndLock_;
+  std::condition_variable passEnded_;
 };

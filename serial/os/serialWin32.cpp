@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "../portNames.h"
@@ -295,6 +296,9 @@ class TWin32Device final : public TSerialDevice {
     if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
     if (wake_ != nullptr) CloseHandle(wake_);
     wake_ = nullptr;
+    const std::lock_guard guard(spareLock_);
+    if (spare_) CloseHandle(spare_->overlapped.hEvent);
+    spare_.reset();
   }
 
   std::unique_ptr<TSerialWaiter> makeWaiter() override {
@@ -358,25 +362,28 @@ class TWin32Device final : public TSerialDevice {
   bool transfer(HANDLE port, std::string buffer, DWORD limit, Start start, bool& started,
                 uint32_t& done, std::string* received = nullptr) {
     done = 0;
-    auto record = std::make_unique<TIoRecord>();
-    record->buffer = std::move(buffer);
-    record->overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (record->overlapped.hEvent == nullptr) {
+    std::unique_ptr<TIoRecord> record = takeRecord();
+    if (!record) {
       started = false;
       lastError_ = GetLastError();
       return false;
     }
+    const HANDLE event = record->overlapped.hEvent;
+    record->overlapped = OVERLAPPED{};
+    record->overlapped.hEvent = event;
+    record->buffer = std::move(buffer);
     const uint64_t aborts = aborts_.load();
-    started = start(*record) || GetLastError() == ERROR_IO_PENDING;
+    const bool atOnce = start(*record);
+    started = atOnce || GetLastError() == ERROR_IO_PENDING;
     if (!started) {
       lastError_ = GetLastError();
-      CloseHandle(record->overlapped.hEvent);
+      giveBack(std::move(record));
       return false;
     }
-    const HANDLE event = record->overlapped.hEvent;
+    // Most transfers complete at once: they are not waited for.
+    DWORD waited = WAIT_OBJECT_0;
     const ULONGLONG deadline = limit == INFINITE ? ~0ull : GetTickCount64() + limit;
-    DWORD waited = WAIT_TIMEOUT;
-    while ((waited = WaitForSingleObject(event, AbortCheckMs)) == WAIT_TIMEOUT &&
+    while (!atOnce && (waited = WaitForSingleObject(event, AbortCheckMs)) == WAIT_TIMEOUT &&
            aborts_.load() == aborts && GetTickCount64() < deadline) {
     }
     if (waited != WAIT_OBJECT_0 && !cancelOrLeak(port, record)) {
@@ -388,14 +395,37 @@ class TWin32Device final : public TSerialDevice {
     lastError_ = completed ? 0 : GetLastError();
     if (completed) done = count;
     if (received != nullptr) *received = std::move(record->buffer);
-    CloseHandle(event);
+    giveBack(std::move(record));
     return completed;
+  }
+
+  // Every image byte is a transfer of its own: a record and its event serve
+  // the next transfer too, as creating and closing an event per byte are
+  // two more trips to the system (to Wine's server, which all ports share,
+  // a slow trip each when the machine is busy).
+  std::unique_ptr<TIoRecord> takeRecord() {
+    {
+      const std::lock_guard guard(spareLock_);
+      if (spare_) return std::move(spare_);
+    }
+    auto record = std::make_unique<TIoRecord>();
+    record->overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    return record->overlapped.hEvent != nullptr ? std::move(record) : nullptr;
+  }
+  void giveBack(std::unique_ptr<TIoRecord> record) {
+    const std::lock_guard guard(spareLock_);
+    if (spare_)
+      CloseHandle(record->overlapped.hEvent);
+    else
+      spare_ = std::move(record);
   }
 
   std::atomic<HANDLE> port_{INVALID_HANDLE_VALUE};
   HANDLE wake_ = nullptr;
   TSerialTimeouts timeouts_;
   std::atomic<uint64_t> aborts_{0};
+  std::mutex spareLock_;
+  std::unique_ptr<TIoRecord> spare_;  // a completed transfer's, for the next
   std::atomic<TSerialFailure> writeFailure_{TSerialFailure::None};
   // The error of this thread's last call.
   static thread_local DWORD lastError_;

@@ -14,7 +14,7 @@
 #include <sstream>
 #include <thread>
 
-#include "app/station/stationSlot.h"
+#include "app/station/station.h"
 #include "runtime/startList.h"
 #include "support/recorder.h"
 #include "support/simulatedDevice.h"
@@ -55,14 +55,12 @@ std::map<std::string, std::vector<Json>> records(const std::string& log) {
 // quilmatronx-flash as a child process; its output goes to a file.
 class TFlashProcess {
  public:
-  TFlashProcess(const std::vector<std::string>& args, const std::string& extraPorts = {})
-      : output_(tempPath("output")) {
+  explicit TFlashProcess(const std::vector<std::string>& args) : output_(tempPath("output")) {
     pid_ = ::fork();
     if (pid_ == 0) {
       const int fd = ::open(output_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       ::dup2(fd, 1);
       ::dup2(fd, 2);
-      if (!extraPorts.empty()) ::setenv("QUILMATRONX_EXTRA_PORTS", extraPorts.c_str(), 1);
       std::vector<char*> argv{const_cast<char*>(QUIL_FLASH)};
       for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
       argv.push_back(nullptr);
@@ -154,23 +152,45 @@ TEST(Station, ThreeSlotsFiveUnitsEachOneRecordPerUnit) {
   ::unlink(log.c_str());
 }
 
+// The machine's serial ports, but only those the test made are listed: a
+// station on every port must not probe real equipment.
+struct TMadePorts : TSerialSystem {
+  std::vector<std::string> made;
+  TSerialSystem& real = platformSerialSystem();
+  std::unique_ptr<TSerialDevice> createDevice() override { return real.createDevice(); }
+  int32_t portNumber(const std::string& name) override { return real.portNumber(name); }
+  std::vector<std::string> listPorts(bool) override {
+    std::vector<std::string> present;
+    for (const std::string& path : made)
+      if (::access(path.c_str(), F_OK) == 0) present.push_back(path);
+    return present;
+  }
+};
+
 TEST(Station, PortThatAppearsIsArmedAndOneThatVanishesLosesItsUnit) {
+  TDispatchScope dispatch;
+  runStartProcs();
   const std::string first = tempPath("usb0"), later = tempPath("usb1"), log = tempPath("plug.log");
   std::vector<LineUnit> units(2);
   units[0].options.vanishAt = 100;
   auto line = startLine(first, units, true);
-  TFlashProcess station({"--station", "--all", "--log", log}, first + ":" + later);
+  TMadePorts ports;
+  ports.made = {first, later};
+  TStation station({{}, true, log, nullptr, nullptr, &ports});
+  std::string error;
+  ASSERT_TRUE(station.openLog(error)) << error;
+  std::atomic<int> stops{0};
+  std::thread running([&] { EXPECT_EQ(station.run([&] { return stops.load(); }), 1); });
   std::this_thread::sleep_for(1500ms);
   auto appearing = startLine(later, std::vector<LineUnit>(1), true);
-  ASSERT_TRUE(line->waitFor(60s)) << station.output();
-  ASSERT_TRUE(appearing->waitFor(30s)) << station.output();
-  station.interrupt();
-  EXPECT_EQ(station.wait(10s), 1) << station.output();
+  EXPECT_TRUE(line->waitFor(60s) && appearing->waitFor(30s)) << "a line did not end";
+  stops = 1;
+  running.join();
   auto bySlot = records(log);
-  ASSERT_EQ(bySlot[first].size(), 2u) << station.output();
+  ASSERT_EQ(bySlot[first].size(), 2u);
   EXPECT_EQ(bySlot[first][0]["failure"], "vanished");
   EXPECT_EQ(bySlot[first][1]["outcome"], "done");
-  ASSERT_EQ(bySlot[later].size(), 1u) << station.output();
+  ASSERT_EQ(bySlot[later].size(), 1u);
   EXPECT_EQ(bySlot[later][0]["outcome"], "done");
   ::unlink(log.c_str());
 }

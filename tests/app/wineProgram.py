@@ -205,9 +205,11 @@ def main():
     flash_simulator, flash_tty_path = simulate("--received", received_paths[1])
     closing = {"transfer": simulate(), "pause": simulate("--early-final", "1")}
     # A line of two units on one port for the station; the swap leaves the
-    # slot time to see the first unit go.
+    # slot time to see the first unit go. Its first unit waits for the
+    # station as long as the other devices wait for their turn.
     line_link = os.path.join(work_dir, "station-line")
-    line = subprocess.Popen([devsim, "--line", line_link, "--units", "2", "--swap", "1500"],
+    line = subprocess.Popen([devsim, "--line", line_link, "--units", "2", "--swap", "1500",
+                             "--timeout", str(DEVICE_IDLE_LIMIT)],
                             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=simulator_log)
     line.stdout.readline()
     station_log = os.path.join(work_dir, "station.jsonl")

@@ -181,6 +181,31 @@ TEST(Latch, TheFirstDecisionWinsAfterAPassUnderWayAndNothingFollows) {
   EXPECT_EQ(open.IntValue, 0);
 }
 
+// A decision meets a pass that ends on another thread, round after round:
+// each must come through (a wake-up lost between the pass's end and the
+// decision's wait left it waiting for good, and the upload with it).
+TEST(Latch, EveryDecisionThatWaitsForAPassComesThrough) {
+  TDispatchScope on;
+  for (int round = 0; round < 1000; ++round) {
+    TZKLatch latch;
+    latch.setCounts(1, 1);
+    TRecorder passed;
+    latch.outPass[0] = passed.link();
+    std::atomic<bool> passing{false};
+    passed.onReceive = [&](TData&, uint16_t) {
+      passing = true;
+      const auto end = std::chrono::steady_clock::now() + std::chrono::microseconds(round % 50);
+      while (std::chrono::steady_clock::now() < end) {
+      }
+    };
+    TTestThread decider("the decision in round " + std::to_string(round), [&] {
+      while (!passing) std::this_thread::yield();
+      fireEvent(makeEventLink<&TZKLatch::inDecide>(&latch), 1);
+    });
+    fireEvent(makeEventLink<&TZKLatch::inPass>(&latch), 1);
+  }
+}
+
 // A wrong answer decides from inside the answer's own pass.
 TEST(Latch, ADecisionInsideAPassOnTheSameThreadDoesNotWaitForItself) {
   TDispatchScope on;
