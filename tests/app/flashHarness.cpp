@@ -71,6 +71,7 @@ testing::AssertionResult FlashHarness::waitForOutcome() {
 }
 
 std::string FlashHarness::statusText() const {
+  board->flush();
   std::fflush(statusFile);
   std::rewind(statusFile);
   std::string text;
