@@ -62,9 +62,9 @@ void TConsoleBoard::setRow(size_t row, std::string text) {
   changed_.notify_all();
 }
 
-void TConsoleBoard::flush() {
+bool TConsoleBoard::flush(std::chrono::milliseconds limit) {
   std::unique_lock guard(lock_);
-  changed_.wait(guard, [&] { return queue_.empty() && !writing_; });
+  return changed_.wait_for(guard, limit, [&] { return queue_.empty() && !writing_; });
 }
 
 void TConsoleBoard::close() {

@@ -36,8 +36,9 @@ class TConsoleBoard {
   size_t addRow();
   // Replaces a live line's text; shown at the next redraw.
   void setRow(size_t row, std::string text);
-  // Waits until every message printed so far has been written.
-  void flush();
+  // Waits, at most limit, until every message printed so far has been
+  // written; false when the time was up first.
+  bool flush(std::chrono::milliseconds limit);
   // Writes what is left, draws the lines a last time and leaves them where
   // they are; later messages are written at once, below them.
   void close();

@@ -266,8 +266,10 @@ int main(int argc, char** argv) {
   runStartProcs();
   const std::vector<TPortResult> results = run->run(&interrupts);
 
-  // The report first: it waits neither for the ports' ends nor for the
-  // console, and nothing is torn down yet.
+  // The report first: it waits neither for the ports' ends nor, beyond a
+  // moment to learn whether output was lost, for the console; and nothing
+  // is torn down yet.
+  board.flush(std::chrono::milliseconds(200));
   int code = exitStatus(results, !options.all && !options.list);
   if (code == Success && board.outputLost()) code = OutputLost;
   bool reportWritten = true;

@@ -37,15 +37,15 @@ struct TFlashRun::TPort {
 };
 
 TFlashRun::TFlashRun(TFlashRunOptions options) : options_(std::move(options)) {
+  TSerialSystem& serial = options_.serial != nullptr ? *options_.serial : platformSerialSystem();
   if (options_.trace != nullptr)
-    tracedSerial_ = std::make_unique<TTracedSerialSystem>(platformSerialSystem(), *options_.trace);
+    tracedSerial_ = std::make_unique<TTracedSerialSystem>(serial, *options_.trace);
   size_t width = 0;
   for (const std::string& port : options_.ports) width = std::max(width, textWidth(port));
   for (const std::string& port : options_.ports) {
     auto entry = std::make_unique<TPort>();
     entry->schema = std::make_unique<TFlashSchema>(
-        port, options_.board,
-        tracedSerial_ ? static_cast<TSerialSystem&>(*tracedSerial_) : platformSerialSystem());
+        port, options_.board, tracedSerial_ ? static_cast<TSerialSystem&>(*tracedSerial_) : serial);
     if (options_.board != nullptr) {
       entry->schema->progress.attach(
           *options_.board, options_.board->live() ? padded(port, width + 2) : port + ": ");

@@ -23,6 +23,7 @@ struct TFlashRunOptions {
   bool probeOnly = false;
   TConsoleBoard* board = nullptr;  // null: the run prints nothing
   TTraceFile* trace = nullptr;     // null: no trace
+  TSerialSystem* serial = nullptr;  // null: the platform's
 };
 
 // A device that has not answered "VERS" within this time is absent.
