@@ -190,7 +190,7 @@ std::string probeList(const std::vector<TPortResult>& results) {
   for (const TPortResult& r : results) {
     const std::string line =
         r.outcome == TPortOutcome::Found ? r.deviceLine : "no device: " + r.detail;
-    list += (list.empty() ? "" : "\n") + padded(r.port, width + 2) + line;
+    list += padded(r.port, width + 2) + line + "\n";
   }
   return list;
 }
@@ -284,15 +284,11 @@ int main(int argc, char** argv) {
   const bool closed = run->waitForClose(&interrupts);
   endReached();
 
-  if (options.list) {
-    board.print(stdout, probeList(results));
-  } else {
-    std::string table = summaryTable(results);
-    table.pop_back();  // the board ends the line
-    board.print(stdout, table);
-  }
+  // The live lines stay above the summary.
   board.close();
-  if (board.outputLost()) {
+  const std::string summary = options.list ? probeList(results) : summaryTable(results);
+  const bool summaryLost = std::fputs(summary.c_str(), stdout) < 0 || std::fflush(stdout) != 0;
+  if (board.outputLost() || summaryLost) {
     std::fputs("quilmatronx-flash: part of the output was lost: its stream was closed\n", stderr);
     if (code == Success) code = OutputLost;
   }
