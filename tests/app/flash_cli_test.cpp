@@ -21,6 +21,7 @@
 
 #include "elements/hexText.h"
 #include "serial/trace/traceFormat.h"
+#include "support/boundedWait.h"
 #include "support/firmwareImage.h"
 #include "support/lineEnd.h"
 #include "support/runCommand.h"
@@ -345,7 +346,7 @@ TEST(FlashCommandLine, AClosedOutputPipeLosesOutputNotUploads) {
 TEST(FlashCommandLine, TheReportTellsAnEarlyEndAndAStartCommandNotWritten) {
   TSimulatedDevice early({.earlyFinal = 10});
   TPtyPair stopped;
-  std::thread device([&] {
+  TTestThread device("the device's part", [&] {
     if (stopped.read(4) != "VERS" || !stopped.write("QUILMATRONX QX1 1.00")) return;
     const std::string block = stopped.read(256, 10s);
     const uint16_t crc = devsim::crc16Modbus(devsim::kCrcInitial, block);

@@ -35,7 +35,8 @@ bool syncFolderOf(const std::string& path) {
   const std::filesystem::path folder = std::filesystem::path(path).parent_path();
   const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
-  const bool synced = ::fsync(fd) == 0;
+  // Some file systems cannot sync a folder (EINVAL): nothing more to do there.
+  const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
   ::close(fd);
   return synced;
 }
