@@ -329,10 +329,10 @@ TEST(FlashCommandLine, AClosedOutputPipeLosesOutputNotUploads) {
   const std::string report = tempPath("report.json");
   const TRun r = run("bash -c '" QUIL_FLASH " --report " + report + " " + ports({&a, &b}) +
                      " | head -c1 >/dev/null; exit ${PIPESTATUS[0]}'");
-  EXPECT_EQ(r.exitCode, 4) << r.output;
+  EXPECT_EQ(r.exitCode, 5) << r.output;
   EXPECT_THAT(r.output, HasSubstr("output was lost"));
   const Json json = Json::parse(fileText(report));
-  EXPECT_EQ(json["exitStatus"], 4);
+  EXPECT_EQ(json["exitStatus"], 5);
   for (TSimulatedDevice* device : {&a, &b}) {
     EXPECT_TRUE(device->receivedAtEnd() == firmwareImage());
     EXPECT_EQ(entry(json, device->portPath())["outcome"], "done");
