@@ -1,5 +1,7 @@
 #include "consoleBoard.h"
 
+#include <utility>
+
 namespace {
 constexpr std::chrono::milliseconds redrawPeriod{100};
 
@@ -31,15 +33,19 @@ TConsoleBoard::TConsoleBoard(std::FILE* out, std::FILE* err, bool live, int colu
     : out_(out),
       err_(err),
       live_(live),
-      columns_(columns > 1 ? static_cast<size_t>(columns) : 80) {}
+      columns_(columns > 1 ? static_cast<size_t>(columns) : 80),
+      drawer_(&TConsoleBoard::drawLoop, this) {}
+
+TConsoleBoard::~TConsoleBoard() { close(); }
 
 void TConsoleBoard::print(std::FILE* stream, const std::string& line) {
   std::lock_guard guard(lock_);
-  if (drawn_ > 0) erase();
-  const std::string text = line + "\n";
-  std::fwrite(text.data(), 1, text.size(), stream);
-  std::fflush(stream);
-  if (live_ && !closed_ && !rows_.empty()) draw();
+  if (closed_) {
+    put(stream, line + "\n");  // no drawing thread any more
+    return;
+  }
+  queue_.push_back({stream, line + "\n"});
+  changed_.notify_all();
 }
 
 size_t TConsoleBoard::addRow() {
@@ -53,36 +59,72 @@ void TConsoleBoard::setRow(size_t row, std::string text) {
   if (row >= rows_.size() || rows_[row] == text) return;
   rows_[row] = std::move(text);
   dirty_ = true;
-  if (live_ && !closed_ && std::chrono::steady_clock::now() - lastDraw_ >= redrawPeriod) draw();
+  changed_.notify_all();
 }
 
-void TConsoleBoard::refresh() {
-  std::lock_guard guard(lock_);
-  if (live_ && !closed_ && dirty_ && std::chrono::steady_clock::now() - lastDraw_ >= redrawPeriod)
-    draw();
+bool TConsoleBoard::flush(std::chrono::milliseconds limit) {
+  std::unique_lock guard(lock_);
+  return changed_.wait_for(guard, limit, [&] { return queue_.empty() && !writing_; });
 }
 
 void TConsoleBoard::close() {
+  {
+    std::lock_guard guard(lock_);
+    closing_ = true;
+    changed_.notify_all();
+  }
+  if (drawer_.joinable()) drawer_.join();
   std::lock_guard guard(lock_);
-  if (live_ && !closed_ && !rows_.empty()) draw();
   closed_ = true;
-  drawn_ = 0;
+  // Printed while the drawing thread was ending.
+  for (const TMessage& message : std::exchange(queue_, {})) put(message.stream, message.text);
 }
 
-void TConsoleBoard::draw() {
-  // Up to the first line, then each line rewritten and cleared to its end.
-  std::string text = drawn_ > 0 ? "\r\x1b[" + std::to_string(drawn_) + "A" : "\r";
-  for (const std::string& row : rows_) text += cut(row, columns_ - 1) + "\x1b[K\n";
-  std::fwrite(text.data(), 1, text.size(), err_);
-  std::fflush(err_);
-  drawn_ = rows_.size();
-  dirty_ = false;
-  lastDraw_ = std::chrono::steady_clock::now();
+void TConsoleBoard::drawLoop() {
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point lastDraw{};
+  std::unique_lock guard(lock_);
+  for (;;) {
+    const bool redrawDue = live_ && dirty_ && Clock::now() - lastDraw >= redrawPeriod;
+    if (queue_.empty() && !redrawDue && !closing_) {
+      if (live_ && dirty_) {
+        changed_.wait_until(guard, lastDraw + redrawPeriod);
+      } else {
+        changed_.wait(guard);
+      }
+      continue;
+    }
+    const std::vector<TMessage> messages = std::exchange(queue_, {});
+    const bool last = closing_;
+    // The live lines stay below the messages, so messages redraw them.
+    const bool draw = live_ && !rows_.empty() && (!messages.empty() || redrawDue || last);
+    const std::vector<std::string> rows = draw ? rows_ : std::vector<std::string>{};
+    if (draw) dirty_ = false;
+    writing_ = true;
+    guard.unlock();
+    if (!messages.empty() && drawn_ > 0) {
+      put(err_, "\r\x1b[" + std::to_string(drawn_) + "A\x1b[J");
+      drawn_ = 0;
+    }
+    for (const TMessage& message : messages) put(message.stream, message.text);
+    if (draw) {
+      // Up to the first line, then each line rewritten and cleared to its end.
+      std::string text = drawn_ > 0 ? "\r\x1b[" + std::to_string(drawn_) + "A" : "\r";
+      for (const std::string& row : rows) text += cut(row, columns_ - 1) + "\x1b[K\n";
+      put(err_, text);
+      drawn_ = rows.size();
+      lastDraw = Clock::now();
+    }
+    guard.lock();
+    writing_ = false;
+    changed_.notify_all();
+    if (last) return;
+  }
 }
 
-void TConsoleBoard::erase() {
-  const std::string text = "\r\x1b[" + std::to_string(drawn_) + "A\x1b[J";
-  std::fwrite(text.data(), 1, text.size(), err_);
-  std::fflush(err_);
-  drawn_ = 0;
+void TConsoleBoard::put(std::FILE* stream, const std::string& text) {
+  std::atomic<bool>& lost = stream == out_ ? lostOut_ : lostErr_;
+  if (lost) return;
+  if (std::fwrite(text.data(), 1, text.size(), stream) != text.size() || std::fflush(stream) != 0)
+    lost = true;
 }

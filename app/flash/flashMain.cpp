@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -24,6 +27,7 @@ enum ExitCode : int {
   TransferFailed = 1,
   NoDevice = 2,
   PortUnavailable = 3,
+  OutputLost = 5,
   BadUsage = 64,
   Interrupted = 130,
 };
@@ -62,8 +66,11 @@ const char* const footer =
     "  1    an upload failed, or a named port failed while another had a device\n"
     "  2    no device was found at all (no answer to VERS within 3 s, or a wrong one)\n"
     "  3    no named port could be opened (the reason is printed)\n"
+    "  5    as 0, but part of the output was lost (standard output or error was\n"
+    "       closed); the uploads went on and the report holds their outcome\n"
     "  64   bad usage\n"
-    "  130  interrupted (Ctrl-C); the ports are closed and the report written first\n"
+    "  130  interrupted (Ctrl-C, SIGTERM); the report is written first and the ports\n"
+    "       are closed within about 2 s; a second Ctrl-C ends at once\n"
     "\n"
     "--station flashes unit after unit on each SLOT until Ctrl-C (man quilmatronx-flash);\n"
     "it exits with 0 when no unit failed, 1 when one did, 4 when the log could not be\n"
@@ -71,7 +78,7 @@ const char* const footer =
 
 std::atomic<int> interruptsRequested{0};
 void requestInterrupt() { interruptsRequested.fetch_add(1); }
-bool interrupted() { return interruptsRequested.load() > 0; }
+int interrupts() { return interruptsRequested.load(); }
 
 struct TOptions {
   std::vector<std::string> ports;
@@ -101,7 +108,14 @@ int parse(int argc, char** argv, TOptions& options) {
       ->needs(list);
   app.add_flag("--probe-only", options.probeOnly, "stop after each device's line")->excludes(list);
   app.add_option("--report", options.report, "write what happened on each port to FILE as JSON")
-      ->type_name("FILE");
+      ->type_name("FILE")
+      ->check(
+          [](const std::string& path) {
+            return std::filesystem::is_directory(path)
+                       ? path + " is a folder: give the report a file name"
+                       : std::string();
+          },
+          "FILE");
   app.add_option("--trace", options.trace,
                  "record every byte written and read on each port, with the time, in FILE\n"
                  "(compressed when FILE ends in .gz); quilmatronx-devsim --replay plays it back")
@@ -147,7 +161,7 @@ int parse(int argc, char** argv, TOptions& options) {
 }
 
 int exitStatus(const std::vector<TPortResult>& results, bool everyPortCounts) {
-  if (interrupted()) return Interrupted;
+  if (interrupts() > 0) return Interrupted;
   const auto any = [&](std::initializer_list<TPortOutcome> outcomes) {
     return std::any_of(results.begin(), results.end(), [&](const TPortResult& r) {
       return std::find(outcomes.begin(), outcomes.end(), r.outcome) != outcomes.end();
@@ -168,14 +182,17 @@ int exitStatus(const std::vector<TPortResult>& results, bool everyPortCounts) {
   return anyDevice ? TransferFailed : NoDevice;
 }
 
-void printProbeList(const std::vector<TPortResult>& results) {
+// One line per port: its device line, or why there is none.
+std::string probeList(const std::vector<TPortResult>& results) {
   size_t width = 0;
   for (const TPortResult& r : results) width = std::max(width, textWidth(r.port));
+  std::string list;
   for (const TPortResult& r : results) {
     const std::string line =
         r.outcome == TPortOutcome::Found ? r.deviceLine : "no device: " + r.detail;
-    std::printf("%s%s\n", padded(r.port, width + 2).c_str(), line.c_str());
+    list += padded(r.port, width + 2) + line + "\n";
   }
+  return list;
 }
 
 // Each port with what the system knows of its adapter.
@@ -212,6 +229,9 @@ int main(int argc, char** argv) {
   TOptions options;
   if (const int code = parse(argc, argv, options); code >= 0) return code;
   prepareConsole();
+  struct TConsoleRestore {
+    ~TConsoleRestore() { restoreConsole(); }
+  } consoleRestore;
   onInterrupt(&requestInterrupt);
 
   if (options.station) return runStation(options);
@@ -237,34 +257,50 @@ int main(int argc, char** argv) {
   }
 
   TConsoleBoard board(stdout, stderr, liveConsole(stderr), consoleColumns(stderr));
-  std::vector<TPortResult> results;
-  {
-    // Links stay off while the schemas are built, as in the window program.
-    // The switch is one for the whole process: each port's part ends by
-    // closing its port and stopping its watchdog, not by the switch.
-    TFlashRun run(
-        {ports, options.probeOnly || options.list, options.list ? nullptr : &board, trace.get()});
-    enableDispatch();
-    runStartProcs();
-    results = run.run(&interrupted);
-  }
-  disableDispatch();
-  trace.reset();
-  board.close();
+  // Links stay off while the schemas are built, as in the window program.
+  // The switch is one for the whole process: each port's part ends by
+  // closing its port and stopping its watchdog, not by the switch.
+  auto run = std::make_unique<TFlashRun>(TFlashRunOptions{
+      ports, options.probeOnly || options.list, options.list ? nullptr : &board, trace.get()});
+  enableDispatch();
+  runStartProcs();
+  const std::vector<TPortResult> results = run->run(&interrupts);
 
-  if (options.list) {
-    printProbeList(results);
-  } else {
-    std::fputs(summaryTable(results).c_str(), stdout);
-  }
+  // The report first: it waits neither for the ports' ends nor, beyond a
+  // moment to learn whether output was lost, for the console; and nothing
+  // is torn down yet.
+  board.flush(std::chrono::milliseconds(200));
   int code = exitStatus(results, !options.all && !options.list);
+  if (code == Success && board.outputLost()) code = OutputLost;
+  bool reportWritten = true;
   if (!options.report.empty()) {
     std::string error;
-    if (!replaceFile(options.report, reportJson(results, code), error)) {
-      std::fprintf(stderr, "quilmatronx-flash: cannot write the report %s: %s\n",
-                   options.report.c_str(), error.c_str());
-      if (code == Success) code = TransferFailed;
+    reportWritten = replaceFile(options.report, reportJson(results, code), error);
+    if (!reportWritten) {
+      board.print(stderr,
+                  "quilmatronx-flash: cannot write the report " + options.report + ": " + error);
     }
   }
+  const bool closed = run->waitForClose(&interrupts);
+  endReached();
+
+  // The live lines stay above the summary.
+  board.close();
+  const std::string summary = options.list ? probeList(results) : summaryTable(results);
+  const bool summaryLost = std::fputs(summary.c_str(), stdout) < 0 || std::fflush(stdout) != 0;
+  if (board.outputLost() || summaryLost) {
+    std::fputs("quilmatronx-flash: part of the output was lost: its stream was closed\n", stderr);
+    if (code == Success) code = OutputLost;
+  }
+  if (!reportWritten && (code == Success || code == OutputLost)) code = TransferFailed;
+  if (!closed) {
+    // Ports still closing after an interrupt: the system closes them.
+    std::fflush(nullptr);
+    restoreConsole();
+    std::_Exit(code);
+  }
+  run.reset();
+  disableDispatch();
+  trace.reset();
   return code;
 }

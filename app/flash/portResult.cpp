@@ -68,13 +68,25 @@ TPortResult portResult(const TFlashSchema& schema, const TPortAttempt& port) {
   r.port = schema.port();
   r.model = cp1251ToUtf8(facts.model);
   r.version = cp1251ToUtf8(facts.version);
-  if (facts.probeAnswered) r.deviceLine = cp1251ToUtf8(facts.deviceLine);
+  if (facts.probeAnswered || facts.answeredLate) r.deviceLine = cp1251ToUtf8(facts.deviceLine);
   r.blocksAcknowledged = facts.acknowledged;
   r.seconds = std::chrono::duration<double>(schema.outcome.changedAt() - port.started).count();
   switch (schema.outcome.stage()) {
     case TFlashStage::Done:
+      // The final answer acknowledges the block it answers, which may come
+      // before the last one: the device may end the transfer early.
+      r.blocksAcknowledged = facts.blocksSent;
+      if (facts.writeFailed) {
+        r.outcome = TPortOutcome::Failed;
+        r.failure = "start-command";
+        r.detail = "the start command could not be written";
+        break;
+      }
       r.outcome = TPortOutcome::Done;
-      r.blocksAcknowledged = TZKPortRecord::BlockCount;
+      if (facts.blocksSent < TZKPortRecord::BlockCount) {
+        r.detail = "the device ended the transfer after block " + std::to_string(facts.blocksSent) +
+                   " of " + std::to_string(TZKPortRecord::BlockCount);
+      }
       break;
     case TFlashStage::Found:
       r.outcome = TPortOutcome::Found;
@@ -89,6 +101,9 @@ TPortResult portResult(const TFlashSchema& schema, const TPortAttempt& port) {
       if (facts.probeAnswered) {
         r.failure = "refused";
         r.detail = "refused device line \"" + readable(facts.deviceLine) + "\"";
+      } else if (facts.answeredLate) {
+        r.failure = "late";
+        r.detail = "answered VERS after the 3 s limit";
       } else if (port.vanishedWhileProbing || facts.failure == TFailureKind::Vanished) {
         r.failure = "vanished";
         r.detail = "the port vanished";

@@ -20,10 +20,16 @@ std::string hexBytes(const std::string& bytes) {
 void TZKPortRecord::inProbeAnswer(TData& d, uint16_t) {
   const std::string piece = toString(d);
   std::lock_guard guard(lock_);
-  facts_.probeAnswered = true;
+  (probeClosed_ ? facts_.answeredLate : facts_.probeAnswered) = true;
   // The probe joins the pieces of a line; its message ends one.
   if (std::exchange(lineTold_, false)) facts_.deviceLine.clear();
   facts_.deviceLine += piece;
+}
+
+bool TZKPortRecord::closeProbe() {
+  std::lock_guard guard(lock_);
+  probeClosed_ = true;
+  return facts_.probeAnswered;
 }
 
 void TZKPortRecord::inMessage(TData& d, uint16_t) {
@@ -74,14 +80,14 @@ void TZKPortRecord::inAnswerHandled(TData&, uint16_t) {
 
 void TZKPortRecord::inWriteFailed(TData&, uint16_t) {
   std::lock_guard guard(lock_);
-  if (bytesSent_ > 0) writeFailed_ = true;
+  if (bytesSent_ > 0) facts_.writeFailed = true;
 }
 
 void TZKPortRecord::inError(TData&, uint16_t) {
   std::unique_lock guard(lock_);
   if (facts_.failure != TFailureKind::None) return;
   facts_.failingBlock = facts_.blocksSent;
-  if (writeFailed_) {
+  if (facts_.writeFailed) {
     facts_.failure = TFailureKind::WriteFailed;
     return;
   }

@@ -15,11 +15,13 @@
 enum class TFailureKind { None, WrongAnswer, NoAnswer, Vanished, WriteFailed };
 
 struct TPortFacts {
-  bool probeAnswered = false;
+  bool probeAnswered = false;  // within the probe's time
+  bool answeredLate = false;   // only after the probe's time was up
   std::string deviceLine;      // the last line the probe was given (1251)
   std::string model, version;  // the words of the device line shown (1251)
   int32_t blocksSent = 0;      // whole or begun
   int32_t acknowledged = 0;
+  bool writeFailed = false;  // a write after the first image byte went out short
   // The first failure of the transfer.
   TFailureKind failure = TFailureKind::None;
   int32_t failingBlock = 0;  // the block answered or the last one sent; 0: none yet
@@ -36,6 +38,10 @@ class TZKPortRecord {
 
   // Bytes the probe is given.
   void inProbeAnswer(TData& d, uint16_t index);
+  // The probe's time is up: true when the device had answered by then; an
+  // answer from now on is late. Decided under the record's lock, so an
+  // answer is either in time or late, never both.
+  bool closeProbe();
   // The probe's status text: the device line shown when it names a device.
   void inMessage(TData& d, uint16_t index);
   // The running check sum after each image byte.
@@ -61,9 +67,9 @@ class TZKPortRecord {
   mutable std::mutex lock_;
   TPortFacts facts_;
   int64_t bytesSent_ = 0;
+  bool probeClosed_ = false;
   std::string crc_ = "FFFF";
-  std::string answer_;  // received since the block began
-  bool writeFailed_ = false;
+  std::string answer_;     // received since the block began
   bool lineTold_ = false;  // the probe's message ended the device line
   std::thread::id answering_{};
 };

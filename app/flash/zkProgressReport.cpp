@@ -36,11 +36,11 @@ void TZKProgressReport::start() {
   show();
 }
 
-void TZKProgressReport::finish(bool complete, const std::string& outcome) {
+void TZKProgressReport::finish(int32_t blocks, const std::string& outcome) {
   std::lock_guard guard(lock_);
   if (board_ == nullptr) return;
-  if (complete) {
-    blocks_ = Total;
+  if (blocks > blocks_) {
+    blocks_ = std::min(blocks, Total);
     if (!board_->live()) show();
   }
   if (board_->live()) board_->setRow(row_, label_ + padded(device_, 16) + outcome);

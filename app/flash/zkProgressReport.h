@@ -23,8 +23,9 @@ class TZKProgressReport {
   void setDevice(const std::string& device);
   // The upload begins: the time left counts from now.
   void start();
-  // The port's outcome ends its line; complete shows every block done.
-  void finish(bool complete, const std::string& outcome);
+  // The port's outcome ends its line; blocks: the blocks the device
+  // acknowledged in the end (0: as shown so far).
+  void finish(int32_t blocks, const std::string& outcome);
 
  private:
   void show();

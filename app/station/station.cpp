@@ -156,8 +156,5 @@ void TStation::show(Clock::time_point now) {
     line.shown = event;
     board->print(board->err(), slot.name() + ": " + event);
   }
-  if (board->live()) {
-    board->setRow(totalsRow_, totals(now));
-    board->refresh();
-  }
+  if (board->live()) board->setRow(totalsRow_, totals(now));
 }

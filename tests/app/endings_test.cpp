@@ -4,17 +4,23 @@
 // thread, the serial reader and the watchdog show.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <thread>
 
+#include "app/flash/flashRun.h"
 #include "app/flash/flashSchema.h"
 #include "elements/timerSeam.h"
 #include "runtime/startList.h"
 #include "serial/fakeSerial.h"
 #include "support/boundedWait.h"
+#include "support/firmwareImage.h"
+#include "support/recorder.h"
+#include "support/simulatedDevice.h"
 #include "tools/devsim/deviceSimulator.h"
 
 namespace {
@@ -95,6 +101,77 @@ TEST(Endings, APortItsReaderFindsGoneFailsTheTransferAsVanished) {
   }
   disableDispatch();
   timerSeam() = platform;
+}
+
+// Ports whose close waits for a slow drain (a real adapter holding bytes):
+// after an interrupt they close side by side, the wait for them gives up
+// at the bound, and a second interrupt ends it at once.
+TEST(Endings, AfterAnInterruptThePortsCloseSideBySideWithinTheBound) {
+  const struct {
+    std::chrono::milliseconds drain;
+    int interrupts;
+    bool closed;
+    std::chrono::milliseconds within;
+  } cases[] = {
+      {1500ms, 1, true, 3s},  // eight of them one after another: 12 s
+      {10s, 1, false, interruptedEndLimit + 500ms},
+      {10s, 2, false, 500ms},
+  };
+  std::FILE* console = std::tmpfile();
+  TConsoleBoard board(console, console, false);
+  TDispatchScope dispatch;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.interrupts) + " interrupts");
+    TFakeSystem serial;
+    std::atomic<bool> release{false};
+    serial.Port.OnDrain = [&] {
+      const auto end = std::chrono::steady_clock::now() + c.drain;
+      while (!release && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(10ms);
+    };
+    std::vector<std::string> ports;
+    for (int i = 1; i <= 8; ++i) ports.push_back("COM" + std::to_string(i));
+    TFlashRun run({ports, false, &board, nullptr, &serial});
+    runStartProcs();
+    const auto interrupts = [&] { return c.interrupts; };
+    const auto started = std::chrono::steady_clock::now();
+    for (const TPortResult& result : run.run(interrupts))
+      EXPECT_EQ(result.outcome, TPortOutcome::Interrupted);
+    EXPECT_EQ(run.waitForClose(interrupts), c.closed);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, c.within);
+    release = true;
+  }
+  board.close();
+  std::fclose(console);
+}
+
+// A console that takes no output for 10 s in the middle of three uploads
+// (a click into a Windows console, Ctrl-S in a terminal): the ports never
+// wait for it, so every upload still ends well.
+TEST(Endings, AConsoleThatStopsTakingOutputStopsNoUpload) {
+  static std::atomic<bool> blocked{false};
+  cookie_io_functions_t blocking{};
+  blocking.write = [](void*, const char* bytes, size_t size) -> ssize_t {
+    if (std::string_view(bytes, size).find("progress") != std::string_view::npos &&
+        !blocked.exchange(true)) {
+      std::this_thread::sleep_for(10s);
+    }
+    return static_cast<ssize_t>(size);
+  };
+  std::FILE* console = fopencookie(nullptr, "w", blocking);
+  TSimulatedDevice a, b, c;
+  {
+    TConsoleBoard board(console, console, false);
+    TDispatchScope dispatch;
+    TFlashRun run({{a.portPath(), b.portPath(), c.portPath()}, false, &board});
+    runStartProcs();
+    for (const TPortResult& result : run.run([] { return 0; }))
+      EXPECT_EQ(result.outcome, TPortOutcome::Done) << result.port << ": " << result.detail;
+    EXPECT_TRUE(blocked) << "the console was never written to during the uploads";
+    EXPECT_TRUE(run.waitForClose([] { return 0; }));
+  }
+  std::fclose(console);
+  for (TSimulatedDevice* device : {&a, &b, &c})
+    EXPECT_TRUE(device->receivedAtEnd() == firmwareImage());
 }
 
 }  // namespace

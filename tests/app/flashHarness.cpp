@@ -71,6 +71,7 @@ testing::AssertionResult FlashHarness::waitForOutcome() {
 }
 
 std::string FlashHarness::statusText() const {
+  EXPECT_TRUE(board->flush(std::chrono::seconds(5))) << "the console output was not written";
   std::fflush(statusFile);
   std::rewind(statusFile);
   std::string text;

@@ -2,12 +2,16 @@
 // against simulated devices over ptys, several at once.
 #include <gmock/gmock.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -17,10 +21,12 @@
 
 #include "elements/hexText.h"
 #include "serial/trace/traceFormat.h"
+#include "support/boundedWait.h"
 #include "support/firmwareImage.h"
 #include "support/lineEnd.h"
 #include "support/runCommand.h"
 #include "support/simulatedDevice.h"
+#include "tools/devsim/crc16Modbus.h"
 
 namespace {
 
@@ -41,7 +47,7 @@ std::string fileText(const std::string& path) {
 }
 
 std::string tempPath(const std::string& name) {
-  static int count = 0;
+  static std::atomic<int> count{0};
   return testing::TempDir() + "quil-" + std::to_string(::getpid()) + "-" + std::to_string(++count) +
          "-" + name;
 }
@@ -69,25 +75,68 @@ TTrace traceOf(const std::string& path) {
   return trace.value_or(TTrace{});
 }
 
-TEST(FlashCommandLine, ExitCodesByOutcome) {
+// Runs the program with only the extra ports listed: a private mount
+// namespace hides the machine's own serial ports. False when that cannot be.
+bool withExtraPorts(const std::vector<TSimulatedDevice*>& devices, const std::string& options,
+                    TRun& result) {
+  static const bool possible = run("unshare --mount true").exitCode == 0;
+  if (!possible) return false;
+  result =
+      run("unshare --mount sh -c 'mount -t tmpfs none /sys/class/tty && "
+          "QUILMATRONX_EXTRA_PORTS=" +
+          ports(devices, ":") + " " QUIL_FLASH " " + options + "'");
+  return true;
+}
+
+// The exit status of every mode for each outcome, as line scripts rely on
+// it, and the report's status agreeing with it.
+TEST(FlashCommandLine, ExitStatusOfEveryModeForEachOutcome) {
+  const devsim::SimulatorOptions good{}, failing{.wrongCrc = AnswerPick::at(3)},
+      silent{.answerVers = false}, refused{.identity = "NOTADEVICE"};
   const struct {
-    devsim::SimulatorOptions device;
-    const char* options;
+    std::string mode;
+    std::vector<devsim::SimulatorOptions> devices;
     int exitCode;
     const char* output;
   } cases[] = {
-      {{.wrongCrc = AnswerPick::at(3)}, "", 1, "Ошибка при передаче данных!"},
-      {{.identity = "NOTADEVICE"}, "", 2, "На этом порту устройств не найдено."},
-      {{.answerVers = false}, "", 2, "no answer to VERS within 3 s"},
-      {{}, "--probe-only", 0, "Устройство: QX1"},
+      {"", {good}, 0, "ПО успешно обновлено!"},
+      {"", {failing}, 1, "Ошибка при передаче данных!"},
+      {"", {good, silent}, 1, "no answer to VERS within 3 s"},
+      {"", {refused}, 2, "На этом порту устройств не найдено."},
+      {"", {silent}, 2, "no answer to VERS within 3 s"},
+      {"--probe-only", {good}, 0, "Устройство: QX1"},
+      {"--probe-only", {good, silent}, 1, "Устройство: QX1"},
+      {"--probe-only", {silent}, 2, "no answer to VERS within 3 s"},
+      {"--all", {good, silent}, 0, "ПО успешно обновлено!"},
+      {"--all", {good, failing}, 1, "Ошибка при передаче данных!"},
+      {"--all", {silent}, 2, "no device"},
+      {"--list --probe", {good, silent}, 0, "QUILMATRONX QX1 1.00"},
+      {"--list --probe", {refused}, 2, "no device: refused device line"},
   };
+  // Side by side: most of the time is the silent devices' 3 s.
+  std::vector<std::future<void>> runs;
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.output);
-    TSimulatedDevice device(c.device);
-    const TRun r = run(QUIL_FLASH " " + std::string(c.options) + " " + device.portPath());
-    EXPECT_EQ(r.exitCode, c.exitCode) << r.output;
-    EXPECT_THAT(r.output, HasSubstr(c.output));
+    runs.push_back(std::async(std::launch::async, [&c] {
+      std::vector<std::unique_ptr<TSimulatedDevice>> owned;
+      std::vector<TSimulatedDevice*> devices;
+      for (const auto& options : c.devices)
+        devices.push_back(owned.emplace_back(std::make_unique<TSimulatedDevice>(options)).get());
+      const std::string report = tempPath("report.json");
+      const std::string options = c.mode + " --report " + report;
+      TRun r;
+      if (c.mode.rfind("--all", 0) == 0 || c.mode.rfind("--list", 0) == 0) {
+        if (!withExtraPorts(devices, options, r)) return;  // no private mounts here
+      } else {
+        r = run(QUIL_FLASH " " + options + " " + ports(devices));
+      }
+      const std::string what = c.mode + " -> " + std::to_string(c.exitCode) + ": " + r.output;
+      EXPECT_EQ(r.exitCode, c.exitCode) << what;
+      EXPECT_THAT(r.output, HasSubstr(c.output)) << what;
+      EXPECT_EQ(Json::parse(fileText(report), nullptr, false).value("exitStatus", -1), c.exitCode)
+          << what;
+    }));
   }
+  for (auto& r : runs) r.get();
 }
 
 TEST(FlashCommandLine, PortThatCannotBeOpenedSaysWhyInTheSystemsWords) {
@@ -215,32 +264,6 @@ TEST(FlashCommandLine, SeveralDevicesAtOnceEachGetsItsOwnOutcome) {
                                       wrong["detail"].get<std::string>()));
 }
 
-TEST(FlashCommandLine, AllFlashesEveryPortWhereADeviceAnswers) {
-  // The machine's own serial ports are left alone: a private mount
-  // namespace hides them, so only the extra ports are listed.
-  if (run("unshare --mount true").exitCode != 0) GTEST_SKIP() << "needs unshare --mount";
-  TSimulatedDevice a, b, c;
-  TPtyPair empty;
-  const auto flash = [&](const std::string& options) {
-    return run(
-        "unshare --mount sh -c 'mount -t tmpfs none /sys/class/tty && "
-        "QUILMATRONX_EXTRA_PORTS=" +
-        ports({&a, &b, &c}, ":") + ":" + empty.portPath() + " " QUIL_FLASH " " + options + "'");
-  };
-  const TRun listed = flash("--list --probe");
-  EXPECT_EQ(listed.exitCode, 0) << listed.output;
-  for (TSimulatedDevice* device : {&a, &b, &c})
-    EXPECT_THAT(listed.output, ContainsRegex(device->portPath() + " +QUILMATRONX QX1 1.00\n"));
-  EXPECT_THAT(listed.output,
-              ContainsRegex(empty.portPath() + " +no device: no answer to VERS within 3 s"));
-
-  const TRun flashed = flash("--all");
-  EXPECT_EQ(flashed.exitCode, 0) << flashed.output;
-  for (TSimulatedDevice* device : {&a, &b, &c})
-    EXPECT_TRUE(device->receivedAtEnd() == firmwareImage());
-  EXPECT_THAT(flashed.output, ContainsRegex(empty.portPath() + " +- +no device"));
-}
-
 TEST(FlashCommandLine, InterruptClosesThePortsAndStillWritesTheReport) {
   TSimulatedDevice paced({.baud = 38462}), failing({.wrongCrc = AnswerPick::at(2)});
   const std::string report = tempPath("report.json");
@@ -296,6 +319,104 @@ TEST(FlashCommandLine, StalledTransmitFailsWithinOneWriteTimeOut) {
   EXPECT_TRUE(traced.bytes(device.portPath(), Kind::Written) ==
               "VERS" + firmwareImage().substr(0, 512));
   EXPECT_EQ(traced.bytes(device.portPath(), Kind::NotWritten), firmwareImage().substr(512, 1));
+}
+
+// Whoever reads the output goes away early: every upload still ends, the
+// report is written, and the exit status and standard error say that
+// output was lost.
+TEST(FlashCommandLine, AClosedOutputPipeLosesOutputNotUploads) {
+  TSimulatedDevice a, b;
+  const std::string report = tempPath("report.json");
+  const TRun r = run("bash -c '" QUIL_FLASH " --report " + report + " " + ports({&a, &b}) +
+                     " | head -c1 >/dev/null; exit ${PIPESTATUS[0]}'");
+  EXPECT_EQ(r.exitCode, 5) << r.output;
+  EXPECT_THAT(r.output, HasSubstr("output was lost"));
+  const Json json = Json::parse(fileText(report));
+  EXPECT_EQ(json["exitStatus"], 5);
+  for (TSimulatedDevice* device : {&a, &b}) {
+    EXPECT_TRUE(device->receivedAtEnd() == firmwareImage());
+    EXPECT_EQ(entry(json, device->portPath())["outcome"], "done");
+  }
+}
+
+// The device may end the transfer with its final answer after any block:
+// the report counts only the blocks it acknowledged and says so. A start
+// command that cannot be written (the line stopped, as when the adapter is
+// pulled) fails the transfer.
+TEST(FlashCommandLine, TheReportTellsAnEarlyEndAndAStartCommandNotWritten) {
+  TSimulatedDevice early({.earlyFinal = 10});
+  TPtyPair stopped;
+  TTestThread device("the device's part", [&] {
+    if (stopped.read(4) != "VERS" || !stopped.write("QUILMATRONX QX1 1.00")) return;
+    const std::string block = stopped.read(256, 10s);
+    const uint16_t crc = devsim::crc16Modbus(devsim::kCrcInitial, block);
+    ::tcflow(stopped.portFd(), TCOOFF);  // nothing leaves the port any more
+    stopped.write(std::string{static_cast<char>(crc >> 8), static_cast<char>(crc & 0xFF)} + "FZ");
+  });
+  const std::string report = tempPath("report.json");
+  const TRun r =
+      run(QUIL_FLASH " --report " + report + " " + early.portPath() + " " + stopped.portPath());
+  device.join();
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  const Json json = Json::parse(fileText(report));
+  const Json ended = entry(json, early.portPath());
+  EXPECT_EQ(ended["outcome"], "done");
+  EXPECT_EQ(ended["blocksAcknowledged"], 10);
+  EXPECT_EQ(ended["detail"], "the device ended the transfer after block 10 of 508");
+  EXPECT_THAT(r.output, ContainsRegex(early.portPath() + " +QX1 1.00 +done +[0-9.]+ s +the device "
+                                                         "ended the transfer after block 10"));
+  const Json notStarted = entry(json, stopped.portPath());
+  EXPECT_EQ(notStarted["outcome"], "failed");
+  EXPECT_EQ(notStarted["failure"], "start-command");
+  EXPECT_EQ(notStarted["detail"], "the start command could not be written");
+  EXPECT_THAT(r.output, HasSubstr(stopped.portPath() + ": Ошибка при передаче данных!"));
+}
+
+// The report replaces its file in one step through a temporary file of the
+// run's own: another run's leftover or a second run at the same time does
+// not mix in, and a folder given as the report is refused before anything
+// starts.
+TEST(FlashCommandLine, TheReportIsTheRunsOwnAndWhole) {
+  TSimulatedDevice a, b;
+  const std::string folder = tempPath("reports");
+  const std::string report = folder + "/report.json";
+  ASSERT_EQ(::mkdir(folder.c_str(), 0777), 0);
+  ASSERT_EQ(::mkdir((report + ".tmp").c_str(), 0777), 0);  // in the way of a fixed name
+  const TRun refused = run(QUIL_FLASH " --report " + folder + " " + a.portPath());
+  EXPECT_EQ(refused.exitCode, 64) << refused.output;
+  EXPECT_THAT(refused.output, HasSubstr(folder + " is a folder"));
+
+  const std::string flash = QUIL_FLASH " --probe-only --report " + report + " ";
+  const TRun both = run("bash -c '" + flash + a.portPath() + " & " + flash + b.portPath() +
+                        "; s=$?; wait $!; exit $((s + $?))'");
+  EXPECT_EQ(both.exitCode, 0) << both.output;
+  const Json json = Json::parse(fileText(report));
+  ASSERT_EQ(json["ports"].size(), 1u);
+  EXPECT_THAT(json["ports"][0]["port"].get<std::string>(),
+              ::testing::AnyOf(a.portPath(), b.portPath()));
+  EXPECT_EQ(run("ls " + folder).output, "report.json\nreport.json.tmp\n");
+}
+
+// A device line that comes around the 3 s limit is counted or told as late,
+// never as a refused line.
+TEST(FlashCommandLine, ADeviceLineAtTheProbeLimitIsCountedOrLate) {
+  std::vector<std::unique_ptr<TSimulatedDevice>> owned;
+  std::vector<TSimulatedDevice*> devices;
+  for (int ms = 2960; ms <= 3040; ms += 10) {
+    devsim::SimulatorOptions late{.delay = std::chrono::milliseconds(ms),
+                                  .delayed = AnswerPick::at(0)};
+    devices.push_back(owned.emplace_back(std::make_unique<TSimulatedDevice>(late)).get());
+  }
+  const std::string report = tempPath("report.json");
+  run(QUIL_FLASH " --probe-only --report " + report + " " + ports(devices));
+  const Json json = Json::parse(fileText(report));
+  ASSERT_EQ(json["ports"].size(), devices.size());
+  for (const Json& port : json["ports"]) {
+    EXPECT_THAT(port.dump(),
+                ::testing::AnyOf(HasSubstr(R"("outcome":"found")"),
+                                 HasSubstr(R"("detail":"no answer to VERS within 3 s")"),
+                                 HasSubstr(R"("detail":"answered VERS after the 3 s limit")")));
+  }
 }
 
 }  // namespace

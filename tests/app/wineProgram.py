@@ -18,7 +18,10 @@ the success text; "OK" ending the program. The simulator must end complete
 both, logs them, and ends with status 0 on Ctrl-C. Then the task
 bar's close (WM_CLOSE to the window of class "App") ends the program during
 a transfer (COM8) and in the pause after the last answer (COM9, a device
-that answers block 1 as the last): within 2 s, status 0, no fault. Writes a
+that answers block 1 as the last): within 2 s, status 0, no fault. The
+command-line uploader replaces a report that another program holds open
+without sharing its deletion (as virus scanners do) once it is let go, a
+second after the run's temporary file appears (COM12). Writes a
 GoogleTest-style XML report with one test case per step.
 """
 import json
@@ -41,6 +44,7 @@ PORT = "COM7"
 CLOSE_PORTS = {"transfer": "COM8", "pause": "COM9"}
 FLASH_PORT = "COM10"
 STATION_PORT = "COM11"
+HELD_PORT = "COM12"
 FORM = "Quilmatronx bootloader"
 INFO_BOX = "Zelkora Info"
 WRITE = "Записать"
@@ -155,6 +159,10 @@ def final_output(process, log, env, exe):
     return output
 
 
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
 def main():
     cpack_config, driver, devsim, shim_source, image_path, version_line, work_dir, report_dir = \
         sys.argv[1:9]
@@ -204,6 +212,7 @@ def main():
                                    "--adapter-seed", "11")
     flash_simulator, flash_tty_path = simulate("--received", received_paths[1])
     closing = {"transfer": simulate(), "pause": simulate("--early-final", "1")}
+    held_simulator, held_tty_path = simulate()
     # A line of two units on one port for the station; the swap leaves the
     # slot time to see the first unit go. Its first unit waits for the
     # station as long as the other devices wait for their turn.
@@ -215,7 +224,8 @@ def main():
     station_log = os.path.join(work_dir, "station.jsonl")
     if os.path.exists(station_log):
         os.remove(station_log)
-    ports = {PORT: tty_path, FLASH_PORT: flash_tty_path, STATION_PORT: line_link}
+    ports = {PORT: tty_path, FLASH_PORT: flash_tty_path, STATION_PORT: line_link,
+             HELD_PORT: held_tty_path}
     ports.update({CLOSE_PORTS[when]: closing[when][1] for when in closing})
     form_process = None
     steps.run("ZipHoldsTheProgramsAndTheReadMe", zip_made)
@@ -229,7 +239,7 @@ def main():
                 numbers = (re.findall(r"\d+", version_line.split()[0]) + ["0"] * 4)[:4]
                 for exe in (PROGRAM, FLASH):
                     path = os.path.join(found["folder"], exe)
-                    code, out, err = ui.drive("version", "Z:" + path.replace("/", "\\"))
+                    code, out, err = ui.drive("version", windows_path(path))
                     fields = dict(line.split("|", 1) for line in out.replace("\r", "").splitlines())
                     wanted = {"Fixed": ".".join(numbers), "OriginalFilename": exe,
                               "ProductName": "Quilmatronx bootloader", "ProductVersion": version_line}
@@ -315,6 +325,40 @@ def main():
                     raise StepFailed(f"line {played}, station {status}, records {outcomes}:\n"
                                      + output[-10000:])
 
+            def held_report_replaced():
+                folder = os.path.join(work_dir, "held")
+                shutil.rmtree(folder, ignore_errors=True)
+                os.makedirs(folder)
+                report = os.path.join(folder, "report.json")
+                with open(report, "w") as f:
+                    f.write("{}\n")
+                holder = subprocess.Popen([loader, driver, "hold", windows_path(report)], env=env,
+                                          stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+                try:
+                    if holder.stdout.readline().strip() != b"held":
+                        raise StepFailed("the report could not be held open")
+                    with tempfile.TemporaryFile() as log:
+                        process = start(loader, os.path.join(found["folder"], FLASH), run_env, log,
+                                        "--probe-only", "--report", windows_path(report), HELD_PORT)
+                        deadline = time.monotonic() + 60
+                        while (os.listdir(folder) == ["report.json"] and process.poll() is None
+                               and time.monotonic() < deadline):
+                            time.sleep(0.01)
+                        time.sleep(1)
+                        holder.stdin.write(b"\n")
+                        holder.stdin.flush()
+                        status = ended(process, 60)
+                        output = final_output(process, log, run_env, FLASH)
+                finally:
+                    holder.stdin.close()
+                    if ended(holder, 30) is None:
+                        holder.kill()
+                        holder.wait()
+                with open(report) as f:
+                    text = f.read()
+                if status != 0 or '"found"' not in text:
+                    raise StepFailed(f"status {status}, report {text!r}:\n{output[-4000:]}")
+
             def ok_ends_program():
                 ui.act("click", FORM, "OK")
                 if ended(form_process, 30) != 0:
@@ -354,6 +398,7 @@ def main():
             steps.run("OkEndsTheProgram", ok_ends_program)
             steps.run("CommandLineUploaderWritesTheImage", flash_uploads)
             steps.run("StationFlashesTwoUnitsOnOneSlot", station_flashes_two_units)
+            steps.run("ReportHeldOpenIsReplacedOnceLetGo", held_report_replaced)
             steps.run("TaskBarCloseDuringTheTransferEndsTheProgram",
                       lambda: task_bar_close("transfer"))
             steps.run("TaskBarCloseInThePauseEndsTheProgram", lambda: task_bar_close("pause"))
@@ -361,7 +406,8 @@ def main():
                 form_process.kill()
                 form_process.wait()
     finally:
-        for process in [simulator, flash_simulator, line] + [p for p, _ in closing.values()]:
+        for process in [simulator, flash_simulator, line, held_simulator] + \
+                [p for p, _ in closing.values()]:
             if process.poll() is None:
                 process.kill()
             process.wait()

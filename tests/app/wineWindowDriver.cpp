@@ -13,6 +13,9 @@
 //   version FILE           print the version resource of FILE as Explorer
 //                          shows it: "Fixed|a.b.c.d", then "Name|value" for
 //                          its U.S. English strings
+//   hold FILE              open FILE as a scanner does, without sharing its
+//                          deletion, print "held", and keep it open until a
+//                          line (or the end) comes on standard input
 //
 // Exit status: 0 done, 1 no such window, 2 no such control or item, a
 // disabled button, or no version resource, 64 bad usage.
@@ -178,6 +181,18 @@ int printVersion(const std::wstring& file) {
   return 0;
 }
 
+int holdOpen(const wchar_t* path) {
+  const HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 2;
+  std::printf("held\n");
+  std::fflush(stdout);
+  char line[16];
+  std::fgets(line, sizeof line, stdin);
+  CloseHandle(file);
+  return 0;
+}
+
 }  // namespace
 
 int main() {
@@ -187,11 +202,12 @@ int main() {
   if (argv == nullptr || argc < 3) {
     std::fprintf(stderr,
                  "usage: texts TITLE [SECONDS] | click TITLE TEXT | choose TITLE ITEM | "
-                 "close TITLE CLASS | version FILE\n");
+                 "close TITLE CLASS | version FILE | hold FILE\n");
     return 64;
   }
   const std::wstring command = argv[1];
   if (command == L"version") return printVersion(argv[2]);
+  if (command == L"hold") return holdOpen(argv[2]);
   const std::wstring title = argv[2];
   const int seconds = command == L"texts" && argc > 3 ? _wtoi(argv[3]) : 0;
   const wchar_t* className = command == L"close" && argc > 3 ? argv[3] : nullptr;

@@ -2,32 +2,96 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <chrono>
 #include <system_error>
+#include <thread>
 
 #include "app/flash/host.h"
 
 namespace {
 void (*interruptHandler)() = nullptr;
+HANDLE endEvent = nullptr;
+// Windows ends the process 5 s after a close, logoff or shutdown event.
+constexpr DWORD endHoldMs = 4500;
+// How long a report someone holds open is waited for.
+constexpr auto replaceRetryLimit = std::chrono::seconds(2);
+
+// What prepareConsole() changed, to put back at the end.
+struct TConsoleState {
+  bool saved = false;
+  UINT outputCodePage = 0;
+  HANDLE input = INVALID_HANDLE_VALUE;
+  DWORD inputMode = 0;
+  bool inputModeSaved = false;
+  HANDLE outputs[2] = {INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE};
+  DWORD outputModes[2] = {0, 0};
+  bool outputModeSaved[2] = {false, false};
+} console;
 
 BOOL WINAPI onConsoleEvent(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
-  interruptHandler();
-  return TRUE;
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+      interruptHandler();
+      return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      // The process ends when this returns: return only once the ports are
+      // closed and the report is written (the end after an interrupt is
+      // bounded well below the hold).
+      interruptHandler();
+      WaitForSingleObject(endEvent, endHoldMs);
+      return TRUE;
+    default:
+      return FALSE;
+  }
 }
 
 HANDLE consoleOf(std::FILE* stream) {
   return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
 }
+
+bool sharingViolation(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+         error == ERROR_ACCESS_DENIED;
+}
 }  // namespace
 
-void prepareConsole() { SetConsoleOutputCP(CP_UTF8); }
+void prepareConsole() {
+  console.saved = true;
+  console.outputCodePage = GetConsoleOutputCP();
+  SetConsoleOutputCP(CP_UTF8);
+  // A click into a console with QuickEdit starts a selection that blocks
+  // every write to it until Esc.
+  console.input = GetStdHandle(STD_INPUT_HANDLE);
+  if (GetConsoleMode(console.input, &console.inputMode)) {
+    console.inputModeSaved = true;
+    SetConsoleMode(console.input,
+                   (console.inputMode | ENABLE_EXTENDED_FLAGS) & ~DWORD{ENABLE_QUICK_EDIT_MODE});
+  }
+  // liveConsole() may switch the escape sequences on.
+  const DWORD streams[2] = {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+  for (int i = 0; i < 2; ++i) {
+    console.outputs[i] = GetStdHandle(streams[i]);
+    console.outputModeSaved[i] = GetConsoleMode(console.outputs[i], &console.outputModes[i]) != 0;
+  }
+}
+
+void restoreConsole() {
+  if (!console.saved) return;
+  for (int i = 0; i < 2; ++i)
+    if (console.outputModeSaved[i]) SetConsoleMode(console.outputs[i], console.outputModes[i]);
+  if (console.inputModeSaved) SetConsoleMode(console.input, console.inputMode);
+  SetConsoleOutputCP(console.outputCodePage);
+}
 
 bool liveConsole(std::FILE* stream) {
   // Redrawing in place needs the console's escape sequences (Windows 10 on).
   DWORD mode = 0;
-  const HANDLE console = consoleOf(stream);
-  return _isatty(_fileno(stream)) != 0 && GetConsoleMode(console, &mode) &&
-         SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+  const HANDLE handle = consoleOf(stream);
+  return _isatty(_fileno(stream)) != 0 && GetConsoleMode(handle, &mode) &&
+         SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
 }
 
 int consoleColumns(std::FILE* stream) {
@@ -38,7 +102,12 @@ int consoleColumns(std::FILE* stream) {
 
 void onInterrupt(void (*handler)()) {
   interruptHandler = handler;
+  endEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   SetConsoleCtrlHandler(&onConsoleEvent, TRUE);
+}
+
+void endReached() {
+  if (endEvent != nullptr) SetEvent(endEvent);
 }
 
 bool portPresent(const std::string& port) {
@@ -47,21 +116,38 @@ bool portPresent(const std::string& port) {
 }
 
 bool replaceFile(const std::string& path, const std::string& bytes, std::string& error) {
-  const std::string temporary = path + ".tmp";
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
+  // A name no other run uses, in the report's own folder (the rename stays
+  // on one volume): GetTempFileName creates it.
+  const size_t slash = path.find_last_of("\\/");
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  char temporary[MAX_PATH + 1];
+  if (GetTempFileNameA(folder.c_str(), "qxr", 0, temporary) == 0) {
+    error = std::system_category().message(static_cast<int>(GetLastError()));
+    return false;
+  }
+  std::FILE* file = std::fopen(temporary, "wb");
   if (file == nullptr) {
     error = std::generic_category().message(errno);
+    DeleteFileA(temporary);
     return false;
   }
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
                        std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
   if (!written) error = std::generic_category().message(errno);
   std::fclose(file);
-  if (written && MoveFileExA(temporary.c_str(), path.c_str(),
-                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return true;
+  if (written) {
+    const auto deadline = std::chrono::steady_clock::now() + replaceRetryLimit;
+    for (;;) {
+      if (MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+      const DWORD failure = GetLastError();
+      if (!sharingViolation(failure) || std::chrono::steady_clock::now() >= deadline) {
+        error = std::system_category().message(static_cast<int>(failure));
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
   }
-  if (written) error = std::system_category().message(static_cast<int>(GetLastError()));
-  DeleteFileA(temporary.c_str());
+  DeleteFileA(temporary);
   return false;
 }
