@@ -2,7 +2,10 @@
 // and what the status line says.
 #include <gmock/gmock.h>
 
+#include "elements/timerSeam.h"
 #include "flashHarness.h"
+#include "runtime/startList.h"
+#include "serial/fakeSerial.h"
 
 namespace {
 
@@ -40,6 +43,61 @@ TEST(Probe, IdentityStatusAndRouting) {
     TData route;
     harness.schema().probe.varPoint(route, 0);
     EXPECT_EQ(toInteger(route), c.stage == TFlashStage::Found ? 1 : 0);
+  }
+}
+
+// The quiet gap's timer, ticked by hand.
+std::mutex gapLock;
+uintptr_t gapTimer = 0;  // 0: not running
+
+// The gap ends while the rest of the device line is already received:
+// waiting in the port, or taken by a reader not yet done handing it on.
+// That is no quiet: the answer is still joined.
+TEST(Probe, AGapThatEndsWhileTheRestIsOnItsWayIsNoQuiet) {
+  using namespace std::chrono_literals;
+  const struct TRestore {
+    TTimerSeam platform = timerSeam();
+    ~TRestore() { timerSeam() = platform; }
+  } restore;
+  timerSeam() = TTimerSeam{[](uint32_t, uint32_t, uintptr_t context) -> uint32_t {
+                             const std::lock_guard guard(gapLock);
+                             gapTimer = context;
+                             return 1;
+                           },
+                           [](uint32_t) {
+                             const std::lock_guard guard(gapLock);
+                             gapTimer = 0;
+                           }};
+  const auto running = [] {
+    const std::lock_guard guard(gapLock);
+    return gapTimer;
+  };
+  const TDispatchScope dispatch;
+  for (const bool inTheReader : {false, true}) {
+    SCOPED_TRACE(inTheReader ? "in the reader" : "in the port");
+    TFakeSystem serial;
+    TFlashSchema schema("COM1", nullptr, nullptr, serial);
+    runStartProcs();
+    schema.selectPort();
+    serial.Port.pushEvent(serial::EvRxChar, "QUILMATRONX");
+    ASSERT_TRUE(eventually("the quiet gap's start", [&] { return running() != 0; }));
+    std::atomic<bool> handingOn{false}, ticked{false};
+    if (inTheReader) {
+      serial.Port.set([&] {
+        serial.Port.OnRead = [&] {
+          handingOn = true;
+          EXPECT_TRUE(eventually("the gap's tick", ticked));
+        };
+      });
+    }
+    serial.Port.set([&] { serial.Port.Incoming += " QX1 1.00\r\n"; });
+    if (inTheReader) serial.Port.pushEvent(serial::EvRxChar);
+    ASSERT_TRUE(eventually("the read", [&] { return !inTheReader || handingOn; }));
+    deliverTimerTick(running());
+    ticked = true;
+    if (!inTheReader) serial.Port.pushEvent(serial::EvRxChar);
+    EXPECT_EQ(schema.outcome.waitPast(TFlashStage::Probing, 2s, [] { return false; }),
+              TFlashStage::Found);
   }
 }
 
