@@ -46,58 +46,44 @@ TEST(Probe, IdentityStatusAndRouting) {
   }
 }
 
-// The quiet gap's timer, ticked by hand.
-std::mutex gapLock;
-uintptr_t gapTimer = 0;  // 0: not running
+std::atomic<uintptr_t> gapTimer{0};  // the quiet gap's timer, ticked by hand
 
 // The gap ends while the rest of the device line is already received:
-// waiting in the port, or taken by a reader not yet done handing it on.
-// That is no quiet: the answer is still joined.
+// waiting in the port, or taken by a reader not done handing it on. No
+// quiet: the answer is still joined.
 TEST(Probe, AGapThatEndsWhileTheRestIsOnItsWayIsNoQuiet) {
   using namespace std::chrono_literals;
   const struct TRestore {
     TTimerSeam platform = timerSeam();
     ~TRestore() { timerSeam() = platform; }
   } restore;
-  timerSeam() = TTimerSeam{[](uint32_t, uint32_t, uintptr_t context) -> uint32_t {
-                             const std::lock_guard guard(gapLock);
-                             gapTimer = context;
-                             return 1;
-                           },
-                           [](uint32_t) {
-                             const std::lock_guard guard(gapLock);
-                             gapTimer = 0;
-                           }};
-  const auto running = [] {
-    const std::lock_guard guard(gapLock);
-    return gapTimer;
-  };
+  timerSeam() = {
+      [](uint32_t, uint32_t, uintptr_t timer) -> uint32_t { return (gapTimer = timer) != 0; },
+      [](uint32_t) { gapTimer = 0; }};
   const TDispatchScope dispatch;
   for (const bool inTheReader : {false, true}) {
-    SCOPED_TRACE(inTheReader ? "in the reader" : "in the port");
     TFakeSystem serial;
     TFlashSchema schema("COM1", nullptr, nullptr, serial);
     runStartProcs();
     schema.selectPort();
     serial.Port.pushEvent(serial::EvRxChar, "QUILMATRONX");
-    ASSERT_TRUE(eventually("the quiet gap's start", [&] { return running() != 0; }));
-    std::atomic<bool> handingOn{false}, ticked{false};
-    if (inTheReader) {
-      serial.Port.set([&] {
-        serial.Port.OnRead = [&] {
-          handingOn = true;
-          EXPECT_TRUE(eventually("the gap's tick", ticked));
-        };
-      });
-    }
-    serial.Port.set([&] { serial.Port.Incoming += " QX1 1.00\r\n"; });
+    ASSERT_TRUE(eventually("the gap's start", [] { return gapTimer != 0; }));
+    std::atomic<bool> reading{false}, ticked{false};
+    serial.Port.set([&] {
+      serial.Port.Incoming = " QX1 1.00\r\n";
+      serial.Port.OnRead = [&] {
+        reading = true;
+        EXPECT_TRUE(eventually("the gap's tick", ticked));
+      };
+    });
     if (inTheReader) serial.Port.pushEvent(serial::EvRxChar);
-    ASSERT_TRUE(eventually("the read", [&] { return !inTheReader || handingOn; }));
-    deliverTimerTick(running());
+    ASSERT_TRUE(eventually("the read", [&] { return reading || !inTheReader; }));
+    deliverTimerTick(gapTimer);
     ticked = true;
-    if (!inTheReader) serial.Port.pushEvent(serial::EvRxChar);
+    serial.Port.pushEvent(serial::EvRxChar);  // the port's bytes, if still there
     EXPECT_EQ(schema.outcome.waitPast(TFlashStage::Probing, 2s, [] { return false; }),
-              TFlashStage::Found);
+              TFlashStage::Found)
+        << (inTheReader ? "in the reader" : "in the port");
   }
 }
 

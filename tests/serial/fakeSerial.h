@@ -164,13 +164,11 @@ class TFakeDevice final : public TSerialDevice {
     return true;
   }
   bool read(uint32_t count, std::string& bytes) override {
-    std::function<void()> hook;
-    {
-      std::lock_guard lock(P.Lock);
-      bytes = P.Incoming.substr(0, count);
-      P.Incoming.erase(0, bytes.size());
-      hook = P.OnRead;
-    }
+    std::unique_lock lock(P.Lock);
+    bytes = P.Incoming.substr(0, count);
+    P.Incoming.erase(0, bytes.size());
+    const std::function<void()> hook = P.OnRead;
+    lock.unlock();
     if (hook) hook();
     return true;
   }
