@@ -63,7 +63,7 @@ TEST(Probe, AGapThatEndsWhileTheRestIsOnItsWayIsNoQuiet) {
   const TDispatchScope dispatch;
   for (const bool inTheReader : {false, true}) {
     TFakeSystem serial;
-    TFlashSchema schema("COM1", nullptr, nullptr, serial);
+    TFlashSchema schema("COM1", nullptr, serial);
     runStartProcs();
     schema.selectPort();
     serial.Port.pushEvent(serial::EvRxChar, "QUILMATRONX");
