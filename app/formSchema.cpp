@@ -125,6 +125,7 @@ void TClassSimpleForm_20F8870::setProperties() {
   probe.InstanceMode = 0;
   probe.ParentSchema = this;
   probe.outEvent.resize(5);
+  probe.dataPoint.resize(1);
   upload.InstanceMode = 0;
   upload.ParentSchema = this;
   upload.outEvent.resize(6);
@@ -249,6 +250,7 @@ void TClassSimpleForm_20F8870::link() {
   upload.outEvent[Upload::outCrc] = makeEventLink<&TZKEdit::inSetText>(&editCrc);
   upload.dataPoint[Upload::dataCrc] = makeEventLink<&TZKEdit::varText>(&editCrc);
 
+  probe.dataPoint[Probe::dataPending] = makeEventLink<&TZKComAsync::varPending>(&comPort);
   routeAnswer.dataOutput = makeEventLink<&TZKMultiElementEx::varPoint>(&probe, Probe::varRoute);
   routeAnswer.outEvent[0] = makeEventLink<&TZKMultiElementEx::inWork>(&probe, Probe::inAnswer);
   routeAnswer.outEvent[1] = makeEventLink<&TZKMultiElementEx::inWork>(&upload, Upload::inAnswer);

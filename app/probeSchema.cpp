@@ -1,6 +1,7 @@
 #include "probeSchema.h"
 
 #include "app/texts.h"
+#include "elements/compareData.h"
 
 TZKEditMultiEx* TClassMultiElementEx_21686E0::create(TZKMultiElementEx* container, void*,
                                                      void* parentSchema) {
@@ -44,10 +45,15 @@ TClassMultiElementEx_21686E0::TClassMultiElementEx_21686E0(TZKMultiElementEx* co
   joinAnswer.LineEnd = 1;
   hubGap.InCount = 1;
   hubGap.setOutCount(2);
+  makeInteger(ifQuiet.Op1, 0);  // no port linked: quiet
+  makeInteger(ifQuiet.Op2, 0);
+  ifQuiet.Type = TCompareType::Equal;
+  hubQuiet.InCount = 1;
+  hubQuiet.setOutCount(2);
   timerGap.setResolution(1);
   timerGap.setInterval(QuietGapMs);
   timerGap.setEnable(false);
-  timerGap.setAutoStop(1);
+  timerGap.setAutoStop(0);
 
   const auto boundaryOut = [this](uint16_t output) {
     return makeEventLink<&TZKEditMultiEx::inEvent>(&probeIface, output);
@@ -60,7 +66,14 @@ TClassMultiElementEx_21686E0::TClassMultiElementEx_21686E0(TZKMultiElementEx* co
   joinAnswer.outWaiting = makeEventLink<&TZKHub::inWork>(&hubGap);
   hubGap.outEvent[0] = makeEventLink<&TZKMMTimer::inStop>(&timerGap);
   hubGap.outEvent[1] = makeEventLink<&TZKMMTimer::inStart>(&timerGap);
-  timerGap.outTimer = makeEventLink<&TZKStrJoin::inFlush>(&joinAnswer);
+  // The timer ticks on while bytes are on their way: each tick is a gap
+  // started afresh. At a quiet one it stops before the flush, so a piece
+  // handled after the flush restarts it.
+  timerGap.outTimer = makeEventLink<&TZKIf_else::inCompare>(&ifQuiet);
+  ifQuiet.dataOp1 = makeEventLink<&TZKEditMultiEx::varOuter>(&probeIface, dataPending);
+  ifQuiet.outTrue = makeEventLink<&TZKHub::inWork>(&hubQuiet);
+  hubQuiet.outEvent[0] = makeEventLink<&TZKMMTimer::inStop>(&timerGap);
+  hubQuiet.outEvent[1] = makeEventLink<&TZKStrJoin::inFlush>(&joinAnswer);
   probeIface.dataInner[varRoute] = makeEventLink<&TZKCounter::varCount>(&counterRoute);
   fmtDeviceInfo.dataParam[0] = makeEventLink<&TZKMultiStrPart::varPart>(&splitAnswer, 1);
   fmtDeviceInfo.dataParam[1] = makeEventLink<&TZKMultiStrPart::varPart>(&splitAnswer, 2);

@@ -150,6 +150,7 @@ bool TZKComAsync::openSequence(int32_t baudRate, int32_t dtrIndex, int32_t rtsIn
     return false;
   }
   if (eventMask_ == 0) return true;
+  handingOn_ = false;
   readerState_ = std::make_shared<TReaderState>();
   try {
     reader_ = std::thread(&TZKComAsync::readerLoop, this, readerState_);
@@ -216,10 +217,13 @@ void TZKComAsync::dispatch(uint32_t mask, const std::stop_token& stop) {
   // requested this must not touch the element again.
   const auto firing = [&](uint32_t bit) { return (mask & bit) != 0 && !stop.stop_requested(); };
   if (firing(EvRxChar)) {
+    // Set before the bytes leave the driver: see varPending.
+    handingOn_ = true;
     uint32_t errors = 0;
     if (device_->clearErrors(errors, waitingBytes_)) {
       fireEvent(outRxChar, static_cast<int32_t>(waitingBytes_));
     }
+    if (!stop.stop_requested()) handingOn_ = false;  // else the next open clears it
   }
   if (firing(EvTxEmpty)) fireEvent(outTxEmpty);
   if (firing(EvBreak)) fireEvent(outBreak);
@@ -394,4 +398,18 @@ void TZKComAsync::inRead(TData& d, uint16_t) {
 
 void TZKComAsync::inEnumPorts(TData&, uint16_t) {
   for (std::string& name : system_.listPorts(CheckPorts)) fireEvent(outPort, std::move(name));
+}
+
+void TZKComAsync::varPending(TData& d, uint16_t) {
+  uint32_t errors = 0;
+  uint32_t waiting = 0;
+  bool answered = false;
+  {
+    // Clears a line error, as the reader does at every receive.
+    const std::shared_lock use(deviceUse_);
+    answered = opened() && device_->clearErrors(errors, waiting);
+  }
+  // Asked after the driver: bytes the reader took meanwhile were taken with
+  // handingOn_ already set.
+  makeInteger(d, answered && (waiting > 0 || handingOn_.load()) ? 1 : 0);
 }

@@ -98,6 +98,9 @@ class TZKComAsync {
   void inWrite(TData& d, uint16_t index);
   void inRead(TData& d, uint16_t index);
   void inEnumPorts(TData& d, uint16_t index);
+  // 1 while received bytes are on their way to outRead: waiting in the
+  // driver, or taken by the reader and not yet handed on; otherwise 0.
+  void varPending(TData& d, uint16_t index);
 
   bool opened() const { return opened_.load(std::memory_order_acquire); }
   // What the last open decided (valid after it got that far).
@@ -186,6 +189,8 @@ class TZKComAsync {
   std::atomic<uint8_t> cts_{0};
   std::atomic<uint8_t> rlsd_{0};
   uint32_t waitingBytes_ = 0;  // from the last error query; reader thread only
+  // Set by the reader from a receive event until outRxChar's chain returned.
+  std::atomic<bool> handingOn_{false};
   TSerialTimeouts timeouts_;
   TSerialSettings settings_;
   std::string portName_;

@@ -26,6 +26,7 @@ TFlashSchema::TFlashSchema(std::string port, TConsoleBoard* board, TSerialSystem
   crcStore.inStore(initialCrc, 0);  // direct call: links are not live yet
   probe.InstanceMode = 0;
   probe.outEvent.resize(5);
+  probe.dataPoint.resize(1);
   upload.InstanceMode = 0;
   upload.outEvent.resize(6);
   upload.dataPoint.resize(1);
@@ -61,6 +62,7 @@ TFlashSchema::TFlashSchema(std::string port, TConsoleBoard* board, TSerialSystem
   upload.outEvent[Upload::outError] = makeEventLink<&TZKHub::inWork>(&hubError);
   upload.outEvent[Upload::outCrc] = makeEventLink<&TZKHub::inWork>(&hubCrc);
   upload.dataPoint[Upload::dataCrc] = makeEventLink<&TZKEventFromData::varStored>(&crcStore);
+  probe.dataPoint[Probe::dataPending] = makeEventLink<&TZKComAsync::varPending>(&comPort);
   routeAnswer.dataOutput = makeEventLink<&TZKMultiElementEx::varPoint>(&probe, Probe::varRoute);
   routeAnswer.outEvent[0] = makeEventLink<&TZKHub::inWork>(&hubProbeAnswer);
   routeAnswer.outEvent[1] = makeEventLink<&TZKHub::inWork>(&hubUploadAnswer);

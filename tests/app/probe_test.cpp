@@ -2,7 +2,10 @@
 // and what the status line says.
 #include <gmock/gmock.h>
 
+#include "elements/timerSeam.h"
 #include "flashHarness.h"
+#include "runtime/startList.h"
+#include "serial/fakeSerial.h"
 
 namespace {
 
@@ -40,6 +43,47 @@ TEST(Probe, IdentityStatusAndRouting) {
     TData route;
     harness.schema().probe.varPoint(route, 0);
     EXPECT_EQ(toInteger(route), c.stage == TFlashStage::Found ? 1 : 0);
+  }
+}
+
+std::atomic<uintptr_t> gapTimer{0};  // the quiet gap's timer, ticked by hand
+
+// The gap ends while the rest of the device line is already received:
+// waiting in the port, or taken by a reader not done handing it on. No
+// quiet: the answer is still joined.
+TEST(Probe, AGapThatEndsWhileTheRestIsOnItsWayIsNoQuiet) {
+  using namespace std::chrono_literals;
+  const struct TRestore {
+    TTimerSeam platform = timerSeam();
+    ~TRestore() { timerSeam() = platform; }
+  } restore;
+  timerSeam() = {
+      [](uint32_t, uint32_t, uintptr_t timer) -> uint32_t { return (gapTimer = timer) != 0; },
+      [](uint32_t) { gapTimer = 0; }};
+  const TDispatchScope dispatch;
+  for (const bool inTheReader : {false, true}) {
+    TFakeSystem serial;
+    TFlashSchema schema("COM1", nullptr, serial);
+    runStartProcs();
+    schema.selectPort();
+    serial.Port.pushEvent(serial::EvRxChar, "QUILMATRONX");
+    ASSERT_TRUE(eventually("the gap's start", [] { return gapTimer != 0; }));
+    std::atomic<bool> reading{false}, ticked{false};
+    serial.Port.set([&] {
+      serial.Port.Incoming = " QX1 1.00\r\n";
+      serial.Port.OnRead = [&] {
+        reading = true;
+        EXPECT_TRUE(eventually("the gap's tick", ticked));
+      };
+    });
+    if (inTheReader) serial.Port.pushEvent(serial::EvRxChar);
+    ASSERT_TRUE(eventually("the read", [&] { return reading || !inTheReader; }));
+    deliverTimerTick(gapTimer);
+    ticked = true;
+    serial.Port.pushEvent(serial::EvRxChar);  // the port's bytes, if still there
+    EXPECT_EQ(schema.outcome.waitPast(TFlashStage::Probing, 2s, [] { return false; }),
+              TFlashStage::Found)
+        << (inTheReader ? "in the reader" : "in the port");
   }
 }
 

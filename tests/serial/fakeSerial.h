@@ -37,6 +37,8 @@ struct TFakePort {
   bool WritesAborted = false;
   // Runs, unlocked, inside a drain.
   std::function<void()> OnDrain;
+  // Runs, unlocked, after a read took its bytes.
+  std::function<void()> OnRead;
   std::chrono::steady_clock::time_point PurgedAt;
   // A line error with AbortOnError: writes, reads, purges and waits fail
   // until the error query clears it; a stuck one comes back at once.
@@ -162,9 +164,12 @@ class TFakeDevice final : public TSerialDevice {
     return true;
   }
   bool read(uint32_t count, std::string& bytes) override {
-    std::lock_guard lock(P.Lock);
+    std::unique_lock lock(P.Lock);
     bytes = P.Incoming.substr(0, count);
     P.Incoming.erase(0, bytes.size());
+    const std::function<void()> hook = P.OnRead;
+    lock.unlock();
+    if (hook) hook();
     return true;
   }
   void drain(bool unbounded) override {
