@@ -21,8 +21,8 @@
 struct TFlashRunOptions {
   std::vector<std::string> ports;
   bool probeOnly = false;
-  TConsoleBoard* board = nullptr;  // null: the run prints nothing
-  TTraceFile* trace = nullptr;     // null: no trace
+  TConsoleBoard* board = nullptr;   // null: the run prints nothing
+  TTraceFile* trace = nullptr;      // null: no trace
   TSerialSystem* serial = nullptr;  // null: the platform's
 };
 
