@@ -102,8 +102,8 @@ std::vector<std::string> TZKComAsync::errorList() const {
   return errorList_;
 }
 
-std::string TZKComAsync::writeFailure() const {
-  return device_->lastWriteFailure() == TSerialFailure::LineError ? "line error" : "";
+void TZKComAsync::varWriteFailure(TData& d, uint16_t) {
+  makeString(d, device_->lastWriteFailure() == TSerialFailure::LineError ? "line error" : "");
 }
 
 void TZKComAsync::inOpen(TData& d, uint16_t) {

@@ -101,6 +101,10 @@ class TZKComAsync {
   // 1 while received bytes are on their way to outRead: waiting in the
   // driver, or taken by the reader and not yet handed on; otherwise 0.
   void varPending(TData& d, uint16_t index);
+  // Why the last write failed, when the port knows: "line error" when it
+  // failed again after the line error was cleared; empty otherwise. Read
+  // on the writing thread, in the handling of outWriteFailed.
+  void varWriteFailure(TData& d, uint16_t index);
 
   bool opened() const { return opened_.load(std::memory_order_acquire); }
   // What the last open decided (valid after it got that far).
@@ -118,11 +122,6 @@ class TZKComAsync {
   uint8_t rlsd() const { return rlsd_.load(); }
   // Texts of the last successful error check.
   std::vector<std::string> errorList() const;
-  // Why the last write that sent nothing failed, in the words of the report
-  // and the trace: "line error" when a line error held the port even after
-  // it was cleared, otherwise empty. Ask on the writing thread, in the
-  // handler of outWritten (0).
-  std::string writeFailure() const;
 
   // The settings record and the event mask the current properties give.
   TSerialSettings buildSettings(int32_t baudRate, int32_t dtrIndex, int32_t rtsIndex) const;

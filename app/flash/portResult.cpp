@@ -21,6 +21,11 @@ std::string readable(const std::string& cp1251) {
   return cp1251ToUtf8(text);
 }
 
+// The port's own reason for a failed write, when it gave one.
+std::string because(const TPortFacts& facts) {
+  return facts.writeFailure.empty() ? "" : " (" + facts.writeFailure + ")";
+}
+
 void describeTransferFailure(const TPortFacts& facts, TPortResult& result) {
   const std::string block = "block " + std::to_string(facts.failingBlock);
   if (facts.failingBlock > 0) result.failingBlock = facts.failingBlock;
@@ -43,7 +48,7 @@ void describeTransferFailure(const TPortFacts& facts, TPortResult& result) {
       return;
     case TFailureKind::WriteFailed:
       result.failure = "write-failed";
-      result.detail = "a write to the port failed or timed out in " + block;
+      result.detail = "a write to the port failed or timed out in " + block + because(facts);
       return;
     case TFailureKind::Vanished:
       result.failure = "vanished";
@@ -79,7 +84,7 @@ TPortResult portResult(const TFlashSchema& schema, const TPortAttempt& port) {
       if (facts.writeFailed) {
         r.outcome = TPortOutcome::Failed;
         r.failure = "start-command";
-        r.detail = "the start command could not be written";
+        r.detail = "the start command could not be written" + because(facts);
         break;
       }
       r.outcome = TPortOutcome::Done;

@@ -79,8 +79,12 @@ void TZKPortRecord::inAnswerHandled(TData&, uint16_t) {
 }
 
 void TZKPortRecord::inWriteFailed(TData&, uint16_t) {
+  TData none;  // the event's count is no reason
+  std::string why = readString(none, dataWriteFailure, "");
   std::lock_guard guard(lock_);
-  if (bytesSent_ > 0) facts_.writeFailed = true;
+  if (bytesSent_ == 0 || facts_.writeFailed) return;
+  facts_.writeFailed = true;
+  facts_.writeFailure = std::move(why);
 }
 
 void TZKPortRecord::inError(TData&, uint16_t) {

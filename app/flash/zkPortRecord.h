@@ -22,6 +22,7 @@ struct TPortFacts {
   int32_t blocksSent = 0;      // whole or begun
   int32_t acknowledged = 0;
   bool writeFailed = false;  // a write after the first image byte went out short
+  std::string writeFailure;  // why, when the port could tell ("line error")
   // The first failure of the transfer.
   TFailureKind failure = TFailureKind::None;
   int32_t failingBlock = 0;  // the block answered or the last one sent; 0: none yet
@@ -34,7 +35,8 @@ class TZKPortRecord {
   static constexpr int32_t BlockSize = 256;
   static constexpr int32_t BlockCount = 508;
 
-  std::string Port;  // looked for when the device falls silent
+  std::string Port;             // looked for when the device falls silent
+  TEventLink dataWriteFailure;  // why a write failed, as the port tells it
 
   // Bytes the probe is given.
   void inProbeAnswer(TData& d, uint16_t index);

@@ -79,12 +79,14 @@ TEST(Endings, UploadsEndedAtRandomMomentsEndCleanlyAndAtOnce) {
 
 // A port its reader finds gone under the upload: the transfer fails at
 // once as vanished, with a watchdog that never ticks.
-TEST(Endings, APortItsReaderFindsGoneFailsTheTransferAsVanished) {
+// A port its reader finds gone, or whose writes a line error keeps failing:
+// the transfer fails at once (the watchdog never ticks here), saying why.
+TEST(Endings, APortThatFailsUnderTheTransferFailsItAtOnceSayingWhy) {
   const TTimerSeam platform = timerSeam();
   timerSeam() =
       TTimerSeam{[](uint32_t, uint32_t, uintptr_t) -> uint32_t { return 1; }, [](uint32_t) {}};
   enableDispatch();
-  {
+  for (const bool lineError : {false, true}) {
     TFakeSystem serial;
     TFlashSchema schema("COM1", nullptr, serial);
     runStartProcs();
@@ -93,11 +95,18 @@ TEST(Endings, APortItsReaderFindsGoneFailsTheTransferAsVanished) {
     serial.Port.pushEvent(serial::EvRxChar, "QUILMATRONX QX1 1.00\r\n");
     const auto never = [] { return false; };
     ASSERT_EQ(schema.outcome.waitPast(TFlashStage::Probing, 2s, never), TFlashStage::Found);
+    serial.Port.set([&] {
+      if (lineError) serial.Port.LineError = serial.Port.LineErrorStuck = true;
+    });
     schema.startUpload();
-    serial.Port.set([&] { serial.Port.WaitsEnd = TSerialWaiter::TResult::Failed; });
+    serial.Port.set([&] {
+      if (!lineError) serial.Port.WaitsEnd = TSerialWaiter::TResult::Failed;
+    });
     EXPECT_EQ(schema.outcome.waitPast(TFlashStage::Found, 2s, never), TFlashStage::TransferError);
     const TPortFacts facts = schema.record.facts();
-    EXPECT_TRUE(facts.failure == TFailureKind::Vanished && facts.failingBlock == 1);
+    EXPECT_EQ(facts.failure, lineError ? TFailureKind::WriteFailed : TFailureKind::Vanished);
+    EXPECT_EQ(facts.failingBlock, 1);
+    EXPECT_EQ(facts.writeFailure, lineError ? "line error" : "");
   }
   disableDispatch();
   timerSeam() = platform;
