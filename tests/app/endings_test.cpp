@@ -74,6 +74,7 @@ TEST(Endings, UploadsEndedAtRandomMomentsEndCleanlyAndAtOnce) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
   }
   disableDispatch();
+  board.close();  // its drawing thread writes to the file until it ends
   std::fclose(console);
 }
 

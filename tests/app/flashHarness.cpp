@@ -46,6 +46,7 @@ FlashHarness::~FlashHarness() {
   flash->stop();
   dispatch.reset();
   flash.reset();
+  board.reset();  // its drawing thread writes to the file until it ends
   std::fclose(statusFile);
 }
 
