@@ -114,7 +114,7 @@ def main():
             elif kind == "window":
                 results[kind] = linux_window(options.native, simulator, dict(os.environ))
             else:
-                shim = build_shim(os.path.join(ROOT, "tests", "serial", "tiocmgetShim.c"), work)
+                shim = build_shim(os.path.join(ROOT, "tests", "serial", "ptyShim.c"), work)
                 # Without the heap checks: they are for tests, not for timings.
                 with com_port_prefix(work, {PORT: simulator.port}, "-all") as env:
                     env = dict(env, LD_PRELOAD=shim)

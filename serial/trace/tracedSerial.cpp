@@ -78,7 +78,16 @@ class TTracedDevice : public TSerialDevice {
   bool clearErrors(uint32_t& errors, uint32_t& waiting) override {
     return inner_->clearErrors(errors, waiting);
   }
-  void drain(bool unbounded) override { inner_->drain(unbounded); }
+  // A close begins with the drain, and no write starts from then on: the
+  // bytes written are recorded now, also when the program ends without
+  // waiting for the close to finish (a second interrupt).
+  void drain(bool unbounded) override {
+    {
+      std::lock_guard guard(order_);
+      emit();
+    }
+    inner_->drain(unbounded);
+  }
   void wakeReader() override { inner_->wakeReader(); }
 
   void lost() {

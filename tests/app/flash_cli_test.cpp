@@ -264,21 +264,50 @@ TEST(FlashCommandLine, SeveralDevicesAtOnceEachGetsItsOwnOutcome) {
                                       wrong["detail"].get<std::string>()));
 }
 
-TEST(FlashCommandLine, InterruptClosesThePortsAndStillWritesTheReport) {
-  TSimulatedDevice paced({.baud = 38462}), failing({.wrongCrc = AnswerPick::at(2)});
-  const std::string report = tempPath("report.json");
-  const TRun r =
-      run("bash -c '" QUIL_FLASH " --report " + report + " " + ports({&paced, &failing}) +
-          " & flash=$!; sleep 1.5; kill -INT $flash; wait $flash'");
-  EXPECT_EQ(r.exitCode, 130) << r.output;
-  // The device saw the host close the port mid-upload.
-  EXPECT_TRUE(paced.waitFor(10s));
-  EXPECT_EQ(paced.outcome(), SessionOutcome::HostClosed);
-  const Json json = Json::parse(fileText(report));
-  EXPECT_EQ(json["exitStatus"], 130);
-  EXPECT_EQ(entry(json, paced.portPath())["outcome"], "interrupted");
-  EXPECT_EQ(entry(json, failing.portPath())["outcome"], "failed");
-  EXPECT_THAT(r.output, Not(HasSubstr(paced.portPath() + ": ПО успешно")));
+// Ctrl-C in the middle of a paced upload, with the ports' closes waiting
+// for a drain that never comes (an adapter holding bytes): the report is
+// written with the port marked interrupted, and the trace has exactly what
+// each device received. The end then waits about 2 s for the closes; a
+// second interrupt (SIGTERM after SIGINT) ends the run at once.
+TEST(FlashCommandLine, InterruptWritesTheReportAndASecondOneEndsTheRunAtOnce) {
+  for (const bool twice : {false, true}) {
+    SCOPED_TRACE(twice ? "SIGINT, then SIGTERM" : "SIGINT");
+    TSimulatedDevice paced({.baud = 38462}), failing({.wrongCrc = AnswerPick::at(2)});
+    const std::string report = tempPath("report.json"), trace = tempPath("trace.txt");
+    const TRun r =
+        run("bash -c 'QUIL_HELD_DRAIN=1 LD_PRELOAD=" QUIL_PTY_SHIM " " QUIL_FLASH " --report " +
+            report + " --trace " + trace + " " + ports({&paced, &failing}) +
+            " & flash=$!; sleep 1.5; kill -INT $flash; " +
+            (twice ? "sleep 0.3; kill -TERM $flash; " : "") +
+            "since=$(date +%s%N); wait $flash; status=$?; "
+            "echo ended after $((($(date +%s%N) - since) / 1000000)) ms; exit $status'");
+    EXPECT_EQ(r.exitCode, 130) << r.output;
+    std::smatch took;
+    ASSERT_TRUE(std::regex_search(r.output, took, std::regex("ended after (\\d+) ms")));
+    const int ms = std::stoi(took[1]);
+    if (twice) {
+      EXPECT_LT(ms, 1000) << "the second interrupt did not end the run at once";
+    } else {
+      EXPECT_GT(ms, 1500) << "the closes were not waited for";
+      EXPECT_LT(ms, 3500) << "the end after an interrupt is not bounded";
+    }
+    // The device saw the host close the port mid-upload.
+    EXPECT_TRUE(paced.waitFor(10s));
+    EXPECT_EQ(paced.outcome(), SessionOutcome::HostClosed);
+    const Json json = Json::parse(fileText(report));
+    EXPECT_EQ(json["exitStatus"], 130);
+    EXPECT_EQ(entry(json, paced.portPath())["outcome"], "interrupted");
+    EXPECT_EQ(entry(json, failing.portPath())["outcome"], "failed");
+    EXPECT_THAT(r.output, Not(HasSubstr(paced.portPath() + ": ПО успешно")));
+    const TTrace traced = traceOf(trace);
+    for (TSimulatedDevice* device : {&paced, &failing}) {
+      EXPECT_TRUE(traced.bytes(device->portPath(), Kind::Written) ==
+                  "VERS" + device->receivedAtEnd())
+          << device->portPath() << ": the trace has "
+          << traced.bytes(device->portPath(), Kind::Written).size() - 4
+          << " image bytes as sent, the device received " << device->received().size();
+    }
+  }
 }
 
 // A USB-serial adapter with a latency timer cuts answers into pieces: the

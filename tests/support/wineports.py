@@ -3,7 +3,7 @@
 Wine lists a port under HARDWARE\\DEVICEMAP\\SERIALCOMM once it is named in
 HKLM\\Software\\Wine\\Ports and a fresh wineserver has started. On a pty
 every WaitCommEvent fails because TIOCMGET does, so the Windows program runs
-with a small preload (tests/serial/tiocmgetShim.c) built by the host
+with a small preload (tests/serial/ptyShim.c) built by the host
 compiler.
 
 Xvfb runs no window manager: Wine's X11 driver waits two seconds for one
@@ -30,8 +30,9 @@ def wine_tools():
 
 def quiet(command, env):
     # Wine's helper processes may outlive the call: keep them off our pipes.
+    # A first wineboot takes a minute or two; a call that hangs fails here.
     subprocess.run(command, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL, check=False)
+                   stderr=subprocess.DEVNULL, check=False, timeout=600)
 
 
 def thread_stacks(env, program):
@@ -49,8 +50,9 @@ def thread_stacks(env, program):
 
 
 def build_shim(shim_source, work_dir):
-    shim = os.path.join(work_dir, "tiocmget-shim.so")
-    subprocess.run(["cc", "-shared", "-fPIC", "-O2", "-o", shim, shim_source, "-ldl"], check=True)
+    shim = os.path.join(work_dir, "pty-shim.so")
+    subprocess.run(["cc", "-shared", "-fPIC", "-O2", "-o", shim, shim_source, "-ldl"], check=True,
+                   timeout=120)
     return shim
 
 
