@@ -23,6 +23,6 @@ with tempfile.TemporaryDirectory() as prefix, tempfile.TemporaryDirectory() as f
         for mark in [name for name in os.listdir(folder) if name.endswith(".loaded")]:
             failures.append(f"{os.path.basename(program)} loaded {mark[:-7]}")
             os.remove(os.path.join(folder, mark))
-    subprocess.run(["wineserver", "-k"], env=env, check=False)
+    subprocess.run(["wineserver", "-k"], env=env, check=False, timeout=60)
 print("\n".join(failures))
 sys.exit(1 if failures else 0)

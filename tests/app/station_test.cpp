@@ -16,6 +16,7 @@
 
 #include "app/station/station.h"
 #include "runtime/startList.h"
+#include "support/boundedWait.h"
 #include "support/recorder.h"
 #include "support/simulatedDevice.h"
 #include "tools/devsim/unitLine.h"
@@ -180,7 +181,8 @@ TEST(Station, PortThatAppearsIsArmedAndOneThatVanishesLosesItsUnit) {
   std::string error;
   ASSERT_TRUE(station.openLog(error)) << error;
   std::atomic<int> stops{0};
-  std::thread running([&] { EXPECT_EQ(station.run([&] { return stops.load(); }), 1); });
+  TTestThread running(
+      "the station", [&] { EXPECT_EQ(station.run([&] { return stops.load(); }), 1); }, 20s);
   std::this_thread::sleep_for(1500ms);
   auto appearing = startLine(later, std::vector<LineUnit>(1), true);
   EXPECT_TRUE(line->waitFor(60s) && appearing->waitFor(30s)) << "a line did not end";

@@ -37,6 +37,7 @@ import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from packages import make_package  # noqa: E402
+from processes import ended, first_line, stop  # noqa: E402
 from stepReport import StepFailed, Steps  # noqa: E402
 from wineports import build_shim, com_port_prefix, thread_stacks, wine_tools  # noqa: E402
 
@@ -142,20 +143,12 @@ def logged(log):
     return log.read().decode(errors="replace")
 
 
-def ended(process, seconds):
-    try:
-        return process.wait(timeout=seconds)
-    except subprocess.TimeoutExpired:
-        return None
-
-
 def final_output(process, log, env, exe):
     """The program's output; one still running gets its threads' stacks added and is killed."""
     output = logged(log)
     if process.poll() is None:
         output += "\n" + thread_stacks(env, exe)
-        process.kill()
-        process.wait()
+        stop(process)
     return output
 
 
@@ -204,7 +197,7 @@ def main():
         process = subprocess.Popen([devsim, "--timeout", str(DEVICE_IDLE_LIMIT)] + list(options),
                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                    stderr=simulator_log)
-        return process, process.stdout.readline().decode().strip()
+        return process, first_line(process, 30, "the simulator")
 
     # Through a USB-serial adapter with a latency timer: the seed cuts the
     # device line, block answers and the final answer.
@@ -220,7 +213,7 @@ def main():
     line = subprocess.Popen([devsim, "--line", line_link, "--units", "2", "--swap", "1500",
                              "--timeout", str(DEVICE_IDLE_LIMIT)],
                             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=simulator_log)
-    line.stdout.readline()
+    first_line(line, 30, "the simulated line")
     station_log = os.path.join(work_dir, "station.jsonl")
     if os.path.exists(station_log):
         os.remove(station_log)
@@ -335,7 +328,7 @@ def main():
                 holder = subprocess.Popen([loader, driver, "hold", windows_path(report)], env=env,
                                           stdin=subprocess.PIPE, stdout=subprocess.PIPE)
                 try:
-                    if holder.stdout.readline().strip() != b"held":
+                    if first_line(holder, 60, "the driver holding the report") != "held":
                         raise StepFailed("the report could not be held open")
                     with tempfile.TemporaryFile() as log:
                         process = start(loader, os.path.join(found["folder"], FLASH), run_env, log,
@@ -351,9 +344,7 @@ def main():
                         output = final_output(process, log, run_env, FLASH)
                 finally:
                     holder.stdin.close()
-                    if ended(holder, 30) is None:
-                        holder.kill()
-                        holder.wait()
+                    stop(holder, grace=30)
                 with open(report) as f:
                     text = f.read()
                 if status != 0 or '"found"' not in text:
@@ -402,15 +393,12 @@ def main():
             steps.run("TaskBarCloseDuringTheTransferEndsTheProgram",
                       lambda: task_bar_close("transfer"))
             steps.run("TaskBarCloseInThePauseEndsTheProgram", lambda: task_bar_close("pause"))
-            if form_process is not None and form_process.poll() is None:
-                form_process.kill()
-                form_process.wait()
+            if form_process is not None:
+                stop(form_process)
     finally:
         for process in [simulator, flash_simulator, line, held_simulator] + \
                 [p for p, _ in closing.values()]:
-            if process.poll() is None:
-                process.kill()
-            process.wait()
+            stop(process)
 
     if steps.failed:
         for log, what in ((simulator_log, "simulator"), (program_log, "program")):

@@ -3,9 +3,9 @@
 
 #include <algorithm>
 #include <limits>
-#include <thread>
 
 #include "elements/zkCounter.h"
+#include "support/boundedWait.h"
 #include "support/recorder.h"
 #include "support/sharedRecorder.h"
 
@@ -55,9 +55,7 @@ TEST(Counter, ConcurrentStepsLoseNoCountAndFireDistinctValues) {
   const auto stepper = [&] {
     for (int i = 0; i < PerThread; ++i) fireEvent(makeEventLink<&TZKCounter::inNext>(&counter));
   };
-  std::thread a(stepper), b(stepper);
-  a.join();
-  b.join();
+  { TTestThread a("the first stepper", stepper), b("the second stepper", stepper); }
   std::vector<int32_t> values = integers(out.values());
   std::sort(values.begin(), values.end());
   ASSERT_EQ(values.size(), size_t{2 * PerThread});
@@ -71,7 +69,7 @@ TEST(Counter, ResetFromAnotherThreadWhileSteppingStaysInRange) {
   TSharedRecorder out;
   seconds.Max = 100;
   seconds.outCount = out.link();
-  std::thread ticker([&] {
+  TTestThread ticker("the steps", [&] {
     for (int i = 0; i < 20000; ++i) fireEvent(makeEventLink<&TZKCounter::inNext>(&seconds));
   });
   for (int i = 0; i < 20000; ++i) fireEvent(makeEventLink<&TZKCounter::inReset>(&seconds));

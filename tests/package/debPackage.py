@@ -11,6 +11,7 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from packages import make_package  # noqa: E402
+from processes import first_line, stop  # noqa: E402
 from stepReport import StepFailed, Steps  # noqa: E402
 
 
@@ -52,13 +53,11 @@ def main():
         simulator = subprocess.Popen([program["devsim"], "--quiet", "--received", received],
                                      stdout=subprocess.PIPE, stdin=subprocess.DEVNULL, text=True)
         try:
-            run(program["flash"], simulator.stdout.readline().strip())
+            run(program["flash"], first_line(simulator, 30, "the simulator"))
             if simulator.wait(timeout=60) != 0:
                 raise StepFailed(f"the simulator ended with status {simulator.returncode}")
         finally:
-            if simulator.poll() is None:
-                simulator.kill()
-                simulator.wait()
+            stop(simulator)
         with open(received, "rb") as f, open(image_path, "rb") as g:
             if f.read() != g.read():
                 raise StepFailed("the simulator received something else than the image")

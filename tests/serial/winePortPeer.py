@@ -19,6 +19,7 @@ import time
 import tty
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from processes import stop  # noqa: E402
 from wineports import CHECKED_HEAP, build_shim, com_port_prefix, thread_stacks, wine_tools  # noqa: E402
 
 PORT = "COM7"
@@ -76,7 +77,8 @@ def main():
                                            env=run_env, stdin=subprocess.DEVNULL, stdout=output,
                                            stderr=subprocess.STDOUT)
                 master = play_device(master, process, run_env, exe)
-                status = process.wait()
+                stop(process)
+                status = process.returncode
                 output.seek(0)
                 sys.stdout.write(output.read().decode(errors="replace"))
     finally:

@@ -450,7 +450,7 @@ TEST_F(Backend, CallsFromAnotherThreadRunInOrderWhileTheUiThreadWaitsForThatThre
   std::vector<int32_t> order;
   bool allOnUiThread = true;
   std::atomic<bool> finished{false};
-  std::thread worker([&] {
+  TTestThread worker("the calls from another thread", [&] {
     for (int32_t i = 1; i <= 507; ++i) {
       system->invokeSync([&, i] {
         progress->setProgressPosition(i);
@@ -461,7 +461,8 @@ TEST_F(Backend, CallsFromAnotherThreadRunInOrderWhileTheUiThreadWaitsForThatThre
     finished = true;
   });
   // The UI thread joins the worker that calls in: no deadlock.
-  system->waitPumping([&] { return finished.load(); });
+  bounded("the calls while the UI thread waits",
+          [&] { system->waitPumping([&] { return finished.load(); }); });
   worker.join();
   EXPECT_EQ(progress->progressPosition(), 507);
   ASSERT_EQ(order.size(), 507u);
@@ -479,7 +480,7 @@ TEST_F(Backend, TheLoopServesCallsAndPostsAndEndsOnQuitFromAnotherThread) {
   auto label = own->createControl(
       controlParams(WinClass::Static, Styles::Label, {0, 0, 100, 20}, form, &events));
   std::atomic<bool> lastPostRan{false};
-  std::thread worker([&] {
+  TTestThread worker("the calls and posts", [&] {
     own->invokeSync([&] { label->setText(cp("Готово")); });
     // The second post comes while the UI thread rests after the first: no
     // wake-up, only the backend's timer brings it.
@@ -494,7 +495,7 @@ TEST_F(Backend, TheLoopServesCallsAndPostsAndEndsOnQuitFromAnotherThread) {
     }
     own->quit(lastPostRan ? 3 : 1);
   });
-  EXPECT_EQ(own->runMessageLoop(), 3);
+  EXPECT_EQ(bounded("the loop's end", [&] { return own->runMessageLoop(); }), 3);
   worker.join();
   EXPECT_EQ(label->text(), "2");
   // After the loop the window system is shut down: calls return at once.

@@ -1,6 +1,5 @@
 // The main form: start, close, the application window and the message loop.
-#include <thread>
-
+#include "support/boundedWait.h"
 #include "ui/zkButton.h"
 #include "ui/zkEdit.h"
 #include "uiFixture.h"
@@ -40,11 +39,10 @@ TEST_F(UiTest, NothingFiresAfterCloseNotEvenFromOtherThreads) {
   edit.outChange = changes.link();
   form->inClose(EmptyData, 0);
   ui().click(*button.nativeControl());
-  std::thread timer([&] {
+  TTestThread("the late text", [&] {
     TData d = stringData("late");
     edit.inSetText(d, 0);
-  });
-  timer.join();
+  }).join();
   pumpPendingCalls();
   EXPECT_EQ(native(edit).text(), "late");  // applied, but reported to nobody
   EXPECT_TRUE(clicks.received.empty());
@@ -56,9 +54,9 @@ TEST_F(UiTest, MessageLoopEndsWhenAnotherThreadClosesTheForm) {
   form->outClose = closed.link();
   disableDispatch();
   startApplication(*form);
-  std::thread timer([&] { form->inClose(EmptyData, 0); });
-  EXPECT_EQ(runMessageLoop(), 0);
-  timer.join();
+  TTestThread closer("the close", [&] { form->inClose(EmptyData, 0); });
+  EXPECT_EQ(bounded("the message loop's end", [] { return runMessageLoop(); }), 0);
+  closer.join();
   EXPECT_EQ(closed.received.size(), 1u);
   EXPECT_EQ(ApplicationWindow, nullptr);
 }

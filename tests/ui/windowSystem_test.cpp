@@ -2,10 +2,10 @@
 // program's bitmaps. What every backend does is in the contract suite,
 // backend_test.cpp.
 #include <fstream>
-#include <future>
 #include <iterator>
 #include <vector>
 
+#include "support/boundedWait.h"
 #include "ui/bitmap.h"
 #include "ui/zkEdit.h"
 #include "ui/zkProgressBar.h"
@@ -23,25 +23,24 @@ TEST_F(UiTest, TextsAndPositionsFromAnotherThreadDoNotWaitAndReadBackAtOnce) {
   TRecorder changes;
   edit.outChange = changes.link();
   bool allReadBack = true;
-  auto worker = std::async(std::launch::async, [&] {
-    for (int i = 0; i < 10000; ++i) {
-      TData text = stringData(std::to_string(i));
-      edit.inSetText(text, 0);
-      TData back;
-      edit.varText(back, 0);
-      allReadBack = allReadBack && back.StrValue == std::to_string(i);
-      if (i % 256 == 0) {
-        TData position = integerData(i / 256);
-        bar.inSetPosition(position, 0);
-      }
-    }
-  });
   // This thread serves nothing meanwhile.
-  const bool finished = worker.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
-  EXPECT_TRUE(finished) << "the worker waited for the UI thread";
-  if (!finished)
-    waitPumping(
-        [&] { return worker.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+  TTestThread(
+      "the texts from another thread, which must not wait for the UI thread",
+      [&] {
+        for (int i = 0; i < 10000; ++i) {
+          TData text = stringData(std::to_string(i));
+          edit.inSetText(text, 0);
+          TData back;
+          edit.varText(back, 0);
+          allReadBack = allReadBack && back.StrValue == std::to_string(i);
+          if (i % 256 == 0) {
+            TData position = integerData(i / 256);
+            bar.inSetPosition(position, 0);
+          }
+        }
+      },
+      std::chrono::seconds(10))
+      .join();
   EXPECT_TRUE(allReadBack);
   pumpPendingCalls();
   EXPECT_EQ(native(edit).text(), "9999");
@@ -50,13 +49,9 @@ TEST_F(UiTest, TextsAndPositionsFromAnotherThreadDoNotWaitAndReadBackAtOnce) {
 
   // What the user types reads back on another thread too, at once.
   ui().type(*edit.nativeControl(), "typed");
-  auto read = std::async(std::launch::async, [&] {
-    TData value;
-    edit.varText(value, 0);
-    return value.StrValue;
-  });
-  ASSERT_EQ(read.wait_for(std::chrono::seconds(5)), std::future_status::ready);
-  EXPECT_EQ(read.get(), "typed");
+  TData typed;
+  TTestThread("the read on another thread", [&] { edit.varText(typed, 0); }).join();
+  EXPECT_EQ(typed.StrValue, "typed");
 }
 
 namespace {
