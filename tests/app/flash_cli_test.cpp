@@ -426,26 +426,4 @@ TEST(FlashCommandLine, TheReportIsTheRunsOwnAndWhole) {
   EXPECT_EQ(run("ls " + folder).output, "report.json\nreport.json.tmp\n");
 }
 
-// A device line that comes around the 3 s limit is counted or told as late,
-// never as a refused line.
-TEST(FlashCommandLine, ADeviceLineAtTheProbeLimitIsCountedOrLate) {
-  std::vector<std::unique_ptr<TSimulatedDevice>> owned;
-  std::vector<TSimulatedDevice*> devices;
-  for (int ms = 2960; ms <= 3040; ms += 10) {
-    devsim::SimulatorOptions late{.delay = std::chrono::milliseconds(ms),
-                                  .delayed = AnswerPick::at(0)};
-    devices.push_back(owned.emplace_back(std::make_unique<TSimulatedDevice>(late)).get());
-  }
-  const std::string report = tempPath("report.json");
-  run(QUIL_FLASH " --probe-only --report " + report + " " + ports(devices));
-  const Json json = Json::parse(fileText(report));
-  ASSERT_EQ(json["ports"].size(), devices.size());
-  for (const Json& port : json["ports"]) {
-    EXPECT_THAT(port.dump(),
-                ::testing::AnyOf(HasSubstr(R"("outcome":"found")"),
-                                 HasSubstr(R"("detail":"no answer to VERS within 3 s")"),
-                                 HasSubstr(R"("detail":"answered VERS after the 3 s limit")")));
-  }
-}
-
 }  // namespace

@@ -2,6 +2,7 @@
 // and what the status line says.
 #include <gmock/gmock.h>
 
+#include "app/flash/flashRun.h"
 #include "elements/timerSeam.h"
 #include "flashHarness.h"
 #include "runtime/startList.h"
@@ -48,18 +49,23 @@ TEST(Probe, IdentityStatusAndRouting) {
 
 std::atomic<uintptr_t> gapTimer{0};  // the quiet gap's timer, ticked by hand
 
+// The platform's timer swapped for one that only the test ticks.
+struct THandTicks {
+  TTimerSeam platform = timerSeam();
+  THandTicks() {
+    timerSeam() = {
+        [](uint32_t, uint32_t, uintptr_t timer) -> uint32_t { return (gapTimer = timer) != 0; },
+        [](uint32_t) { gapTimer = 0; }};
+  }
+  ~THandTicks() { timerSeam() = platform; }
+};
+
 // The gap ends while the rest of the device line is already received:
 // waiting in the port, or taken by a reader not done handing it on. No
 // quiet: the answer is still joined.
 TEST(Probe, AGapThatEndsWhileTheRestIsOnItsWayIsNoQuiet) {
   using namespace std::chrono_literals;
-  const struct TRestore {
-    TTimerSeam platform = timerSeam();
-    ~TRestore() { timerSeam() = platform; }
-  } restore;
-  timerSeam() = {
-      [](uint32_t, uint32_t, uintptr_t timer) -> uint32_t { return (gapTimer = timer) != 0; },
-      [](uint32_t) { gapTimer = 0; }};
+  const THandTicks hand;
   const TDispatchScope dispatch;
   for (const bool inTheReader : {false, true}) {
     TFakeSystem serial;
@@ -85,6 +91,30 @@ TEST(Probe, AGapThatEndsWhileTheRestIsOnItsWayIsNoQuiet) {
               TFlashStage::Found)
         << (inTheReader ? "in the reader" : "in the port");
   }
+}
+
+// The device line came in time, but its quiet gap ends only after the 3 s
+// limit: it is the device, never a refused line.
+TEST(Probe, ADeviceLineStillBeingJoinedAtTheLimitCounts) {
+  const THandTicks hand;
+  const TDispatchScope dispatch;
+  TFakeSystem serial;
+  TFlashRun run({{"COM1"}, true, nullptr, nullptr, &serial});
+  runStartProcs();
+  std::vector<TPortResult> results;
+  TTestThread running("the probe", [&] { results = run.run([] { return 0; }); });
+  ASSERT_TRUE(eventually("VERS", [&] {
+    bool written = false;
+    serial.Port.set([&] { written = serial.Port.Written == "VERS"; });
+    return written;
+  }));
+  serial.Port.pushEvent(serial::EvRxChar, "QUILMATRONX QX1 1.00");
+  ASSERT_TRUE(eventually("the gap's start", [] { return gapTimer != 0; }));
+  std::this_thread::sleep_for(probeTimeout + std::chrono::milliseconds(300));
+  deliverTimerTick(gapTimer);
+  running.join();
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0].outcome, TPortOutcome::Found) << results[0].detail;
 }
 
 TEST(Probe, PortThatDoesNotOpenSaysNoDeviceAndWritesNothing) {
