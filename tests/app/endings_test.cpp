@@ -78,8 +78,6 @@ TEST(Endings, UploadsEndedAtRandomMomentsEndCleanlyAndAtOnce) {
   std::fclose(console);
 }
 
-// A port its reader finds gone under the upload: the transfer fails at
-// once as vanished, with a watchdog that never ticks.
 // A port its reader finds gone, or whose writes a line error keeps failing:
 // the transfer fails at once (the watchdog never ticks here), saying why.
 TEST(Endings, APortThatFailsUnderTheTransferFailsItAtOnceSayingWhy) {

@@ -11,10 +11,6 @@ namespace {
 
 using devsim::SessionOutcome;
 
-TEST(Crc, TheCheckValue) {
-  EXPECT_EQ(devsim::crc16Modbus(devsim::kCrcInitial, "123456789"), 0x4B37);
-}
-
 using Session = SimulatorTest;
 
 TEST_F(Session, WholeUploadHoweverTheHostSplitsItsWrites) {
