@@ -7,25 +7,22 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdio>
-#include <fstream>
 #include <functional>
 #include <future>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "elements/hexText.h"
-#include "serial/trace/traceFormat.h"
 #include "support/boundedWait.h"
 #include "support/firmwareImage.h"
 #include "support/lineEnd.h"
 #include "support/runCommand.h"
 #include "support/simulatedDevice.h"
+#include "support/testFiles.h"
 #include "tools/devsim/crc16Modbus.h"
 
 namespace {
@@ -38,19 +35,6 @@ using ::testing::Not;
 using Json = nlohmann::json;
 using Kind = TTraceEntry::Kind;
 using namespace std::chrono_literals;
-
-std::string fileText(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-std::string tempPath(const std::string& name) {
-  static std::atomic<int> count{0};
-  return testing::TempDir() + "quil-" + std::to_string(::getpid()) + "-" + std::to_string(++count) +
-         "-" + name;
-}
 
 std::string ports(const std::vector<TSimulatedDevice*>& devices, const char* separator = " ") {
   std::string list;
@@ -65,14 +49,6 @@ Json entry(const Json& report, const std::string& port) {
     if (p["port"] == port) return p;
   ADD_FAILURE() << "no report entry for " << port;
   return Json::object();
-}
-
-// A trace file as the simulator's replay reads it.
-TTrace traceOf(const std::string& path) {
-  std::string error;
-  auto trace = readTrace(path, error);
-  EXPECT_TRUE(trace) << error;
-  return trace.value_or(TTrace{});
 }
 
 // Runs the program with only the extra ports listed: a private mount

@@ -9,8 +9,8 @@
 
 #include "app/texts.h"
 #include "programHarness.h"
-#include "serial/trace/traceFormat.h"
 #include "support/runCommand.h"
+#include "support/testFiles.h"
 
 namespace {
 
@@ -36,19 +36,8 @@ const struct TFixture {
 
 std::string fixturePath(const char* name) { return std::string(QUIL_TRACES "/") + name + ".trace"; }
 
-std::string tempPath(const std::string& name) {
-  return testing::TempDir() + "quil-" + std::to_string(::getpid()) + "-" + name;
-}
-
 devsim::SimulatorOptions replaying(const std::string& trace) {
   return {.inactivityTimeout = std::chrono::seconds(10), .replayPath = trace};
-}
-
-TTrace traceOf(const std::string& path) {
-  std::string error;
-  auto trace = readTrace(path, error);
-  EXPECT_TRUE(trace) << error;
-  return trace.value_or(TTrace{});
 }
 
 void expectReplayedToTheEnd(TSimulatedDevice& device) {

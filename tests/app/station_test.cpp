@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -19,6 +18,7 @@
 #include "support/boundedWait.h"
 #include "support/recorder.h"
 #include "support/simulatedDevice.h"
+#include "support/testFiles.h"
 #include "tools/devsim/unitLine.h"
 
 namespace {
@@ -30,17 +30,6 @@ using devsim::UnitLine;
 using ::testing::HasSubstr;
 using Json = nlohmann::json;
 using namespace std::chrono_literals;
-
-std::string tempPath(const std::string& name) {
-  return testing::TempDir() + "quil-station-" + std::to_string(::getpid()) + "-" + name;
-}
-
-std::string fileText(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
 
 // The log's records by slot, in the order written.
 std::map<std::string, std::vector<Json>> records(const std::string& log) {

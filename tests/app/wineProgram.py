@@ -1,28 +1,15 @@
 #!/usr/bin/env python3
-"""The Windows .zip as an operator gets it, and its window program under
-Wine against the device simulator.
+"""The Windows .zip as an operator gets it, and its programs under Wine
+against the device simulator.
 
 Usage: wineProgram.py CPACK_CONFIG DRIVER_EXE DEVSIM SHIM_SOURCE IMAGE VERSION_LINE WORK_DIR
                       REPORT_DIR
 
-Runs on a display (tests/ui/with-xvfb). Makes the .zip with CPack from this
-build tree and unpacks it: the two programs and the read-me. Starts the
-simulator on a pty, maps that pty as COM7 in a Wine prefix of its own, reads
-both programs' version resources (VERSION_LINE, what --version prints after
-the name, is their product version), then works the unpacked window program
-through wineWindowDriver.exe as an operator would: the "/ih" box; the port
-list; choosing COM7 and the device line; "Записать" and the whole upload to
-the success text; "OK" ending the program. The simulator must end complete
-(VERS, 508 blocks, PUSK) with exactly the image received. The station
-(quilmatronx-flash --station COM11, a simulated line of two units) flashes
-both, logs them, and ends with status 0 on Ctrl-C. Then the task
-bar's close (WM_CLOSE to the window of class "App") ends the program during
-a transfer (COM8) and in the pause after the last answer (COM9, a device
-that answers block 1 as the last): within 2 s, status 0, no fault. The
-command-line uploader replaces a report that another program holds open
-without sharing its deletion (as virus scanners do) once it is let go, a
-second after the run's temporary file appears (COM12). Writes a
-GoogleTest-style XML report with one test case per step.
+Runs on a display (tests/ui/with-xvfb). Makes and unpacks the .zip, maps a
+simulator's pty as each COM port below in a Wine prefix of its own, and
+works the window program through wineWindowDriver.exe as an operator
+would; each step (see main) is one test case of a GoogleTest-style XML
+report. VERSION_LINE is the programs' product version.
 """
 import json
 import os

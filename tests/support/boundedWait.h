@@ -7,9 +7,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
+#include <future>
 #include <string>
 #include <thread>
 #include <utility>
@@ -65,37 +64,19 @@ class TTestThread {
   std::thread thread_;
 };
 
-// Ends the test program, saying what did not happen, when it is not gone
-// within the limit: the bound of a call that has none of its own (a message
-// loop, a wait that serves the UI meanwhile).
-class THangWatch {
- public:
-  explicit THangWatch(std::string what, std::chrono::milliseconds limit = WaitLimit)
-      : thread_([this, what = std::move(what), limit] {
-          std::unique_lock guard(lock_);
-          if (!changed_.wait_for(guard, limit, [this] { return gone_; })) endHungTest(what, limit);
-        }) {}
-  ~THangWatch() {
-    {
-      std::lock_guard guard(lock_);
-      gone_ = true;
-    }
-    changed_.notify_one();
-    thread_.join();
-  }
-  THangWatch(const THangWatch&) = delete;
-  THangWatch& operator=(const THangWatch&) = delete;
-
- private:
-  std::mutex lock_;
-  std::condition_variable changed_;
-  bool gone_ = false;
-  std::thread thread_;  // last: it uses the members above
-};
-
-// EXPECT_EQ(bounded("the loop's end", [&] { return system->runMessageLoop(); }), 0)
+// Runs call(), which has no limit of its own (a message loop, a wait that
+// serves the UI meanwhile), on this thread; should it outlast the limit,
+// the test program ends saying what did not happen. For example
+// EXPECT_EQ(bounded("the loop's end", [&] { return ui.runMessageLoop(); }), 0).
 template <class Call>
 auto bounded(const std::string& what, Call call, std::chrono::milliseconds limit = WaitLimit) {
-  const THangWatch watch(what, limit);
+  std::promise<void> returned;
+  const TTestThread watch("the watch on " + what, [&, done = returned.get_future()] {
+    if (done.wait_for(limit) != std::future_status::ready) endHungTest(what, limit);
+  });
+  const struct TReturned {
+    std::promise<void>& returned;
+    ~TReturned() { returned.set_value(); }
+  } said{returned};
   return call();
 }
