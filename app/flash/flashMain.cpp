@@ -295,6 +295,7 @@ int main(int argc, char** argv) {
   if (!reportWritten && (code == Success || code == OutputLost)) code = TransferFailed;
   if (!closed) {
     // Ports still closing after an interrupt: the system closes them.
+    if (trace) trace->finish();
     std::fflush(nullptr);
     restoreConsole();
     std::_Exit(code);

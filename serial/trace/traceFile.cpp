@@ -21,7 +21,13 @@ std::unique_ptr<TTraceFile> TTraceFile::create(const std::string& path, const st
   return trace;
 }
 
-TTraceFile::~TTraceFile() { gzclose(static_cast<gzFile>(file_)); }
+TTraceFile::~TTraceFile() { finish(); }
+
+void TTraceFile::finish() {
+  std::lock_guard guard(lock_);
+  if (file_ != nullptr) gzclose(static_cast<gzFile>(file_));
+  file_ = nullptr;
+}
 
 double TTraceFile::secondsSinceStart() const {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
@@ -29,6 +35,7 @@ double TTraceFile::secondsSinceStart() const {
 
 void TTraceFile::writeLine(const std::string& line) {
   std::lock_guard guard(lock_);
+  if (file_ == nullptr) return;
   gzwrite(static_cast<gzFile>(file_), line.data(), static_cast<unsigned>(line.size()));
   // A plain trace is complete up to the last line even if the program is
   // killed; a compressed one is only complete once closed.

@@ -20,6 +20,9 @@ class TTraceFile {
 
   double secondsSinceStart() const;
   void writeLine(const std::string& line);
+  // Completes the file now (a compressed one is unreadable until then);
+  // lines written after it, by ports still closing, are dropped.
+  void finish();
 
  private:
   TTraceFile(void* file, bool flushEachLine) : file_(file), flushEachLine_(flushEachLine) {}
