@@ -2,6 +2,7 @@
 """Upload time of the real programs against the device simulator.
 
 Usage: bench/programs.py [--baud RATE] [--native BUILD_DIR] [--mingw BUILD_DIR] [KIND...]
+       bench/programs.py --cpu RUNS [--native BUILD_DIR]
 
 KIND is any of flash, window, flash.exe, window.exe (default: all four).
 The Linux programs come from BUILD_DIR (default build/default), the Windows
@@ -10,10 +11,17 @@ the simulator's pty mapped as COM7. The window programs run on a private
 Xvfb display and are worked as an operator would: the port chosen, then
 "Записать". The time is the simulator's own, from the first block to "PUSK",
 so start-up and the 15 s pause after the upload do not count.
+
+--cpu runs quilmatronx-flash and bench/direct_upload (the same exchange with
+one write() per image byte, nothing else) RUNS times each, alternately,
+against an unpaced simulator, and prints the medians of the whole
+processes' CPU time (user + system, from the kernel's account of each
+child), the uploader's and the simulator's, and flash's ratio to direct.
 """
 import argparse
 import os
 import re
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -64,6 +72,45 @@ def run_quietly(command, env=None):
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
+def cpu_seconds(process):
+    """Waits for a child; its exit code and CPU time (user + system)."""
+    _, status, usage = os.wait4(process.pid, 0)
+    process.returncode = os.waitstatus_to_exitcode(status)
+    return process.returncode, usage.ru_utime + usage.ru_stime
+
+
+def cpu_runs(native, runs):
+    devsim = os.path.join(native, "tools", "devsim", "quilmatronx-devsim")
+    uploaders = {"direct": os.path.join(native, "bench", "direct_upload"),
+                 "flash": os.path.join(native, "app", "quilmatronx-flash")}
+    cpu = {kind: {"uploader": [], "simulator": [], "both": []} for kind in uploaders}
+    print(f"load average before: {os.getloadavg()[0]:.2f}")
+    # Alternately, so that a change in the machine's load meets both alike.
+    for _ in range(runs):
+        for kind, program in uploaders.items():
+            simulator = Simulator(devsim, 0)
+            try:
+                code, uploader = cpu_seconds(run_quietly([program, simulator.port]))
+                if code != 0:
+                    raise RuntimeError(f"{kind} failed with {code}")
+                simulator_code, device = cpu_seconds(simulator.process)
+                if simulator_code != 0:
+                    raise RuntimeError(f"{kind}: the simulator ended with {simulator_code}")
+            finally:
+                simulator.close()
+            for part, seconds in (("uploader", uploader), ("simulator", device),
+                                  ("both", uploader + device)):
+                cpu[kind][part].append(seconds)
+    print(f"load average after: {os.getloadavg()[0]:.2f}")
+    print(f"CPU seconds, median of {runs} runs   uploader  simulator   both")
+    median = {kind: {part: statistics.median(values) for part, values in parts.items()}
+              for kind, parts in cpu.items()}
+    for kind, parts in median.items():
+        print(f"{kind:31} {parts['uploader']:9.3f} {parts['simulator']:10.3f} {parts['both']:6.3f}")
+    print(f"flash / direct: {median['flash']['both'] / median['direct']['both']:.2f} "
+          f"(uploaders alone {median['flash']['uploader'] / median['direct']['uploader']:.2f})")
+
+
 def xdotool(*args, env):
     return subprocess.run(["xdotool"] + list(args), env=env, check=True, capture_output=True,
                           text=True).stdout
@@ -93,10 +140,14 @@ def linux_window(native, simulator, env):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--baud", type=int, default=0)
+    parser.add_argument("--cpu", type=int, metavar="RUNS")
     parser.add_argument("--native", default=os.path.join(ROOT, "build", "default"))
     parser.add_argument("--mingw", default=os.path.join(ROOT, "build", "mingw"))
     parser.add_argument("kinds", nargs="*", default=["flash", "window", "flash.exe", "window.exe"])
     options = parser.parse_args()
+    if options.cpu:
+        cpu_runs(options.native, options.cpu)
+        return 0
     devsim = os.path.join(options.native, "tools", "devsim", "quilmatronx-devsim")
     work = tempfile.mkdtemp(prefix="quil-programs-")
     loader, _ = wine_tools()
