@@ -316,9 +316,14 @@ void TZKComAsync::closeSteps(bool vanished) {
   closeBusy_ = false;
 }
 
-void TZKComAsync::waitUntilTheLineIsFree() const {
+void TZKComAsync::waitUntilTheLineIsFree() {
+  // Counted from the drain's end rather than from the write, which then
+  // reads no clock (one write per image byte); the line is free no sooner.
+  const uint32_t bytes = lastWritten_.exchange(0);
+  if (bytes == 0) return;
+  const int64_t freeAt = nowMicros() + lineMicros(bytes) + LineMarginMicros;
   // A sleep may end early: Windows sleeps whole milliseconds, rounded down.
-  for (int64_t left = 0; (left = lineFreeAt_.load() - nowMicros()) > 0;)
+  for (int64_t left = 0; (left = freeAt - nowMicros()) > 0;)
     std::this_thread::sleep_for(std::chrono::microseconds(left));
 }
 
@@ -368,7 +373,10 @@ void TZKComAsync::waitForReaderEnd(const TReaderState& state, std::thread& reade
 // outWriteFailed with the count written: a sender must learn that its
 // bytes did not go out, not wait for an answer that cannot come.
 void TZKComAsync::inWrite(TData& d, uint16_t) {
-  const std::string bytes = toString(d);
+  // A text is written as the record holds it: no copy per image byte.
+  std::string converted;
+  const std::string& bytes =
+      kindOf(d) == TDataKind::String ? d.StrValue : (converted = toString(d));
   std::shared_lock use(deviceUse_);
   uint32_t written = 0;
   bool started = false;
@@ -378,9 +386,10 @@ void TZKComAsync::inWrite(TData& d, uint16_t) {
     started = device_->write(bytes, written);
   }
   use.unlock();
-  if (written > 0) lineFreeAt_ = nowMicros() + lineMicros(written) + LineMarginMicros;
+  const bool whole = written == bytes.size();
+  if (written > 0) lastWritten_.store(written, std::memory_order_relaxed);
   if (started) fireEvent(outWritten, static_cast<int32_t>(written));
-  if (written < bytes.size()) fireEvent(outWriteFailed, static_cast<int32_t>(written));
+  if (!whole) fireEvent(outWriteFailed, static_cast<int32_t>(written));
 }
 
 void TZKComAsync::inRead(TData& d, uint16_t) {

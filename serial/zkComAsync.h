@@ -155,7 +155,7 @@ class TZKComAsync {
   void dispatch(uint32_t mask, const std::stop_token& stop);
   // After a wait that brought no event: whether the port still answers.
   bool portAnswers();
-  void waitUntilTheLineIsFree() const;
+  void waitUntilTheLineIsFree();
   // How long a count of bytes takes on the line at the open port's settings.
   int64_t lineMicros(uint32_t bytes) const;
   bool readModemStatus();
@@ -174,9 +174,9 @@ class TZKComAsync {
   // Counts writes; orders what preceded a write before the handling of the
   // answer to it (inWrite, inRead).
   std::atomic<uint64_t> writesIssued_{0};
-  // When the bytes of the last write have left the line (steady clock,
-  // microseconds), counted from the write's return.
-  std::atomic<int64_t> lineFreeAt_{0};
+  // The byte count of the last write since the last close: the close gives
+  // them their time on the line.
+  std::atomic<uint32_t> lastWritten_{0};
   // Device calls hold it shared, the close exclusively while it releases the
   // port: no thread uses a descriptor the close has given back.
   std::shared_mutex deviceUse_;

@@ -29,6 +29,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -233,7 +234,9 @@ class TPosixDevice final : public TSerialDevice {
     if (fd < 0) return false;
     const uint64_t aborts = writeAborts_.load();
     const bool timed = writeConstant_ != 0 || writeMultiplier_ != 0;
-    const Clock::time_point deadline = Clock::now() + writeTimeout(bytes.size());
+    // Set at the first wait: a write that goes out at once (each image byte)
+    // reads no clock.
+    std::optional<Clock::time_point> deadline;
     size_t done = 0;
     while (done < bytes.size() && writeAborts_.load() == aborts) {
       const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -249,8 +252,10 @@ class TPosixDevice final : public TSerialDevice {
       // Short slices, so that an abort ends the wait soon.
       int waitMs = AbortCheckMs;
       if (timed) {
+        const Clock::time_point now = Clock::now();
+        if (!deadline) deadline = now + writeTimeout(bytes.size());
         const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - now).count();
         if (left <= 0) break;  // timed out: what went out is the result
         waitMs = static_cast<int>(std::min<int64_t>(left, AbortCheckMs));
       }
