@@ -36,8 +36,7 @@ TFlashSchema::TFlashSchema(std::string port, TConsoleBoard* board, TSerialSystem
 
   // Each tap records before the schema goes on, so the record is complete
   // when an outcome that depends on it is decided.
-  fan(hubCrc, {makeEventLink<&TZKEventFromData::inStore>(&crcStore),
-               makeEventLink<&TZKPortRecord::inCrc>(&record)});
+  record.outCrc = makeEventLink<&TZKEventFromData::inStore>(&crcStore);
   fan(hubProgress, {makeEventLink<&TZKPortRecord::inProgress>(&record),
                     makeEventLink<&TZKProgressReport::inSetPosition>(&progress)});
   fan(hubError, {makeEventLink<&TZKPortRecord::inError>(&record),
@@ -60,7 +59,7 @@ TFlashSchema::TFlashSchema(std::string port, TConsoleBoard* board, TSerialSystem
   upload.outEvent[Upload::outSend] = makeEventLink<&TZKHub::inWork>(&hubPortWrite, 1);
   upload.outEvent[Upload::outDone] = makeEventLink<&TZKFlashOutcome::inDone>(&outcome);
   upload.outEvent[Upload::outError] = makeEventLink<&TZKHub::inWork>(&hubError);
-  upload.outEvent[Upload::outCrc] = makeEventLink<&TZKHub::inWork>(&hubCrc);
+  upload.outEvent[Upload::outCrc] = makeEventLink<&TZKPortRecord::inCrc>(&record);
   upload.dataPoint[Upload::dataCrc] = makeEventLink<&TZKEventFromData::varStored>(&crcStore);
   probe.dataPoint[Probe::dataPending] = makeEventLink<&TZKComAsync::varPending>(&comPort);
   routeAnswer.dataOutput = makeEventLink<&TZKMultiElementEx::varPoint>(&probe, Probe::varRoute);

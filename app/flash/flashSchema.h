@@ -49,7 +49,6 @@ class TFlashSchema {
   TZKPortRecord record;
   TZKProgressReport progress;
   TZKEventFromData crcStore;
-  TZKHub hubCrc;
   TZKHub hubProgress;
   TZKHub hubError;
   TZKHub hubMessage;

@@ -53,10 +53,13 @@ void TZKPortRecord::inMessage(TData& d, uint16_t) {
 
 void TZKPortRecord::inCrc(TData& d, uint16_t) {
   std::string crc = toString(d);
-  std::lock_guard guard(lock_);
-  crc_ = std::move(crc);
-  if (bytesSent_++ % BlockSize == 0) answer_.clear();  // a block begins
-  facts_.blocksSent = static_cast<int32_t>((bytesSent_ + BlockSize - 1) / BlockSize);
+  {
+    std::lock_guard guard(lock_);
+    crc_ = std::move(crc);
+    if (bytesSent_++ % BlockSize == 0) answer_.clear();  // a block begins
+    facts_.blocksSent = static_cast<int32_t>((bytesSent_ + BlockSize - 1) / BlockSize);
+  }
+  fireEvent(outCrc, d);
 }
 
 void TZKPortRecord::inProgress(TData& d, uint16_t) {

@@ -37,6 +37,7 @@ class TZKPortRecord {
 
   std::string Port;             // looked for when the device falls silent
   TEventLink dataWriteFailure;  // why a write failed, as the port tells it
+  TEventLink outCrc;            // the check sum of inCrc, once recorded
 
   // Bytes the probe is given.
   void inProbeAnswer(TData& d, uint16_t index);
@@ -46,7 +47,8 @@ class TZKPortRecord {
   bool closeProbe();
   // The probe's status text: the device line shown when it names a device.
   void inMessage(TData& d, uint16_t index);
-  // The running check sum after each image byte.
+  // The running check sum after each image byte; passed on to outCrc (a
+  // tap in line costs the image byte less than a hub's copies).
   void inCrc(TData& d, uint16_t index);
   // Acknowledged blocks; 0 is the counter wrapping after the last block.
   void inProgress(TData& d, uint16_t index);
