@@ -77,22 +77,31 @@ void UnitLine::log(const std::string& line) {
 }
 
 SessionOutcome UnitLine::play(const SimulatorOptions& options, UnitReport& report,
-                              Clock::time_point until) {
-  DeviceSimulator unit(options);
-  if (!unit.start()) {
-    log("unit " + std::to_string(report.unit) + ": " + unit.error());
+                              Clock::time_point until, std::unique_ptr<DeviceSimulator>& on) {
+  auto unit = std::make_unique<DeviceSimulator>(options);
+  if (!unit->start()) {
+    log("unit " + std::to_string(report.unit) + ": " + unit->error());
     return SessionOutcome::Stopped;
   }
-  pointAt(unit.portPath());
-  while (!unit.waitFor(std::chrono::milliseconds(20)) && Clock::now() < until) {
+  pointAt(unit->portPath());
+  // Only now does the session before go: between two sessions of one unit
+  // the port never vanishes, nor leads to a pty that another line may get.
+  takeOff(on, report);
+  on = std::move(unit);
+  while (!on->waitFor(std::chrono::milliseconds(20))) {
     std::lock_guard guard(lock_);
-    if (stopped_) break;
+    if (stopped_ || Clock::now() >= until) return SessionOutcome::Stopped;
   }
-  unit.stop();
-  if (unit.blocks() > 0 || unit.outcome() == SessionOutcome::HostClosed) {
-    if (report.uploads++ == 0) report.blocks = unit.blocks();
+  return on->outcome();
+}
+
+void UnitLine::takeOff(std::unique_ptr<DeviceSimulator>& session, UnitReport& report) {
+  if (!session) return;
+  session->stop();
+  if (session->blocks() > 0 || session->outcome() == SessionOutcome::HostClosed) {
+    if (report.uploads++ == 0) report.blocks = session->blocks();
   }
-  return unit.outcome();
+  session.reset();
 }
 
 void UnitLine::run() {
@@ -100,13 +109,14 @@ void UnitLine::run() {
   for (const LineUnit& unit : options_.units) {
     UnitReport report;
     report.unit = ++number;
-    report.outcome = play(unit.options, report, Clock::now() + unitLimit);
-    if (unit.staysInBootloader && report.outcome == SessionOutcome::Complete) {
-      // Still the same unit: whatever the host does now, it does to it.
-      SimulatorOptions again = unit.options;
-      play(again, report, Clock::now() + options_.stay);
-    }
+    std::unique_ptr<DeviceSimulator> on;
+    report.outcome = play(unit.options, report, Clock::now() + unitLimit, on);
+    // Still the same unit: whatever the host does now, it does to it.
+    if (unit.staysInBootloader && report.outcome == SessionOutcome::Complete)
+      play(unit.options, report, Clock::now() + options_.stay, on);
+    // Taken off: the port leads elsewhere before the unit's session ends.
     pointAt(options_.usb ? std::string() : idle_->portPath());
+    takeOff(on, report);
     char line[96];
     std::snprintf(line, sizeof line, "unit %d: %s, %d blocks, %d uploads", report.unit,
                   describe(report.outcome), report.blocks, report.uploads);

@@ -63,9 +63,14 @@ class UnitLine {
   void run();
   // Sleeps until `when`; false when stopped meanwhile.
   bool pauseUntil(std::chrono::steady_clock::time_point when);
-  // Plays one session of a unit until it ends; the report counts it.
+  // Puts a session of a unit on the line in place of `on`, the session
+  // before (if any), and plays it until it ends or until `until`; it stays
+  // `on` until taken off.
   SessionOutcome play(const SimulatorOptions& options, UnitReport& report,
-                      std::chrono::steady_clock::time_point until);
+                      std::chrono::steady_clock::time_point until,
+                      std::unique_ptr<DeviceSimulator>& on);
+  // Ends a session and counts in the report what it received.
+  void takeOff(std::unique_ptr<DeviceSimulator>& session, UnitReport& report);
   void pointAt(const std::string& target);
   void log(const std::string& line);
 
