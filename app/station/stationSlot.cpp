@@ -1,5 +1,6 @@
 #include "stationSlot.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/flash/consoleBoard.h"
@@ -11,15 +12,17 @@ namespace {
 using namespace std::chrono_literals;
 
 // While waiting for a unit: one probe a second, as the operator's fixture
-// can take. While a unit leaves, faster, so the slot is armed again within
-// an operator's swap; each probe gets most of its period for the answer.
+// can take. While a unit leaves, quicker, so the slot is armed again within
+// an operator's swap. Each probe gets most of its period for the answer.
 constexpr std::chrono::milliseconds armingPeriod = 1000ms;
-constexpr std::chrono::milliseconds leavingPeriod = 200ms;
+constexpr std::chrono::milliseconds quickPeriod = 200ms;
 // The upload's watchdog reports silence within seconds; this only bounds a
 // wait that something unforeseen would otherwise make endless.
 constexpr std::chrono::hours uploadLimit{1};
 
-std::chrono::milliseconds answerWindow(std::chrono::milliseconds period) { return period * 4 / 5; }
+TStationSlot::Clock::duration answerWindow(TStationSlot::Clock::duration period) {
+  return period * 4 / 5;
+}
 
 // "unit 3 done 34.2 s", "unit 4 failed: block 100: expected ...".
 std::string unitText(const TUnitRecord& record) {
@@ -37,7 +40,11 @@ std::string clockText(double seconds) {
 }  // namespace
 
 TStationSlot::TStationSlot(const std::string& name, TPortInfoSource& ports, TSerialSystem& serial)
-    : name_(name), slot_(TSlotName::parse(name)), ports_(ports), serial_(serial) {}
+    : name_(name),
+      slot_(TSlotName::parse(name)),
+      ports_(ports),
+      serial_(serial),
+      unitPeriod_(quickPeriod) {}
 
 TStationSlot::~TStationSlot() { endAttempt(); }
 
@@ -49,7 +56,7 @@ std::optional<TUnitRecord> TStationSlot::step(Clock::time_point now, bool arming
     // A unit whose port has gone is not waited for: the next one may come
     // sooner than the watchdog would tell.
     if (now >= nextProbe_) {
-      nextProbe_ = now + leavingPeriod;
+      nextProbe_ = now + quickPeriod;
       if (!portPresent(port_) && outcome.decide(TFlashStage::Found, TFlashStage::TransferError))
         attempt_.vanishedWhileUploading = true;
     }
@@ -58,8 +65,7 @@ std::optional<TUnitRecord> TStationSlot::step(Clock::time_point now, bool arming
     return std::nullopt;
   }
   if (phase_ == TPhase::Probing) {
-    const auto period = leaving_ ? leavingPeriod : armingPeriod;
-    if (now - attempt_.started >= answerWindow(period))
+    if (now - attempt_.started >= answerWindow(probePeriod_))
       schema_->outcome.decide(TFlashStage::Probing, TFlashStage::NoDevice);
     const TFlashStage stage = schema_->outcome.stage();
     if (stage != TFlashStage::Probing) probeEnded(stage, arming, now);
@@ -67,7 +73,8 @@ std::optional<TUnitRecord> TStationSlot::step(Clock::time_point now, bool arming
   }
   // A station that no longer arms sends nothing more to a slot at rest.
   if (now < nextProbe_ || (!arming && !leaving_)) return std::nullopt;
-  nextProbe_ = now + (leaving_ ? leavingPeriod : armingPeriod);
+  probePeriod_ = leaving_ ? unitPeriod_ : armingPeriod;
+  nextProbe_ = now + probePeriod_;
   startProbe(now);
   return std::nullopt;
 }
@@ -103,12 +110,15 @@ void TStationSlot::probeEnded(TFlashStage stage, bool arming, Clock::time_point 
   if (stage == TFlashStage::Found && !leaving_ && arming) {
     const TPortFacts facts = schema_->record.facts();
     device_ = cp1251ToUtf8(facts.model + " " + facts.version);
+    // Whether it has gone is asked with at least twice the time it took to
+    // answer now: a slow unit still on is not taken for gone.
+    unitPeriod_ = std::max<Clock::duration>(quickPeriod, (now - attempt_.started) * 5 / 2);
     ++units_;
     phase_ = TPhase::Uploading;
     state_ = TSlotState::Flashing;
     attempt_.uploading = true;
     uploadStarted_ = now;
-    nextProbe_ = now + leavingPeriod;
+    nextProbe_ = now + quickPeriod;
     schema_->startUpload();
     return;
   }
@@ -153,7 +163,7 @@ TUnitRecord TStationSlot::unitEnded() {
   lastUnit_ = unitText(record);
   leaving_ = true;
   silentProbes_ = 0;
-  nextProbe_ = Clock::now() + leavingPeriod;
+  nextProbe_ = Clock::now() + quickPeriod;
   return record;
 }
 

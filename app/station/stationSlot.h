@@ -75,5 +75,8 @@ class TStationSlot {
   int passed_ = 0;
   int failed_ = 0;
   Clock::time_point nextProbe_{};
+  Clock::duration probePeriod_{};  // of the probe under way
+  // The probe period while a unit leaves.
+  Clock::duration unitPeriod_{};
   Clock::time_point uploadStarted_{};
 };

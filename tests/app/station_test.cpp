@@ -118,7 +118,10 @@ TEST(Station, ThreeSlotsFiveUnitsEachOneRecordPerUnit) {
   std::vector<std::vector<LineUnit>> plan(3, std::vector<LineUnit>(5));
   plan[0][1].options.wrongCrc = AnswerPick::at(100);
   plan[1][3].options.silentFrom = 200;
-  plan[2][2].staysInBootloader = true;
+  // Slow to answer, as it is to each probe while it stays on.
+  plan[2][0].staysInBootloader = true;
+  plan[2][0].options.delay = 150ms;
+  plan[2][0].options.delayed = AnswerPick::at(0);
   std::vector<std::unique_ptr<UnitLine>> lines;
   std::vector<std::string> args{"--station"};
   for (size_t i = 0; i < plan.size(); ++i) {
@@ -137,7 +140,7 @@ TEST(Station, ThreeSlotsFiveUnitsEachOneRecordPerUnit) {
                        *lines[i], args[i + 1]);
   EXPECT_EQ(bySlot.at(args[1])[1]["failingBlock"], 100);
   EXPECT_EQ(bySlot.at(args[2])[3]["failure"], "no-answer");
-  EXPECT_THAT(station.output(), HasSubstr(args[3] + ": remove the unit  (unit 3 done"));
+  EXPECT_THAT(station.output(), HasSubstr(args[3] + ": remove the unit  (unit 1 done"));
   EXPECT_THAT(station.output(), HasSubstr("13 passed  2 failed"));
   ::unlink(log.c_str());
 }
