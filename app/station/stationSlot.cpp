@@ -12,10 +12,13 @@ namespace {
 using namespace std::chrono_literals;
 
 // While waiting for a unit: one probe a second, as the operator's fixture
-// can take. While a unit leaves, quicker, so the slot is armed again within
-// an operator's swap. Each probe gets most of its period for the answer.
+// can take. While a unit leaves, and for a while after it has gone, when
+// the next one is due, quicker: the slot sees a unit go and the next one
+// come within an operator's swap. Each probe gets most of its period for
+// the answer.
 constexpr std::chrono::milliseconds armingPeriod = 1000ms;
 constexpr std::chrono::milliseconds quickPeriod = 200ms;
+constexpr std::chrono::seconds quickAfterGone{10};
 // The upload's watchdog reports silence within seconds; this only bounds a
 // wait that something unforeseen would otherwise make endless.
 constexpr std::chrono::hours uploadLimit{1};
@@ -73,7 +76,7 @@ std::optional<TUnitRecord> TStationSlot::step(Clock::time_point now, bool arming
   }
   // A station that no longer arms sends nothing more to a slot at rest.
   if (now < nextProbe_ || (!arming && !leaving_)) return std::nullopt;
-  probePeriod_ = leaving_ ? unitPeriod_ : armingPeriod;
+  probePeriod_ = leaving_ || now < quickUntil_ ? unitPeriod_ : armingPeriod;
   nextProbe_ = now + probePeriod_;
   startProbe(now);
   return std::nullopt;
@@ -85,12 +88,12 @@ void TStationSlot::startProbe(Clock::time_point now) {
   const std::vector<TPortInfo> listed =
       slot_.byIdentity() ? ports_.ports() : std::vector<TPortInfo>{};
   const std::optional<std::string> port = resolveSlot(slot_, listed, error);
-  if (!port) return portLost(error);
+  if (!port) return portLost(error, now);
   if (*port != port_) {
     port_ = *port;
     adapter_ = TPortInfo{};
   }
-  if (!portPresent(port_)) return portLost("port gone");
+  if (!portPresent(port_)) return portLost("port gone", now);
   if (adapter_.Port.empty()) {
     const std::vector<TPortInfo> known = slot_.byIdentity() ? listed : ports_.ports();
     for (const TPortInfo& info : known)
@@ -131,7 +134,7 @@ void TStationSlot::probeEnded(TFlashStage stage, bool arming, Clock::time_point 
     silentProbes_ = 0;
     return;
   }
-  if (gone) return portLost("port gone");
+  if (gone) return portLost("port gone", now);
   if (stage == TFlashStage::PortFailed) {
     // Busy or refused: shown, and tried again at the next probe.
     state_ = TSlotState::PortGone;
@@ -140,17 +143,22 @@ void TStationSlot::probeEnded(TFlashStage stage, bool arming, Clock::time_point 
   }
   if (state_ == TSlotState::PortGone) state_ = TSlotState::Waiting;
   if (leaving_ && ++silentProbes_ >= 2) {
-    leaving_ = false;
+    unitGone(now);
     state_ = TSlotState::Waiting;
   }
 }
 
-void TStationSlot::portLost(const std::string& why) {
+void TStationSlot::portLost(const std::string& why, Clock::time_point now) {
   // A port that has gone took its unit with it.
-  leaving_ = false;
-  silentProbes_ = 0;
+  if (leaving_) unitGone(now);
   state_ = TSlotState::PortGone;
   detail_ = why;
+}
+
+void TStationSlot::unitGone(Clock::time_point now) {
+  leaving_ = false;
+  silentProbes_ = 0;
+  quickUntil_ = now + quickAfterGone;
 }
 
 TUnitRecord TStationSlot::unitEnded() {

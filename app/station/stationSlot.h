@@ -3,10 +3,11 @@
 // each upload runs in a command-line schema of its own, built for it and
 // ended after it; the station's main thread moves every slot on (step).
 //
-// A slot waits for a unit (a probe a second), flashes it, tells the
-// outcome, and then waits until the unit has gone: its port vanished, or
-// two probes in a row got no identity answer. A unit that still answers
-// after its outcome is never flashed again: the slot asks for its removal.
+// A slot waits for a unit (a probe a second, quicker for a while after a
+// unit has gone), flashes it, tells the outcome, and then waits until the
+// unit has gone: its port vanished, or two probes in a row got no identity
+// answer. A unit that still answers after its outcome is never flashed
+// again: the slot asks for its removal.
 #pragma once
 
 #include <chrono>
@@ -54,7 +55,8 @@ class TStationSlot {
   void endAttempt();
   void probeEnded(TFlashStage stage, bool arming, Clock::time_point now);
   TUnitRecord unitEnded();
-  void portLost(const std::string& why);
+  void portLost(const std::string& why, Clock::time_point now);
+  void unitGone(Clock::time_point now);
 
   const std::string name_;
   const TSlotName slot_;
@@ -76,7 +78,9 @@ class TStationSlot {
   int failed_ = 0;
   Clock::time_point nextProbe_{};
   Clock::duration probePeriod_{};  // of the probe under way
-  // The probe period while a unit leaves.
+  // The probe period while a unit leaves, and until quickUntil_ after it
+  // has gone, when the next one is due.
   Clock::duration unitPeriod_{};
+  Clock::time_point quickUntil_{};
   Clock::time_point uploadStarted_{};
 };
