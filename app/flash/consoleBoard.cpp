@@ -1,5 +1,6 @@
 #include "consoleBoard.h"
 
+#include <cstdlib>
 #include <utility>
 
 namespace {
@@ -15,6 +16,12 @@ std::string cut(const std::string& utf8, size_t width) {
     if (characters++ == width) return utf8.substr(0, i);
   }
   return utf8;
+}
+
+// Anyone may ask for no colours: NO_COLOR set to anything but empty.
+bool coloursRefused() {
+  const char* refused = std::getenv("NO_COLOR");
+  return refused != nullptr && *refused != '\0';
 }
 }  // namespace
 
@@ -34,6 +41,7 @@ TConsoleBoard::TConsoleBoard(std::FILE* out, std::FILE* err, bool live, int colu
       err_(err),
       live_(live),
       columns_(columns > 1 ? static_cast<size_t>(columns) : 80),
+      colours_(live && !coloursRefused()),
       drawer_(&TConsoleBoard::drawLoop, this) {}
 
 TConsoleBoard::~TConsoleBoard() { close(); }
@@ -54,10 +62,11 @@ size_t TConsoleBoard::addRow() {
   return rows_.size() - 1;
 }
 
-void TConsoleBoard::setRow(size_t row, std::string text) {
+void TConsoleBoard::setRow(size_t row, std::string text, TTextColour colour, size_t colourFrom) {
+  TRow line{std::move(text), colours_ ? colour : TTextColour::Plain, colourFrom};
   std::lock_guard guard(lock_);
-  if (row >= rows_.size() || rows_[row] == text) return;
-  rows_[row] = std::move(text);
+  if (row >= rows_.size() || rows_[row] == line) return;
+  rows_[row] = std::move(line);
   dirty_ = true;
   changed_.notify_all();
 }
@@ -98,7 +107,7 @@ void TConsoleBoard::drawLoop() {
     const bool last = closing_;
     // The live lines stay below the messages, so messages redraw them.
     const bool draw = live_ && !rows_.empty() && (!messages.empty() || redrawDue || last);
-    const std::vector<std::string> rows = draw ? rows_ : std::vector<std::string>{};
+    const std::vector<TRow> rows = draw ? rows_ : std::vector<TRow>{};
     if (draw) dirty_ = false;
     writing_ = true;
     guard.unlock();
@@ -110,7 +119,15 @@ void TConsoleBoard::drawLoop() {
     if (draw) {
       // Up to the first line, then each line rewritten and cleared to its end.
       std::string text = drawn_ > 0 ? "\r\x1b[" + std::to_string(drawn_) + "A" : "\r";
-      for (const std::string& row : rows) text += cut(row, columns_ - 1) + "\x1b[K\n";
+      for (const TRow& row : rows) {
+        const std::string shown = cut(row.text, columns_ - 1);
+        const std::string plain = cut(shown, row.colourFrom);
+        text += row.colour == TTextColour::Plain || plain.size() == shown.size()
+                    ? shown
+                    : plain + "\x1b[" + std::to_string(static_cast<int>(row.colour)) + "m" +
+                          shown.substr(plain.size()) + "\x1b[0m";
+        text += "\x1b[K\n";
+      }
       put(err_, text);
       drawn_ = rows.size();
       lastDraw = Clock::now();

@@ -5,7 +5,8 @@
 // One drawing thread of its own does all the writing: a port's thread only
 // hands its text over, so a console that stops taking output (a click into
 // a Windows console, Ctrl-S in a terminal) never stalls an upload. A stream
-// that is gone (a closed pipe) is written to no more.
+// that is gone (a closed pipe) is written to no more. A live line may end
+// in colour, unless NO_COLOR is set.
 #pragma once
 
 #include <atomic>
@@ -16,6 +17,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+// SGR foreground colours.
+enum class TTextColour { Plain = 0, Red = 31, Green = 32, Yellow = 33 };
 
 class TConsoleBoard {
  public:
@@ -34,8 +38,10 @@ class TConsoleBoard {
 
   // Adds a live line (before the ports start); returns its number.
   size_t addRow();
-  // Replaces a live line's text; shown at the next redraw.
-  void setRow(size_t row, std::string text);
+  // Replaces a live line's text; shown at the next redraw, from character
+  // colourFrom on in colour.
+  void setRow(size_t row, std::string text, TTextColour colour = TTextColour::Plain,
+              size_t colourFrom = 0);
   // Waits, at most limit, until every message printed so far has been
   // written; false when the time was up first.
   bool flush(std::chrono::milliseconds limit);
@@ -50,6 +56,12 @@ class TConsoleBoard {
     std::FILE* stream;
     std::string text;
   };
+  struct TRow {
+    std::string text;
+    TTextColour colour = TTextColour::Plain;
+    size_t colourFrom = 0;
+    bool operator==(const TRow&) const = default;
+  };
 
   void drawLoop();
   // Writes text unless the stream is gone; a failed write marks it gone.
@@ -59,13 +71,14 @@ class TConsoleBoard {
   std::FILE* const err_;
   const bool live_;
   const size_t columns_;
+  const bool colours_;
   std::atomic<bool> lostOut_{false};
   std::atomic<bool> lostErr_{false};
 
   std::mutex lock_;
   std::condition_variable changed_;
   std::vector<TMessage> queue_;
-  std::vector<std::string> rows_;
+  std::vector<TRow> rows_;
   bool dirty_ = false;
   bool writing_ = false;
   bool closing_ = false;

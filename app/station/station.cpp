@@ -13,6 +13,21 @@ constexpr std::chrono::seconds scanPeriod{1};
 std::string counts(int passed, int failed) {
   return std::to_string(passed) + " passed  " + std::to_string(failed) + " failed";
 }
+
+// Done green, failed red, what waits for the operator's hand yellow.
+TTextColour stateColour(TSlotState state) {
+  switch (state) {
+    case TSlotState::Done:
+      return TTextColour::Green;
+    case TSlotState::Failed:
+      return TTextColour::Red;
+    case TSlotState::RemoveUnit:
+    case TSlotState::PortGone:
+      return TTextColour::Yellow;
+    default:
+      return TTextColour::Plain;
+  }
+}
 }  // namespace
 
 TStation::TStation(TStationOptions options)
@@ -145,8 +160,9 @@ void TStation::show(Clock::time_point now) {
     const TStationSlot& slot = *line.slot;
     const std::string state = slot.stateText(now);
     if (board->live()) {
-      board->setRow(line.row, padded(slot.name(), width_ + 2) +
-                                  padded(counts(slot.passed(), slot.failed()), 22) + state);
+      const std::string head =
+          padded(slot.name(), width_ + 2) + padded(counts(slot.passed(), slot.failed()), 22);
+      board->setRow(line.row, head + state, stateColour(slot.state()), textWidth(head));
       continue;
     }
     // One line per event: a flashing slot's progress is no event.

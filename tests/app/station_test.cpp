@@ -28,6 +28,7 @@ using devsim::LineUnit;
 using devsim::SessionOutcome;
 using devsim::UnitLine;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using Json = nlohmann::json;
 using namespace std::chrono_literals;
 
@@ -142,6 +143,7 @@ TEST(Station, ThreeSlotsFiveUnitsEachOneRecordPerUnit) {
   EXPECT_EQ(bySlot.at(args[2])[3]["failure"], "no-answer");
   EXPECT_THAT(station.output(), HasSubstr(args[3] + ": remove the unit  (unit 1 done"));
   EXPECT_THAT(station.output(), HasSubstr("13 passed  2 failed"));
+  EXPECT_THAT(station.output(), Not(HasSubstr("\x1b["))) << "colours off a terminal";
   ::unlink(log.c_str());
 }
 
