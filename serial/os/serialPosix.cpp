@@ -192,10 +192,15 @@ class TPosixDevice final : public TSerialDevice {
 
   bool purge(uint32_t flags) override {
     if ((flags & PurgeTxAbort) != 0) writeAborts_.fetch_add(1);
-    const bool rx = (flags & PurgeRxClear) != 0;
-    const bool tx = (flags & PurgeTxClear) != 0;
     const int fd = fd_;
     if (fd < 0) return false;
+    const bool rx = (flags & PurgeRxClear) != 0;
+    // Only what is still queued is thrown away. A pty queues nothing, and
+    // clearing its output throws away what the far end has not read yet
+    // ("PUSK" right before a close).
+    int queued = 0;
+    const bool tx =
+        (flags & PurgeTxClear) != 0 && (::ioctl(fd, TIOCOUTQ, &queued) != 0 || queued > 0);
     if (!rx && !tx) return true;
     return ::ioctl(fd, TCFLSH, rx && tx ? TCIOFLUSH : (rx ? TCIFLUSH : TCOFLUSH)) == 0;
   }

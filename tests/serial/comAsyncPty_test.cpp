@@ -88,6 +88,21 @@ TEST_F(ComAsyncPtyTest, ReceivesExactlyWhatWasSentHoweverSplitAndWritesRawBytes)
   EXPECT_EQ(Strings(entries.end() - 2, entries.end()), (Strings{"written=9", "written=2"}));
 }
 
+// A close purges the port; on a pty that threw away, now and then, what
+// the device had not read yet: "PUSK" written right before the close.
+TEST_F(ComAsyncPtyTest, APurgeKeepsWhatWasWrittenBeforeIt) {
+  const std::unique_ptr<TSerialDevice> device = platformSerialSystem().createDevice();
+  std::string error;
+  ASSERT_TRUE(device->open(peer.portPath(), error)) << error;
+  for (int i = 0; i < 50; ++i) {
+    uint32_t written = 0;
+    ASSERT_TRUE(device->write("PUSK", written));
+    ASSERT_TRUE(device->purge(serial::PurgeTxAbort | serial::PurgeRxAbort | serial::PurgeTxClear |
+                              serial::PurgeRxClear));
+    ASSERT_EQ(peer.read(4, 1s), "PUSK") << "write " << i;
+  }
+}
+
 TEST_F(ComAsyncPtyTest, UnpluggedDeviceEndsTheReaderWithoutSpinning) {
   const int before = threadCount();
   open();
