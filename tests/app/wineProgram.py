@@ -33,6 +33,7 @@ CLOSE_PORTS = {"transfer": "COM8", "pause": "COM9"}
 FLASH_PORT = "COM10"
 STATION_PORT = "COM11"
 HELD_PORT = "COM12"
+CONSOLE_PORT = "COM13"
 FORM = "Quilmatronx bootloader"
 INFO_BOX = "Zelkora Info"
 WRITE = "Записать"
@@ -193,6 +194,7 @@ def main():
     flash_simulator, flash_tty_path = simulate("--received", received_paths[1])
     closing = {"transfer": simulate(), "pause": simulate("--early-final", "1")}
     held_simulator, held_tty_path = simulate()
+    console_simulator, console_tty_path = simulate("--baud", "38462")
     # A line of two units on one port for the station; the swap leaves the
     # slot time to see the first unit go. Its first unit waits for the
     # station as long as the other devices wait for their turn.
@@ -205,7 +207,7 @@ def main():
     if os.path.exists(station_log):
         os.remove(station_log)
     ports = {PORT: tty_path, FLASH_PORT: flash_tty_path, STATION_PORT: line_link,
-             HELD_PORT: held_tty_path}
+             HELD_PORT: held_tty_path, CONSOLE_PORT: console_tty_path}
     ports.update({CLOSE_PORTS[when]: closing[when][1] for when in closing})
     form_process = None
     steps.run("ZipHoldsTheProgramsAndTheReadMe", zip_made)
@@ -337,6 +339,28 @@ def main():
                 if status != 0 or '"found"' not in text:
                     raise StepFailed(f"status {status}, report {text!r}:\n{output[-4000:]}")
 
+            def console_close_waits_for_the_report():
+                # Windows ends the process once the handler returns: the
+                # report must be written by then, the port marked interrupted.
+                report = os.path.join(work_dir, "console-close.json")
+                if os.path.exists(report):
+                    os.remove(report)
+                with tempfile.TemporaryFile() as log:
+                    process = start(loader, os.path.join(found["folder"], FLASH), run_env, log,
+                                    "--report", windows_path(report), CONSOLE_PORT)
+                    time.sleep(4)  # the probe, then a few paced blocks
+                    code, out, err = ui.drive("console-close", FLASH)
+                    ended(process, 30)
+                    output = final_output(process, log, run_env, FLASH)
+                print(f"console close: {out.strip()}", flush=True)
+                outcomes = []
+                if os.path.exists(report):
+                    with open(report) as f:
+                        outcomes = [p["outcome"] for p in json.load(f)["ports"]]
+                if code != 0 or outcomes != ["interrupted"]:
+                    raise StepFailed(f"driver {code} {out.strip()} {err.strip()}, "
+                                     f"report outcomes {outcomes}:\n{output[-4000:]}")
+
             def ok_ends_program():
                 ui.act("click", FORM, "OK")
                 if ended(form_process, 30) != 0:
@@ -377,13 +401,14 @@ def main():
             steps.run("CommandLineUploaderWritesTheImage", flash_uploads)
             steps.run("StationFlashesTwoUnitsOnOneSlot", station_flashes_two_units)
             steps.run("ReportHeldOpenIsReplacedOnceLetGo", held_report_replaced)
+            steps.run("ConsoleCloseWaitsForTheReport", console_close_waits_for_the_report)
             steps.run("TaskBarCloseDuringTheTransferEndsTheProgram",
                       lambda: task_bar_close("transfer"))
             steps.run("TaskBarCloseInThePauseEndsTheProgram", lambda: task_bar_close("pause"))
             if form_process is not None:
                 stop(form_process)
     finally:
-        for process in [simulator, flash_simulator, line, held_simulator] + \
+        for process in [simulator, flash_simulator, line, held_simulator, console_simulator] + \
                 [p for p, _ in closing.values()]:
             stop(process)
 

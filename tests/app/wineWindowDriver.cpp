@@ -16,12 +16,19 @@
 //   hold FILE              open FILE as a scanner does, without sharing its
 //                          deletion, print "held", and keep it open until a
 //                          line (or the end) comes on standard input
+//   console-close EXE      close the console of the running program EXE as
+//                          the window's close button does: its handlers get
+//                          CTRL_CLOSE_EVENT on a thread of their own, and
+//                          the process ends once they return (as Windows
+//                          ends it); prints "held N ms", their time
 //
-// Exit status: 0 done, 1 no such window, 2 no such control or item, a
-// disabled button, or no version resource, 64 bad usage.
+// Exit status: 0 done, 1 no such window or program, 2 no such control or
+// item, a disabled button, no version resource, or no console routine, 64
+// bad usage.
 #include <windows.h>
 
 #include <shellapi.h>  // after windows.h
+#include <tlhelp32.h>  // after windows.h
 
 #include <chrono>
 #include <cstdio>
@@ -193,6 +200,49 @@ int holdOpen(const wchar_t* path) {
   return 0;
 }
 
+DWORD processOf(const std::wstring& exe) {
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  DWORD found = 0;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more && found == 0;
+       more = Process32NextW(snapshot, &entry)) {
+    if (_wcsicmp(entry.szExeFile, exe.c_str()) == 0) found = entry.th32ProcessID;
+  }
+  CloseHandle(snapshot);
+  return found;
+}
+
+// The console sends its events by starting the system's control routine in
+// the program; no public call sends CTRL_CLOSE_EVENT.
+int closeConsole(const std::wstring& exe) {
+  const DWORD id = processOf(exe);
+  const HANDLE process = id == 0 ? nullptr : OpenProcess(PROCESS_ALL_ACCESS, FALSE, id);
+  if (process == nullptr) {
+    std::fprintf(stderr, "no running %s\n", utf8(exe).c_str());
+    return 1;
+  }
+  const auto routine = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernelbase.dll"), "CtrlRoutine")));
+  if (routine == nullptr) {
+    std::fprintf(stderr, "no console control routine\n");
+    return 2;
+  }
+  const auto began = std::chrono::steady_clock::now();
+  const HANDLE thread = CreateRemoteThread(process, nullptr, 0, routine,
+                                           reinterpret_cast<void*>(CTRL_CLOSE_EVENT), 0, nullptr);
+  if (thread == nullptr) return 2;
+  WaitForSingleObject(thread, 30000);
+  const auto held = std::chrono::steady_clock::now() - began;
+  TerminateProcess(process, STATUS_CONTROL_C_EXIT);
+  std::printf(
+      "held %lld ms\n",
+      static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(held).count()));
+  CloseHandle(thread);
+  CloseHandle(process);
+  return 0;
+}
+
 }  // namespace
 
 int main() {
@@ -202,12 +252,13 @@ int main() {
   if (argv == nullptr || argc < 3) {
     std::fprintf(stderr,
                  "usage: texts TITLE [SECONDS] | click TITLE TEXT | choose TITLE ITEM | "
-                 "close TITLE CLASS | version FILE | hold FILE\n");
+                 "close TITLE CLASS | version FILE | hold FILE | console-close EXE\n");
     return 64;
   }
   const std::wstring command = argv[1];
   if (command == L"version") return printVersion(argv[2]);
   if (command == L"hold") return holdOpen(argv[2]);
+  if (command == L"console-close") return closeConsole(argv[2]);
   const std::wstring title = argv[2];
   const int seconds = command == L"texts" && argc > 3 ? _wtoi(argv[3]) : 0;
   const wchar_t* className = command == L"close" && argc > 3 ? argv[3] : nullptr;
