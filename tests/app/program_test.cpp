@@ -107,6 +107,31 @@ TEST(Program, ErrorsFromTheReaderOrTheTimerShowTheErrorDisplay) {
   }
 }
 
+// Answers cut by a USB-serial adapter's latency timer (the device line,
+// block answers, the final answer between the check sum and "FZ"): every
+// upload succeeds.
+TEST(Program, UploadsThroughAnAdapterThatCutsAnswers) {
+  for (const uint32_t seed : {11,   274,  397,  600,  618,  952,  954,  1134, 1275, 1529,
+                              1616, 1651, 1917, 2085, 2218, 2426, 2474, 2886, 2968, 3577}) {
+    SCOPED_TRACE(seed);
+    TDevice device({.adapter = {devsim::AdapterOptions::Kind::LatencyTimer, 16ms, 62, seed}});
+    TRunningProgram program;
+    ASSERT_TRUE(program.onForm([](Form& form) {
+      form.sleepAfterDone.Delay = 1000;  // the pause after the upload, shortened
+      return true;
+    }));
+    ASSERT_TRUE(program.startUpload(device));
+    bool succeeded = false;
+    ASSERT_TRUE(program.onForm(
+        [&](Form& form) { return (succeeded = shown(form.labelSuccess)) || errorShown(form); },
+        60s));
+    ASSERT_TRUE(succeeded) << "the transfer error was shown";
+    EXPECT_TRUE(device.receivedAtEnd() == firmwareImage());
+    EXPECT_GE(device.adapterCuts(), 6);
+    EXPECT_EQ(program.pressOk(), 0);
+  }
+}
+
 TEST(Program, ChoosingTheSamePortTwiceAsksTheDeviceAgain) {
   TDevice device({.answerVers = false});
   TRunningProgram program;
