@@ -81,10 +81,9 @@ TEST(Endings, UploadsEndedAtRandomMomentsEndCleanlyAndAtOnce) {
 // A port its reader finds gone, or whose writes a line error keeps failing:
 // the transfer fails at once (the watchdog never ticks here), saying why.
 TEST(Endings, APortThatFailsUnderTheTransferFailsItAtOnceSayingWhy) {
-  const TTimerSeam platform = timerSeam();
-  timerSeam() =
-      TTimerSeam{[](uint32_t, uint32_t, uintptr_t) -> uint32_t { return 1; }, [](uint32_t) {}};
-  enableDispatch();
+  const TTimerSeamScope noTicks(
+      {[](uint32_t, uint32_t, uintptr_t) -> uint32_t { return 1; }, [](uint32_t) {}});
+  const TDispatchScope dispatch;
   for (const bool lineError : {false, true}) {
     TFakeSystem serial;
     TFlashSchema schema("COM1", nullptr, serial);
@@ -107,8 +106,6 @@ TEST(Endings, APortThatFailsUnderTheTransferFailsItAtOnceSayingWhy) {
     EXPECT_EQ(facts.failingBlock, 1);
     EXPECT_EQ(facts.writeFailure, lineError ? "line error" : "");
   }
-  disableDispatch();
-  timerSeam() = platform;
 }
 
 // Eight ports whose close waits 1.5 s for a slow drain (a real adapter

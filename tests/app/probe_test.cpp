@@ -50,14 +50,12 @@ TEST(Probe, IdentityStatusAndRouting) {
 std::atomic<uintptr_t> gapTimer{0};  // the quiet gap's timer, ticked by hand
 
 // The platform's timer swapped for one that only the test ticks.
-struct THandTicks {
-  TTimerSeam platform = timerSeam();
-  THandTicks() {
-    timerSeam() = {
-        [](uint32_t, uint32_t, uintptr_t timer) -> uint32_t { return (gapTimer = timer) != 0; },
-        [](uint32_t) { gapTimer = 0; }};
-  }
-  ~THandTicks() { timerSeam() = platform; }
+struct THandTicks : TTimerSeamScope {
+  THandTicks()
+      : TTimerSeamScope({[](uint32_t, uint32_t, uintptr_t timer) -> uint32_t {
+                           return (gapTimer = timer) != 0;
+                         },
+                         [](uint32_t) { gapTimer = 0; }}) {}
 };
 
 // The gap ends while the rest of the device line is already received:

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <vector>
 
+#include "elements/timerSeam.h"
 #include "runtime/link.h"
 
 struct TRecorder {
@@ -82,4 +83,17 @@ class TDispatchScope {
     static int count = 0;
     return count;
   }
+};
+
+// Puts a timer seam in place of the installed one until the scope ends, on
+// every way out of a test.
+class TTimerSeamScope {
+ public:
+  explicit TTimerSeamScope(TTimerSeam seam) : saved_(timerSeam()) { timerSeam() = seam; }
+  ~TTimerSeamScope() { timerSeam() = saved_; }
+  TTimerSeamScope(const TTimerSeamScope&) = delete;
+  TTimerSeamScope& operator=(const TTimerSeamScope&) = delete;
+
+ private:
+  const TTimerSeam saved_;
 };
