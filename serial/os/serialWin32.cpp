@@ -216,11 +216,6 @@ class TWin32Device final : public TSerialDevice {
 
   bool purge(uint32_t flags) override {
     if ((flags & (PurgeTxAbort | PurgeRxAbort)) != 0) aborts_.fetch_add(1);
-    // Only what is still queued is thrown away: a driver that reports
-    // nothing queued (a virtual port) may still drop what its far end has
-    // not read yet ("PUSK" right before a close).
-    if ((flags & PurgeTxClear) != 0 && outputQueued() == 0) flags &= ~uint32_t{PurgeTxClear};
-    if (flags == 0) return true;
     const HANDLE port = port_;
     return pastLineError([&] {
              lastError_ = PurgeComm(port, flags) ? 0 : GetLastError();

@@ -63,29 +63,6 @@ TEST_F(WinePortTest, OpenReceiveWriteCloseAndReopen) {
   close();
 }
 
-// A close purges the port; clearing the output of a port whose far end is
-// a pty threw away, now and then, what the device had not read yet ("PUSK"
-// written right before the close).
-TEST_F(WinePortTest, APurgeKeepsWhatWasWrittenBeforeIt) {
-  const std::unique_ptr<TSerialDevice> device = platformSerialSystem().createDevice();
-  std::string error;
-  ASSERT_TRUE(device->open(name, error)) << error;
-  ASSERT_TRUE(device->setTimeouts({0xFFFFFFFF, 0, 0, 0, 0}));  // reads return at once
-  for (int i = 0; i < 200; ++i) {
-    uint32_t written = 0;
-    ASSERT_TRUE(device->write("PUSK", written));
-    ASSERT_TRUE(device->purge(serial::PurgeTxAbort | serial::PurgeTxClear));
-    std::string echoed;
-    EXPECT_TRUE(eventually("the echo of write " + std::to_string(i), [&] {
-      std::string bytes;
-      if (device->read(static_cast<uint32_t>(4 - echoed.size()), bytes)) echoed += bytes;
-      return echoed.size() == 4;
-    }));
-    ASSERT_EQ(echoed, "PUSK") << "write " << i;
-  }
-  device->close();
-}
-
 TEST_F(WinePortTest, HandlerClosesThePortOnTheReaderThread) {
   log.onReceive = [&](TData& d, uint16_t event) {
     if (event == TPortLog::Read && d.StrValue.find("FZ") != std::string::npos) close();
