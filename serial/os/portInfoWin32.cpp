@@ -9,17 +9,9 @@
 #include <setupapi.h>
 
 #include "portInfoSetupApi.h"
+#include "runtime/windowsText.h"
 
 namespace {
-
-std::string utf8(const wchar_t* text) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (size <= 1) return {};
-  std::string result(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), size, nullptr, nullptr);
-  result.resize(static_cast<size_t>(size - 1));
-  return result;
-}
 
 // A text property of a device node; of a list, the first entry.
 std::string nodeProperty(DEVINST node, ULONG property) {
@@ -27,13 +19,13 @@ std::string nodeProperty(DEVINST node, ULONG property) {
   ULONG length = sizeof buffer - sizeof(wchar_t) * 2;
   if (CM_Get_DevNode_Registry_PropertyW(node, property, nullptr, buffer, &length, 0) != CR_SUCCESS)
     return {};
-  return utf8(buffer);
+  return utf8FromWide(buffer);
 }
 
 std::string instanceId(DEVINST node) {
   wchar_t buffer[MAX_DEVICE_ID_LEN + 1] = {};
   if (CM_Get_Device_IDW(node, buffer, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS) return {};
-  return utf8(buffer);
+  return utf8FromWide(buffer);
 }
 
 std::string portName(HDEVINFO set, SP_DEVINFO_DATA& data) {
@@ -45,7 +37,7 @@ std::string portName(HDEVINFO set, SP_DEVINFO_DATA& data) {
   const bool read = RegQueryValueExW(key, L"PortName", nullptr, &type,
                                      reinterpret_cast<BYTE*>(buffer), &size) == ERROR_SUCCESS;
   RegCloseKey(key);
-  return read && type == REG_SZ ? utf8(buffer) : std::string();
+  return read && type == REG_SZ ? utf8FromWide(buffer) : std::string();
 }
 
 class TSetupApiPortInfo final : public TPortInfoSource {

@@ -15,6 +15,8 @@
 #include <mutex>
 #include <string>
 
+#include "runtime/windowsText.h"
+
 #include "../portNames.h"
 #include "../serialDevice.h"
 
@@ -23,26 +25,6 @@ using namespace serial;
 namespace {
 
 std::string devicePathOf(const std::string& name) { return "\\\\.\\" + name; }
-
-// The system's own text for an error code, in UTF-8, without the final
-// full stop and line break.
-std::string systemErrorText(DWORD code) {
-  wchar_t* buffer = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring wide(buffer != nullptr ? buffer : L"", length);
-  if (buffer != nullptr) LocalFree(buffer);
-  while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L'.'))
-    wide.pop_back();
-  if (wide.empty()) return "system error " + std::to_string(code);
-  const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string text(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size,
-                      nullptr, nullptr);
-  return text;
-}
 
 std::string openErrorText(DWORD code) {
   std::string text = systemErrorText(code);
