@@ -41,6 +41,9 @@ void applyUploaderPortSettings(TZKComAsync& port) {
   port.ReadTotalTimeoutMultiplier = 0;
   port.WriteTotalTimeoutConstant = 1000;
   port.WriteTotalTimeoutMultiplier = 100;
+  // A block (256 bytes) would be given 26.6 s: a write that has not gone
+  // out within the watchdog's three ticks fails the transfer.
+  port.WriteTotalTimeoutLimit = 3000;
   port.CheckPorts = true;
   port.FlushOnClose = false;
 }

@@ -25,7 +25,7 @@ TClassMultiElementEx_2168BB0::TClassMultiElementEx_2168BB0(TZKMultiElementEx* co
   counterBlocks.Direction = 0;
   counterBlocks.setDefault(0);
   hubNextBlock.InCount = 2;
-  hubNextBlock.setOutCount(2);
+  hubNextBlock.setOutCount(3);
   maskBlockAck.Mask = "SZ";
   maskBlockAck.IgnoreCase = 1;
   maskFinalAck.Mask = "FZ";
@@ -104,17 +104,19 @@ TClassMultiElementEx_2168BB0::TClassMultiElementEx_2168BB0(TZKMultiElementEx* co
   latchOutcome.outPass[passWatch] = makeEventLink<&TZKMMTimer::inStart>(&timerWatch);
   hubNextBlock.outEvent[0] = makeEventLink<&TZKStrJoin::inClear>(&joinAnswer);
   hubNextBlock.outEvent[1] = makeEventLink<&TZKFor::inFor>(&loopBlock);
+  hubNextBlock.outEvent[2] = makeEventLink<&TZKStrCollect::inFlush>(&collectBlock);
   loopBlock.outEvent = makeEventLink<&TZKDataToFile::inGet>(&readByte, 1);
   readByte.dataStream = makeEventLink<&TZKMemoryStream::varStream>(&firmwareStream);
   readByte.outGet = makeEventLink<&TZKHub::inWork>(&hubByte);
-  // The check sum and the masks move on before the byte goes out: the
-  // device may answer the block's last byte at once, on the reader thread,
-  // while this thread is still sending block 1; the answer must meet masks
-  // that already count that byte.
+  // The check sum and the masks count each byte before its block goes out:
+  // the device may answer the block at once, on the reader thread, while
+  // this thread is still sending block 1; the answer must meet masks that
+  // already count the whole block.
   hubByte.outEvent[0] = makeEventLink<&TZKConvertor::inConvert>(&convHex);
   hubByte.outEvent[1] = makeEventLink<&TZKConvertor::inConvert>(&convChar);
-  convChar.outResult = makeEventLink<&TZKLatch::inPass>(&latchOutcome, passByte);
-  latchOutcome.outPass[passByte] = makeEventLink<&TZKHub::inWork>(&hubSend, 1);
+  convChar.outResult = makeEventLink<&TZKStrCollect::inAdd>(&collectBlock);
+  collectBlock.outText = makeEventLink<&TZKLatch::inPass>(&latchOutcome, passBlock);
+  latchOutcome.outPass[passBlock] = makeEventLink<&TZKHub::inWork>(&hubSend, 1);
   hubSend.outEvent[0] = boundaryOut(outSend);
   convHex.outResult = makeEventLink<&TZKCRC16_32::inCRC>(&crcRunning);
   crcRunning.dataInit = readCrc;

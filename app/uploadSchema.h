@@ -15,6 +15,7 @@
 #include "elements/zkMMTimer.h"
 #include "elements/zkMemoryStream.h"
 #include "elements/zkStrCat.h"
+#include "elements/zkStrCollect.h"
 #include "elements/zkStrJoin.h"
 #include "elements/zkStrMask.h"
 #include "elements/zkStream2Hex.h"
@@ -44,6 +45,9 @@ class TClassMultiElementEx_2168BB0 : public TClassMultiBase {
   // The container's factory.
   static TZKEditMultiEx* create(TZKMultiElementEx* container, void* parentControl,
                                 void* parentSchema);
+  // Writes each image byte by itself, as soon as it is counted, instead of
+  // each block in one write: for a device that needs the gaps between bytes.
+  void writeEachByte() { collectBlock.Size = 1; }
 
   void* ParentSchema;
   // Members in creation order; C++ destroys them in reverse, the boundary
@@ -84,11 +88,14 @@ class TClassMultiElementEx_2168BB0 : public TClassMultiBase {
   // (the probe's) do not count.
   TZKCounter counterStarted;
   TZKIf_else ifStarted;
+  // A block's bytes, counted one by one, go to the port in one write once
+  // the block is complete.
+  TZKStrCollect collectBlock;
   // The transfer's one outcome: the final answer or the first failure,
   // whichever comes first. Once decided, the watchdog stops and no image
   // byte, answer or start gets through any more: a device that was told of
   // a failure is not written to.
   TZKLatch latchOutcome;
-  enum : uint16_t { passByte = 0, passAnswer = 1, passStart = 2, passWatch = 3 };
+  enum : uint16_t { passBlock = 0, passAnswer = 1, passStart = 2, passWatch = 3 };
   enum : uint16_t { decideDone = 0, decideFailed = 1 };
 };

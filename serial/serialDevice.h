@@ -90,6 +90,9 @@ struct TSerialTimeouts {
   uint32_t ReadTotalTimeoutConstant = 0;
   uint32_t WriteTotalTimeoutMultiplier = 0;
   uint32_t WriteTotalTimeoutConstant = 0;
+  // Milliseconds any one write waits at most, whatever the two above give
+  // for its size; 0: no limit.
+  uint32_t WriteTotalTimeoutLimit = 0;
 };
 
 // Why the last write on a port failed.

@@ -138,9 +138,9 @@ bool TZKComAsync::openSequence(int32_t baudRate, int32_t dtrIndex, int32_t rtsIn
   opened_ = true;
   settings_ = buildSettings(baudRate, dtrIndex, rtsIndex);
   eventMask_ = buildEventMask();
-  timeouts_ =
-      TSerialTimeouts{ReadIntervalTimeout, ReadTotalTimeoutMultiplier, ReadTotalTimeoutConstant,
-                      WriteTotalTimeoutMultiplier, WriteTotalTimeoutConstant};
+  timeouts_ = TSerialTimeouts{ReadIntervalTimeout,       ReadTotalTimeoutMultiplier,
+                              ReadTotalTimeoutConstant,  WriteTotalTimeoutMultiplier,
+                              WriteTotalTimeoutConstant, WriteTotalTimeoutLimit};
   const bool purged = device_->purge(PurgeTxClear | PurgeRxClear);
   device_->setupQueues(static_cast<uint32_t>(InQueue), static_cast<uint32_t>(OutQueue));
   if (!purged || !device_->configure(settings_) || !device_->setTimeouts(timeouts_) ||

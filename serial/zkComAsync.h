@@ -62,6 +62,9 @@ class TZKComAsync {
   uint32_t ReadTotalTimeoutMultiplier = 0;
   uint32_t WriteTotalTimeoutConstant = 0;
   uint32_t WriteTotalTimeoutMultiplier = 0;
+  // Milliseconds a write waits at most, whatever its size (0: no limit): a
+  // block must not wait for 100 ms a byte on a stalled transmit.
+  uint32_t WriteTotalTimeoutLimit = 0;
   bool CheckPorts = true;
   bool FlushOnClose = false;
 

@@ -86,6 +86,7 @@ struct TOptions {
   bool list = false;
   bool probe = false;
   bool probeOnly = false;
+  bool byteWrites = false;
   bool version = false;
   bool station = false;
   std::string log;
@@ -107,6 +108,11 @@ int parse(int argc, char** argv, TOptions& options) {
                "with --list: ask each port's device and print its line, or that none answered")
       ->needs(list);
   app.add_flag("--probe-only", options.probeOnly, "stop after each device's line")->excludes(list);
+  app.add_flag("--byte-writes", options.byteWrites,
+               "write the image one byte per write, as the first uploaders did, instead of a "
+               "block (256 bytes) per write: for a device that needs the gaps between bytes; "
+               "through a USB adapter on Windows this is about four times slower")
+      ->excludes(list);
   app.add_option("--report", options.report, "write what happened on each port to FILE as JSON")
       ->type_name("FILE")
       ->check(
@@ -130,7 +136,11 @@ int parse(int argc, char** argv, TOptions& options) {
   app.add_option("--log", options.log, "with --station: append one JSON line per unit to FILE")
       ->type_name("FILE")
       ->needs(station);
-  station->excludes(list)->excludes("--probe-only")->excludes("--report")->excludes("--trace");
+  station->excludes(list)
+      ->excludes("--probe-only")
+      ->excludes("--byte-writes")
+      ->excludes("--report")
+      ->excludes("--trace");
   list->excludes(all);
   app.footer(footer);
   try {
@@ -260,8 +270,9 @@ int main(int argc, char** argv) {
   // Links stay off while the schemas are built, as in the window program.
   // The switch is one for the whole process: each port's part ends by
   // closing its port and stopping its watchdog, not by the switch.
-  auto run = std::make_unique<TFlashRun>(TFlashRunOptions{
-      ports, options.probeOnly || options.list, options.list ? nullptr : &board, trace.get()});
+  auto run = std::make_unique<TFlashRun>(
+      TFlashRunOptions{ports, options.probeOnly || options.list, options.list ? nullptr : &board,
+                       trace.get(), nullptr, options.byteWrites});
   enableDispatch();
   runStartProcs();
   const std::vector<TPortResult> results = run->run(&interrupts);

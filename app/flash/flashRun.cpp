@@ -46,6 +46,7 @@ TFlashRun::TFlashRun(TFlashRunOptions options) : options_(std::move(options)) {
     auto entry = std::make_unique<TPort>();
     entry->schema = std::make_unique<TFlashSchema>(
         port, options_.board, tracedSerial_ ? static_cast<TSerialSystem&>(*tracedSerial_) : serial);
+    if (options_.byteWrites) entry->schema->writeEachByte();
     if (options_.board != nullptr) {
       entry->schema->progress.attach(
           *options_.board, options_.board->live() ? padded(port, width + 2) : port + ": ");

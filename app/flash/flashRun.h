@@ -24,6 +24,7 @@ struct TFlashRunOptions {
   TConsoleBoard* board = nullptr;   // null: the run prints nothing
   TTraceFile* trace = nullptr;      // null: no trace
   TSerialSystem* serial = nullptr;  // null: the platform's
+  bool byteWrites = false;          // one write per image byte instead of per block
 };
 
 // A device that has not answered "VERS" within this time is absent.

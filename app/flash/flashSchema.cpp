@@ -93,6 +93,10 @@ void TFlashSchema::selectPort() {
   fireEvent(makeEventLink<&TZKHub::inWork>(&hubPortSelected), port_);
 }
 
+void TFlashSchema::writeEachByte() {
+  static_cast<Upload*>(upload.Instances.front()->Owner)->writeEachByte();
+}
+
 void TFlashSchema::startUpload() {
   fireEvent(makeEventLink<&TZKMultiElementEx::inWork>(&upload, Upload::inUpload), 0);
 }

@@ -34,6 +34,9 @@ class TFlashSchema {
   // What the operator's port choice does on the form: close any open port,
   // remember the name, let the probe open it and ask the device.
   void selectPort();
+  // Writes each image byte by itself instead of each block in one write
+  // (before the upload starts).
+  void writeEachByte();
   // What "Записать" does: start the transfer.
   void startUpload();
   // Closes the port, which ends its reader thread.

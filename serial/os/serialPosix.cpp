@@ -182,6 +182,7 @@ class TPosixDevice final : public TSerialDevice {
   bool setTimeouts(const TSerialTimeouts& timeouts) override {
     writeConstant_ = timeouts.WriteTotalTimeoutConstant;
     writeMultiplier_ = timeouts.WriteTotalTimeoutMultiplier;
+    writeLimit_ = timeouts.WriteTotalTimeoutLimit;
     return true;
   }
 
@@ -238,7 +239,7 @@ class TPosixDevice final : public TSerialDevice {
     const int fd = fd_;
     if (fd < 0) return false;
     const uint64_t aborts = writeAborts_.load();
-    const bool timed = writeConstant_ != 0 || writeMultiplier_ != 0;
+    const bool timed = writeConstant_ != 0 || writeMultiplier_ != 0 || writeLimit_ != 0;
     // Set at the first wait: a write that goes out at once (each image byte)
     // reads no clock.
     std::optional<Clock::time_point> deadline;
@@ -258,7 +259,7 @@ class TPosixDevice final : public TSerialDevice {
       int waitMs = AbortCheckMs;
       if (timed) {
         const Clock::time_point now = Clock::now();
-        if (!deadline) deadline = now + writeTimeout(bytes.size());
+        if (!deadline) deadline = now + writeWait(bytes.size());
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - now).count();
         if (left <= 0) break;  // timed out: what went out is the result
@@ -337,6 +338,15 @@ class TPosixDevice final : public TSerialDevice {
   std::atomic<TSerialFailure> writeFailure_{TSerialFailure::None};
   uint32_t writeConstant_ = 0;
   uint32_t writeMultiplier_ = 0;
+  uint32_t writeLimit_ = 0;
+
+  // How long a write of a count of bytes may wait: the write time-out, at
+  // most the limit.
+  std::chrono::milliseconds writeWait(size_t bytes) const {
+    const std::chrono::milliseconds limit(writeLimit_);
+    if (writeConstant_ == 0 && writeMultiplier_ == 0) return limit;
+    return writeLimit_ == 0 ? writeTimeout(bytes) : std::min(writeTimeout(bytes), limit);
+  }
 
   // The write time-out for a count of bytes; without configured time-outs
   // (writes then wait as long as it takes) a drain still gives up after a

@@ -9,6 +9,7 @@
 // a completion.
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <memory>
@@ -320,10 +321,13 @@ class TWin32Device final : public TSerialDevice {
     return timeouts_.WriteTotalTimeoutConstant +
            timeouts_.WriteTotalTimeoutMultiplier * static_cast<DWORD>(bytes);
   }
-  // The driver's own time-out for a transfer and a second more; INFINITE
-  // when the driver has none, and then only a purge ends the transfer.
+  // The driver's own time-out for a transfer and a second more, at most the
+  // write limit (a block's 256 bytes would be given 26.6 s); INFINITE when
+  // neither is set, and then only a purge ends the transfer.
   DWORD writeLimit(size_t bytes) const {
-    return writeBounded() ? writeTimeout(bytes) + 1000 : INFINITE;
+    const DWORD limit = timeouts_.WriteTotalTimeoutLimit;
+    if (!writeBounded()) return limit != 0 ? limit : INFINITE;
+    return limit != 0 ? std::min(writeTimeout(bytes) + 1000, limit) : writeTimeout(bytes) + 1000;
   }
   DWORD readLimit(uint32_t bytes) const {
     const TSerialTimeouts& t = timeouts_;
@@ -368,14 +372,19 @@ class TWin32Device final : public TSerialDevice {
     while (!atOnce && (waited = WaitForSingleObject(event, AbortCheckMs)) == WAIT_TIMEOUT &&
            aborts_.load() == aborts && GetTickCount64() < deadline) {
     }
-    if (waited != WAIT_OBJECT_0 && !cancelOrLeak(port, record)) {
+    const bool cancelled = waited != WAIT_OBJECT_0;
+    if (cancelled && !cancelOrLeak(port, record)) {
       lastError_ = ERROR_OPERATION_ABORTED;
       return false;
     }
     DWORD count = 0;
     const bool completed = GetOverlappedResult(port, &record->overlapped, &count, FALSE) != FALSE;
-    lastError_ = completed ? 0 : GetLastError();
-    if (completed) done = count;
+    // Cancelled at its limit, not failed by a line error: it is not run
+    // again, and what went out before the cancel counts.
+    lastError_ = completed                               ? 0
+                 : cancelled && aborts_.load() == aborts ? ERROR_TIMEOUT
+                                                         : GetLastError();
+    if (completed || cancelled) done = count;
     if (received != nullptr) *received = std::move(record->buffer);
     giveBack(std::move(record));
     return completed;

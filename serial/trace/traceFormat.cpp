@@ -35,6 +35,11 @@ std::string_view nextWord(std::string_view& rest) {
   return word;
 }
 
+bool holdsBytes(TTraceEntry::Kind kind) {
+  using Kind = TTraceEntry::Kind;
+  return kind == Kind::Written || kind == Kind::NotWritten || kind == Kind::Read;
+}
+
 int hexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -84,8 +89,8 @@ std::string header(std::string_view program) {
   return std::string(firstLine) + "\n" + std::string(recordedByPrefix) + std::string(program) +
          "\n"
          "# time (s) since the start, port, then: open, settings, close, lost (the port\n"
-         "# failed or went away), or bytes: > written to the device, ! handed to the port\n"
-         "# but not written, < one read, + the read above goes on; in hexadecimal, then as text\n";
+         "# failed or went away), or bytes: > one write to the device, ! handed to the port\n"
+         "# but not written, < one read, + the line above goes on; in hexadecimal, then as text\n";
 }
 
 std::string bytesLine(double time, std::string_view port, char mark, std::string_view bytes) {
@@ -98,6 +103,13 @@ std::string bytesLine(double time, std::string_view port, char mark, std::string
   }
   hex.resize(hexWidth, ' ');
   return eventLine(time, port, std::string_view(&mark, 1), hex + " " + text);
+}
+
+std::string bytesLines(double time, std::string_view port, char mark, std::string_view bytes) {
+  std::string lines;
+  for (size_t i = 0; i < bytes.size(); i += BytesPerLine)
+    lines += bytesLine(time, port, i == 0 ? mark : '+', bytes.substr(i, BytesPerLine));
+  return lines;
 }
 
 std::string eventLine(double time, std::string_view port, std::string_view event,
@@ -144,8 +156,8 @@ std::optional<TTrace> parseTrace(std::string_view text, std::string& error) {
         // Goes on with the port's own line above; other ports' may be between.
         const auto above = std::find_if(trace.entries.rbegin(), trace.entries.rend(),
                                         [&](const TTraceEntry& e) { return e.port == entry.port; });
-        if (above == trace.entries.rend() || above->kind != TTraceEntry::Kind::Read)
-          return fail("\"+\" without a read above it");
+        if (above == trace.entries.rend() || !holdsBytes(above->kind))
+          return fail("\"+\" without a write or a read above it");
         above->bytes += entry.bytes;
         continue;
       }

@@ -14,13 +14,14 @@
 //       3.517100  /dev/pts/3  lost
 //       3.520000  /dev/pts/3  close
 //
-// ">" was written to the device (consecutive writes share lines of 16
-// bytes), "!" was handed to the port but not written (the write failed,
-// timed out or was refused), "<" is one read, "+" goes on with the read
-// above (a read longer than 16 bytes): each read is a "<" line and the "+"
-// lines after it, so an answer that came in pieces shows as several "<"
-// lines. "lost": the port failed or went away under the program. The time
-// is seconds since the recording began and belongs to the line's first byte.
+// ">" is one write to the device, "!" what a write was handed but did not
+// write (it failed, timed out or was refused; after the ">" of the part it
+// wrote), "<" is one read, and "+" goes on with the line above (a write or
+// a read longer than 16 bytes): a block written in one write is a ">" line
+// and fifteen "+" lines, and an answer that came in pieces shows as several
+// "<" lines. Traces recorded before writes had lines of their own show
+// consecutive writes sharing ">" lines. "lost": the port failed or went
+// away under the program. The time is seconds since the recording began.
 #pragma once
 
 #include <cstddef>
@@ -58,6 +59,9 @@ inline constexpr size_t BytesPerLine = 16;
 std::string header(std::string_view program);
 // One line of up to BytesPerLine bytes with mark '>', '!', '<' or '+'.
 std::string bytesLine(double time, std::string_view port, char mark, std::string_view bytes);
+// The lines of one write or read: the first with mark, the rest with '+';
+// none for no bytes.
+std::string bytesLines(double time, std::string_view port, char mark, std::string_view bytes);
 // One line of an event ("open", "settings", ...) with optional words after it.
 std::string eventLine(double time, std::string_view port, std::string_view event,
                       std::string_view words = {});

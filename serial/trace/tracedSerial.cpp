@@ -13,10 +13,6 @@ class TTracedDevice : public TSerialDevice {
  public:
   TTracedDevice(std::unique_ptr<TSerialDevice> inner, TTraceFile& file)
       : inner_(std::move(inner)), file_(file) {}
-  ~TTracedDevice() override {
-    std::lock_guard guard(order_);
-    emit();
-  }
 
   bool open(const std::string& name, std::string& error) override {
     const bool opened = inner_->open(name, error);
@@ -38,8 +34,10 @@ class TTracedDevice : public TSerialDevice {
     std::lock_guard guard(order_);
     const bool started = inner_->write(bytes, written);
     const size_t count = started ? std::min<size_t>(written, bytes.size()) : 0;
-    addWritten('>', bytes.substr(0, count));
-    addWritten('!', bytes.substr(count));
+    const double at = file_.secondsSinceStart();
+    const std::string_view all(bytes);
+    file_.writeLine(traceFormat::bytesLines(at, port_, '>', all.substr(0, count)) +
+                    traceFormat::bytesLines(at, port_, '!', all.substr(count)));
     return started;
   }
   TSerialFailure lastWriteFailure() const override { return inner_->lastWriteFailure(); }
@@ -47,15 +45,8 @@ class TTracedDevice : public TSerialDevice {
     const bool started = inner_->read(count, bytes);
     if (bytes.empty()) return started;
     std::lock_guard guard(order_);
-    emit();
     // One write of all its lines: other ports' lines cannot come between.
-    const double at = file_.secondsSinceStart();
-    std::string lines;
-    for (size_t i = 0; i < bytes.size(); i += traceFormat::BytesPerLine) {
-      lines += traceFormat::bytesLine(at, port_, i == 0 ? '<' : '+',
-                                      std::string_view(bytes).substr(i, traceFormat::BytesPerLine));
-    }
-    file_.writeLine(lines);
+    file_.writeLine(traceFormat::bytesLines(file_.secondsSinceStart(), port_, '<', bytes));
     return started;
   }
   void close() override {
@@ -78,16 +69,7 @@ class TTracedDevice : public TSerialDevice {
   bool clearErrors(uint32_t& errors, uint32_t& waiting) override {
     return inner_->clearErrors(errors, waiting);
   }
-  // A close begins with the drain, and no write starts from then on: the
-  // bytes written are recorded now, also when the program ends without
-  // waiting for the close to finish (a second interrupt).
-  void drain(bool unbounded) override {
-    {
-      std::lock_guard guard(order_);
-      emit();
-    }
-    inner_->drain(unbounded);
-  }
+  void drain(bool unbounded) override { inner_->drain(unbounded); }
   void wakeReader() override { inner_->wakeReader(); }
 
   void lost() {
@@ -97,26 +79,9 @@ class TTracedDevice : public TSerialDevice {
   }
 
  private:
-  // The calls below hold order_.
+  // Called holding order_.
   void event(const char* name, const std::string& words = {}) {
-    emit();
     file_.writeLine(traceFormat::eventLine(file_.secondsSinceStart(), port_, name, words));
-  }
-  // Consecutive writes share lines.
-  void addWritten(char mark, const std::string& bytes) {
-    for (char byte : bytes) {
-      if (mark_ != mark || pending_.size() == traceFormat::BytesPerLine) emit();
-      if (pending_.empty()) {
-        mark_ = mark;
-        pendingAt_ = file_.secondsSinceStart();
-      }
-      pending_ += byte;
-    }
-  }
-  void emit() {
-    if (pending_.empty()) return;
-    file_.writeLine(traceFormat::bytesLine(pendingAt_, port_, mark_, pending_));
-    pending_.clear();
   }
 
   std::unique_ptr<TSerialDevice> inner_;
@@ -125,9 +90,6 @@ class TTracedDevice : public TSerialDevice {
   std::string port_;
   bool open_ = false;
   bool lostTold_ = false;
-  char mark_ = 0;
-  std::string pending_;
-  double pendingAt_ = 0;
 };
 
 class TTracedWaiter : public TSerialWaiter {

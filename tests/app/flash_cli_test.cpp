@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <future>
@@ -309,17 +310,18 @@ TEST(FlashCommandLine, UploadsThroughAnAdapterThatCutsAnswers) {
   }
 }
 
-// An adapter that stops taking bytes: the write of block 3's first byte
-// times out (1.1 s) and ends the transfer at once, not the watchdog; the
-// trace has what went out and marks the byte that did not.
-TEST(FlashCommandLine, StalledTransmitFailsWithinOneWriteTimeOut) {
+// An adapter that stops taking bytes: the write of block 3 times out at its
+// limit (3 s, not the 26.6 s a block's 256 bytes would be given) and ends
+// the transfer at once; nothing is written after it, and the trace has
+// what went out and marks the block that did not, as one write.
+TEST(FlashCommandLine, StalledTransmitFailsWithinTheWatchdogsTime) {
   TSimulatedDevice device({.stallAfter = 4 + 2 * 256});
   const std::string report = tempPath("report.json"), trace = tempPath("trace.txt");
   const auto started = std::chrono::steady_clock::now();
   const TRun r =
       run(QUIL_FLASH " --report " + report + " --trace " + trace + " " + device.portPath());
-  // The write time-out, a second, and the probe's quiet gap.
-  EXPECT_LT(std::chrono::steady_clock::now() - started, 2200ms);
+  // The watchdog's three ticks, a second, and the probe's quiet gap.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 4200ms);
   EXPECT_EQ(r.exitCode, 1) << r.output;
   const Json port = entry(Json::parse(fileText(report)), device.portPath());
   EXPECT_EQ(port["failure"], "write-failed");
@@ -327,7 +329,34 @@ TEST(FlashCommandLine, StalledTransmitFailsWithinOneWriteTimeOut) {
   const TTrace traced = traceOf(trace);
   EXPECT_TRUE(traced.bytes(device.portPath(), Kind::Written) ==
               "VERS" + firmwareImage().substr(0, 512));
-  EXPECT_EQ(traced.bytes(device.portPath(), Kind::NotWritten), firmwareImage().substr(512, 1));
+  const auto notWritten =
+      std::count_if(traced.entries.begin(), traced.entries.end(),
+                    [](const TTraceEntry& e) { return e.kind == Kind::NotWritten; });
+  EXPECT_EQ(notWritten, 1);
+  EXPECT_TRUE(traced.bytes(device.portPath(), Kind::NotWritten) ==
+              firmwareImage().substr(512, 256));
+}
+
+// A block goes to the port in one write; --byte-writes writes each image
+// byte by itself. The device receives the same bytes either way.
+TEST(FlashCommandLine, OneWritePerBlockOrPerByte) {
+  for (const bool byteWrites : {false, true}) {
+    SCOPED_TRACE(byteWrites ? "--byte-writes" : "blocks");
+    TSimulatedDevice device;
+    const std::string trace = tempPath("trace.txt");
+    const TRun r = run(QUIL_FLASH + std::string(byteWrites ? " --byte-writes" : "") + " --trace " +
+                       trace + " " + device.portPath());
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_TRUE(device.receivedAtEnd() == firmwareImage());
+    const TTrace traced = traceOf(trace);
+    std::vector<size_t> sizes;
+    for (const TTraceEntry& e : traced.entries)
+      if (e.kind == Kind::Written) sizes.push_back(e.bytes.size());
+    // "VERS", the image, "PUSK".
+    ASSERT_EQ(sizes.size(), byteWrites ? 130050u : 510u);
+    EXPECT_EQ(std::count(sizes.begin() + 1, sizes.end() - 1, byteWrites ? 1u : 256u),
+              static_cast<long>(sizes.size() - 2));
+  }
 }
 
 // Whoever reads the output goes away early: every upload still ends, the

@@ -23,7 +23,7 @@ TEST(ReplayInput, TracesThatCannotBeReplayedAreRefusedWithTheReason) {
       {"", "", "cannot open"},
       {"just text\n", "", "line 1: not a quilmatronx trace"},
       {header + "  0.1  COM3  >  5G\n", "", "line 2: bad bytes after >"},
-      {header + "  0.1  COM3  +  41\n", "", "line 2: \"+\" without a read above it"},
+      {header + "  0.1  COM3  +  41\n", "", "line 2: \"+\" without a write or a read above it"},
       {header + "  0.1  COM3  opened\n", "", "line 2: unknown mark opened"},
       {twoPorts, "", "several ports; pick one with --replay-port: COM3, COM4"},
       {twoPorts, "COM5", "no port COM5; it has COM3, COM4"},

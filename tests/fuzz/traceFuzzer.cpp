@@ -18,10 +18,7 @@ std::string written(const TTrace& trace) {
         const char mark = entry.kind == TTraceEntry::Kind::Written      ? '>'
                           : entry.kind == TTraceEntry::Kind::NotWritten ? '!'
                                                                         : '<';
-        for (size_t at = 0; at < entry.bytes.size(); at += traceFormat::BytesPerLine) {
-          text += traceFormat::bytesLine(entry.time, entry.port, at == 0 ? mark : '+',
-                                         entry.bytes.substr(at, traceFormat::BytesPerLine));
-        }
+        text += traceFormat::bytesLines(entry.time, entry.port, mark, entry.bytes);
         break;
       }
       default:
