@@ -24,6 +24,10 @@ if(CMAKE_CROSSCOMPILING)
   set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine ENVIRONMENT QUIL_WINEPREFIX=${QUIL_WINEPREFIX})
 endif()
 
+# How long one test executable may run; scripts/faults sets less, so that
+# a fault that hangs a test costs minutes, not a quarter of an hour.
+set(QUIL_TEST_TIMEOUT 900 CACHE STRING "Seconds a test executable may run")
+
 # quil_add_test(name SOURCES ... LIBS ... [LABELS ...])
 function(quil_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
@@ -35,7 +39,7 @@ function(quil_add_test name)
     set(report "${QUIL_TEST_REPORTS}/${name}.xml")
   endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:${report})
-  set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 900)
+  set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${QUIL_TEST_TIMEOUT})
   if(CMAKE_CROSSCOMPILING)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine
       ENVIRONMENT "QUIL_WINEPREFIX=${QUIL_WINEPREFIX}")
