@@ -23,6 +23,15 @@ struct WinePortTest : TLoggedPort, ::testing::Test {
   }
   std::string expectedOpen() const { return "open=" + std::to_string(comPortNumber(name)); }
   void open() { TLoggedPort::open(name); }
+  // The entries but those of the reader thread, which runs beside the
+  // writer and may still hand on an empty read of bytes it already gave.
+  Strings entriesBesideTheReader() const {
+    Strings kept;
+    for (const std::string& e : log.entries()) {
+      if (!e.starts_with("read") && !e.starts_with("rxchar")) kept.push_back(e);
+    }
+    return kept;
+  }
 };
 
 TEST_F(WinePortTest, PortListFindsTheMappedPort) {
@@ -40,10 +49,11 @@ TEST_F(WinePortTest, OpenReceiveWriteCloseAndReopen) {
 
   std::string everyByte;
   for (int b = 0; b < 256; ++b) everyByte += static_cast<char>(b);
+  // A write tells its count before it returns; the echo may come first.
   write(everyByte);
+  EXPECT_EQ(entriesBesideTheReader(), (Strings{"opening", expectedOpen(), "written=256"}));
   ASSERT_TRUE(log.waitForReceived(everyByte.size()));
   EXPECT_EQ(log.received(), everyByte);
-  EXPECT_EQ(log.entries()[2], "written=256");
 
   // One write per byte, as the upload sends its blocks.
   for (char c : std::string("VERS")) write(std::string(1, c));
@@ -52,7 +62,8 @@ TEST_F(WinePortTest, OpenReceiveWriteCloseAndReopen) {
 
   log.clear();
   close();
-  EXPECT_EQ(log.entries(), CloseEvents);
+  EXPECT_EQ(entriesBesideTheReader(), CloseEvents);
+  EXPECT_EQ(log.received(), "");
 
   log.clear();
   open();
