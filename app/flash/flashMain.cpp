@@ -77,7 +77,7 @@ const char* const footer =
     "written, 130 after a second Ctrl-C.\n";
 
 std::atomic<int> interruptsRequested{0};
-void requestInterrupt() { interruptsRequested.fetch_add(1); }
+void requestInterrupt(int presses) { interruptsRequested.fetch_add(presses); }
 int interrupts() { return interruptsRequested.load(); }
 
 struct TOptions {
@@ -229,6 +229,17 @@ int runStation(const TOptions& options) {
   enableDispatch();
   runStartProcs();
   const TStationExit code = station.run([] { return interruptsRequested.load(); });
+  // The records are synced, or the log has failed and they went to
+  // standard error: an end that Windows holds may go on.
+  endReached();
+  if (!station.logEnded()) {
+    // A record's append is stuck in the system (a share whose server has
+    // gone): the records went to standard error, and the process ends
+    // without waiting for it.
+    std::fflush(nullptr);
+    restoreConsole();
+    std::_Exit(code);
+  }
   disableDispatch();
   return code;
 }
@@ -275,6 +286,7 @@ int main(int argc, char** argv) {
                        trace.get(), nullptr, options.byteWrites});
   enableDispatch();
   runStartProcs();
+  setBusy(!options.list);
   const std::vector<TPortResult> results = run->run(&interrupts);
 
   // The report first: it waits neither for the ports' ends nor, beyond a
@@ -292,6 +304,7 @@ int main(int argc, char** argv) {
                   "quilmatronx-flash: cannot write the report " + options.report + ": " + error);
     }
   }
+  setBusy(false);
   const bool closed = run->waitForClose(&interrupts);
   endReached();
 

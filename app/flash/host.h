@@ -16,14 +16,21 @@ void restoreConsole();
 bool liveConsole(std::FILE* stream);
 // The terminal's width in characters; 80 when it cannot be told.
 int consoleColumns(std::FILE* stream);
-// Calls handler (from a signal context: it may only touch atomics) on Ctrl-C
-// or SIGTERM. Closing the console window, logging off or shutting down
-// (Windows) calls it too and then holds the process, a few seconds at
-// most, until endReached(): Windows ends the process as soon as the
-// handler returns.
-void onInterrupt(void (*handler)());
-// The ports are closed and the report is written.
+// Calls handler(1) (from a signal context: it may only touch atomics) on
+// Ctrl-C or SIGTERM, and handler(2), as for a second Ctrl-C, at an end
+// that leaves no time to finish: the terminal hung up (SIGHUP), the
+// console window closed, the session signed out or the PC shut down
+// (Windows: the console's events and a hidden window's end-of-session
+// messages). Windows ends the process soon after such an event, so the
+// handler's thread then holds it, a few seconds at most, until
+// endReached().
+void onInterrupt(void (*handler)(int presses));
+// What was under way is closed and told (the report written, the records
+// synced): the process may end.
 void endReached();
+// While busy, the program asks Windows to hold a sign-out or shutdown,
+// with its reason shown ("Идёт запись ПО"); nothing elsewhere.
+void setBusy(bool busy);
 
 // False once the port's device has gone from the system (an adapter pulled
 // out, the far end of a pseudo-terminal closed).

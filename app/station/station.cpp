@@ -4,11 +4,17 @@
 #include <cstdio>
 #include <thread>
 
+#include "app/flash/host.h"
+
 namespace {
 using Clock = TStationSlot::Clock;
 constexpr std::chrono::milliseconds pollPeriod{20};
 // With --all, how often the station looks for ports that have appeared.
 constexpr std::chrono::seconds scanPeriod{1};
+// A record not on the disk this long after its outcome fails the log. Short
+// enough that an end Windows gives 5 s (a console's close) still has the
+// records synced or told on standard error.
+constexpr std::chrono::seconds logDeadline{3};
 
 std::string counts(int passed, int failed) {
   return std::to_string(passed) + " passed  " + std::to_string(failed) + " failed";
@@ -45,9 +51,17 @@ TStation::~TStation() {
 
 bool TStation::openLog(std::string& error) {
   if (options_.logPath.empty()) return true;
-  logOpen_ = log_.open(options_.logPath, error);
-  if (!logOpen_) error = "cannot write the log " + options_.logPath + ": " + error;
-  return logOpen_;
+  TRecordSink* sink = options_.logSink;
+  if (sink == nullptr) {
+    file_ = std::make_unique<TAppendFile>();
+    if (!file_->open(options_.logPath, error)) {
+      error = "cannot write the log " + options_.logPath + ": " + error;
+      return false;
+    }
+    sink = file_.get();
+  }
+  log_ = std::make_unique<TAuditLog>(*sink, logDeadline);
+  return true;
 }
 
 void TStation::addSlot(const std::string& name) {
@@ -82,20 +96,26 @@ void TStation::scanPorts(Clock::time_point now) {
   }
 }
 
-void TStation::keep(const TUnitRecord& record) {
-  if (!logOpen_) return;
-  const std::string line = unitRecordLine(record, host_);
-  std::string error;
-  if (!logError_.empty() || !log_.append(line, error)) {
-    if (logError_.empty()) logError_ = "cannot write the log " + options_.logPath + ": " + error;
-    // Not lost: the record goes to standard error instead.
-    if (options_.board != nullptr) {
-      options_.board->print(options_.board->err(), "quilmatronx-flash: " + logError_ +
-                                                       "; the station flashes nothing more");
-      options_.board->print(options_.board->err(),
-                            "unrecorded: " + line.substr(0, line.size() - 1));
-    }
-  }
+void TStation::keep(TSlotLine& line, const TUnitRecord& record) {
+  if (log_ == nullptr) return;
+  line.record = log_->add(unitRecordLine(record, host_));
+  checkLog();
+}
+
+void TStation::checkLog() {
+  if (log_ == nullptr) return;
+  std::vector<std::string> unwritten;
+  const std::string failure = log_->check(unwritten);
+  const bool failedNow = !failure.empty() && logError_.empty();
+  if (failedNow) logError_ = "cannot write the log " + options_.logPath + ": " + failure;
+  TConsoleBoard* board = options_.board;
+  if (board == nullptr) return;
+  if (failedNow)
+    board->print(board->err(),
+                 "quilmatronx-flash: " + logError_ + "; the station flashes nothing more");
+  // Not lost: the records go to standard error instead.
+  for (const std::string& line : unwritten)
+    board->print(board->err(), "unrecorded: " + line.substr(0, line.size() - 1));
 }
 
 TStationExit TStation::run(const std::function<int()>& stops) {
@@ -107,7 +127,7 @@ TStationExit TStation::run(const std::function<int()>& stops) {
     const int pressed = stops();
     if (pressed >= 2) {
       for (TSlotLine& line : slots_)
-        if (auto record = line.slot->interrupt()) keep(*record);
+        if (auto record = line.slot->interrupt()) keep(line, *record);
       ended = true;
       break;
     }
@@ -119,14 +139,26 @@ TStationExit TStation::run(const std::function<int()>& stops) {
     if (options_.all && !stopping && now >= nextScan_) scanPorts(now);
     bool flashing = false;
     for (TSlotLine& line : slots_) {
-      if (auto record = line.slot->step(now, !stopping)) keep(*record);
-      // A failed log stops the arming of every slot at once.
+      // A failed log stops the arming of every slot at once, also of those
+      // later in this pass; a slot arms once its last record is written.
+      checkLog();
+      const bool arming =
+          !stopping && logError_.empty() && (log_ == nullptr || log_->written(line.record));
+      if (auto record = line.slot->step(now, arming)) keep(line, *record);
       flashing = flashing || line.slot->flashing();
     }
+    setBusy(flashing);
     show(now);
     if (stopping && !flashing) break;
     std::this_thread::sleep_for(pollPeriod);
   }
+  if (log_ != nullptr) {
+    // Every record on the disk, or told on standard error, before the end.
+    log_->settle();
+    checkLog();
+    logEnded_ = log_->stop();
+  }
+  setBusy(false);
   show(Clock::now());
   int failed = 0;
   for (const TSlotLine& line : slots_) failed += line.slot->failed();

@@ -28,6 +28,7 @@ struct TStationOptions {
   TConsoleBoard* board = nullptr;
   TPortInfoSource* portInfo = nullptr;  // null: the platform's
   TSerialSystem* serial = nullptr;      // null: the platform's
+  TRecordSink* logSink = nullptr;       // null: the file at logPath
 };
 
 class TStation {
@@ -44,25 +45,33 @@ class TStation {
   // pressed; the first stops arming and lets units under way finish, the
   // second ends them at once.
   TStationExit run(const std::function<int()>& stops);
+  // False when the log's last append is still stuck in the system after
+  // run(): the process must end without destroying the station.
+  bool logEnded() const { return logEnded_; }
 
  private:
   void addSlot(const std::string& name);
   void scanPorts(TStationSlot::Clock::time_point now);
-  void keep(const TUnitRecord& record);
+  struct TSlotLine;
+  void keep(TSlotLine& line, const TUnitRecord& record);
+  // Tells a log that has failed, and the records it could not take.
+  void checkLog();
   void show(TStationSlot::Clock::time_point now);
   std::string totals(TStationSlot::Clock::time_point now) const;
 
   TStationOptions options_;
   TPortInfoSource& portInfo_;
   TSerialSystem& serial_;
-  TAppendFile log_;
-  bool logOpen_ = false;
+  std::unique_ptr<TAppendFile> file_;
+  std::unique_ptr<TAuditLog> log_;  // writes off the loop; see auditLog.h
+  bool logEnded_ = true;
   std::string host_;
   std::string logError_;  // set once the log failed: the station arms no more
   struct TSlotLine {
     std::unique_ptr<TStationSlot> slot;
     size_t row = 0;
-    std::string shown;  // the state last told, for the event lines
+    std::string shown;    // the state last told, for the event lines
+    uint64_t record = 0;  // its last record: the slot arms once it is written
   };
   std::vector<TSlotLine> slots_;
   size_t totalsRow_ = 0;

@@ -163,7 +163,7 @@ void TStationSlot::unitGone(Clock::time_point now) {
 
 TUnitRecord TStationSlot::unitEnded() {
   TUnitRecord record{name_, units_, adapter_, portResult(*schema_, attempt_),
-                     std::chrono::system_clock::now()};
+                     wallTimeOf(schema_->outcome.changedAt())};
   endAttempt();
   const bool passed = record.Result.outcome == TPortOutcome::Done;
   (passed ? passed_ : failed_)++;
@@ -184,7 +184,7 @@ std::optional<TUnitRecord> TStationSlot::interrupt() {
   // Closed first, so the record tells the blocks that were acknowledged.
   schema_->stop();
   TUnitRecord record{name_, units_, adapter_, portResult(*schema_, attempt_),
-                     std::chrono::system_clock::now()};
+                     wallTimeOf(schema_->outcome.changedAt())};
   endAttempt();
   state_ = TSlotState::Failed;
   lastUnit_ = unitText(record);

@@ -19,6 +19,7 @@ class TTracedDevice : public TSerialDevice {
     std::lock_guard guard(order_);
     port_ = name;
     open_ = opened;
+    lostTold_ = false;  // each opening's own
     event(opened ? "open" : "cannot-open", opened ? std::string() : error);
     return opened;
   }
@@ -66,8 +67,13 @@ class TTracedDevice : public TSerialDevice {
     inner_->setupQueues(inQueue, outQueue);
   }
   bool modemStatus(uint32_t& status) override { return inner_->modemStatus(status); }
+  // A wait that ends without an event (some Windows unplugs, a line
+  // error) makes the reader ask the port this; one that no longer answers
+  // is gone, and the reader ends.
   bool clearErrors(uint32_t& errors, uint32_t& waiting) override {
-    return inner_->clearErrors(errors, waiting);
+    const bool answered = inner_->clearErrors(errors, waiting);
+    if (!answered) lost();
+    return answered;
   }
   void drain(bool unbounded) override { inner_->drain(unbounded); }
   void wakeReader() override { inner_->wakeReader(); }

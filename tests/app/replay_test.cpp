@@ -5,7 +5,7 @@
 #include <gmock/gmock.h>
 
 #include <fstream>
-#include <sstream>
+#include <functional>
 
 #include "app/texts.h"
 #include "programHarness.h"
@@ -38,6 +38,24 @@ std::string fixturePath(const char* name) { return std::string(QUIL_TRACES "/") 
 
 devsim::SimulatorOptions replaying(const std::string& trace) {
   return {.inactivityTimeout = std::chrono::seconds(10), .replayPath = trace};
+}
+
+// A fixture with edits, as a trace file of its own.
+std::string editedFixture(const char* name, const std::function<void(std::string&)>& edit) {
+  std::string text = fileText(fixturePath(name));
+  edit(text);
+  const std::string path = tempPath(std::string("edited-") + name + ".trace");
+  std::ofstream(path) << text;
+  return path;
+}
+
+// quilmatronx-flash against the replay of a trace: the replay's difference.
+std::string replayDifference(const std::string& trace) {
+  TSimulatedDevice device(replaying(trace));
+  const TRun r = run(QUIL_FLASH " " + device.portPath());
+  EXPECT_TRUE(device.waitFor(std::chrono::seconds(10))) << "the replay did not end";
+  EXPECT_EQ(device.outcome(), SessionOutcome::ReplayDiffers) << r.output;
+  return device.difference();
 }
 
 void expectReplayedToTheEnd(TSimulatedDevice& device) {
@@ -123,30 +141,60 @@ TEST(Replay, WholeUploadRecordedByTheWindowProgram) {
 // One host byte of block 1 changed in a fixture: the replay stops there and
 // says where, what it expected and what came.
 TEST(Replay, AProgramThatSendsSomethingElseFailsAtTheFirstDifference) {
-  std::ifstream in(fixturePath("early-final-answer"));
-  std::stringstream text;
-  text << in.rdbuf();
-  std::string edited = text.str();
   const TTraceEntry block1 = traceOf(fixturePath("early-final-answer")).entries.at(4);
   ASSERT_EQ(block1.kind, Kind::Written);
-  const std::string original = block1.bytes.substr(0, 1);
   char hex[3];
-  std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned char>(original[0]));
-  const size_t at = edited.find(std::string("  >  ") + hex, edited.find("VERS"));
-  ASSERT_NE(at, std::string::npos);
-  edited[at + 5] = edited[at + 5] == '0' ? '1' : '0';
-  const std::string path = tempPath("edited.trace");
-  std::ofstream(path) << edited;
+  std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned char>(block1.bytes[0]));
+  char changed = 0;
+  const std::string path = editedFixture("early-final-answer", [&](std::string& text) {
+    const size_t at = text.find(std::string("  >  ") + hex, text.find("VERS"));
+    ASSERT_NE(at, std::string::npos);
+    changed = text[at + 5] = text[at + 5] == '0' ? '1' : '0';
+  });
+  const std::string difference = replayDifference(path);
+  EXPECT_THAT(difference, HasSubstr("at host byte 5 (trace line " + std::to_string(block1.line) +
+                                    "): expected " + std::string(1, changed) + hex[1]));
+  EXPECT_THAT(difference, HasSubstr(std::string("received ") + hex));
+}
 
+// After a lost port a host can only fail to write and close: a trace that
+// goes on with an answer is no longer what happened.
+TEST(Replay, ATraceEditedAfterALostPortFails) {
+  const std::string path = editedFixture("vanishing-device", [](std::string& text) {
+    const size_t lost = text.find("  lost\n");
+    ASSERT_NE(lost, std::string::npos);
+    text.insert(lost + 7, traceFormat::bytesLine(0.07, "/dev/pts/14", '<', "A"));
+  });
+  EXPECT_THAT(replayDifference(path), HasSubstr("trace line 45: a read after the port was lost"));
+}
+
+// A trace cut short (no close, as after a second interrupt) is played to its
+// last byte; host bytes beyond it are a difference, not the trace's end.
+TEST(Replay, ACutTracesExtraHostBytesAreChecked) {
+  const std::string path = editedFixture("early-final-answer", [](std::string& text) {
+    // The device line and the first 32 bytes of block 1.
+    size_t cut = text.find("  >  ", text.find("VERS") + 4);
+    for (int line = 0; line < 2; ++line) cut = text.find('\n', cut) + 1;
+    text.resize(cut);
+  });
+  EXPECT_THAT(
+      replayDifference(path),
+      HasSubstr("at host byte 37 (trace line 12): expected nothing more, received 6C 3F 57"));
+}
+
+// The port closed and opened again (a window program at each pick, a
+// station for each unit) makes a trace of two sessions, replayed session
+// by session.
+TEST(Replay, ATraceOfTwoSessionsReplays) {
+  const std::string path = editedFixture("refused-device-line", [](std::string& text) {
+    text += text.substr(text.find("\n    ") + 1);
+  });
   TSimulatedDevice device(replaying(path));
-  const TRun r = run(QUIL_FLASH " " + device.portPath());
-  EXPECT_EQ(r.exitCode, 1) << r.output;
-  ASSERT_TRUE(device.waitFor(std::chrono::seconds(10)));
-  EXPECT_EQ(device.outcome(), SessionOutcome::ReplayDiffers);
-  EXPECT_THAT(device.difference(),
-              HasSubstr("at host byte 5 (trace line " + std::to_string(block1.line) +
-                        "): expected " + std::string(1, edited[at + 5]) + hex[1]));
-  EXPECT_THAT(device.difference(), HasSubstr(std::string("received ") + hex));
+  for (int session = 1; session <= 2; ++session) {
+    const TRun r = run(QUIL_FLASH " " + device.portPath());
+    EXPECT_EQ(r.exitCode, 2) << "session " << session << ": " << r.output;
+  }
+  expectReplayedToTheEnd(device);
 }
 
 }  // namespace

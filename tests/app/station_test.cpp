@@ -4,10 +4,13 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -66,7 +69,8 @@ class TFlashProcess {
     }
     ::unlink(output_.c_str());
   }
-  void interrupt() { ::kill(pid_, SIGINT); }
+  void signal(int number) { ::kill(pid_, number); }
+  void interrupt() { signal(SIGINT); }
   // The exit status; -1 when it has not ended within the limit.
   int wait(std::chrono::seconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -207,10 +211,13 @@ TEST(Station, LogThatCannotBeWrittenStopsTheStation) {
   EXPECT_THAT(station.output(), HasSubstr("unrecorded: {\"time\""));
 }
 
-TEST(Station, CtrlCOnceLetsTheUnitFinishTwiceEndsItAtOnce) {
-  for (const auto& [presses, exitCode, outcome] :
-       {std::tuple{1, 0, std::string("done")}, std::tuple{2, 130, std::string("interrupted")}}) {
-    SCOPED_TRACE(presses);
+// A hang-up (the terminal closed, SSH dropped) ends as a second Ctrl-C does.
+TEST(Station, CtrlCOnceLetsTheUnitFinishTwiceOrAHangUpEndsItAtOnce) {
+  for (const auto& [signals, exitCode, outcome] :
+       {std::tuple{std::vector{SIGINT}, 0, std::string("done")},
+        std::tuple{std::vector{SIGINT, SIGINT}, 130, std::string("interrupted")},
+        std::tuple{std::vector{SIGHUP}, 130, std::string("interrupted")}}) {
+    SCOPED_TRACE(signals.size() * 100 + signals.back());
     std::atomic<bool> uploading{false};
     LineUnit unit;
     // The device holds one answer back, so the upload is surely under way.
@@ -224,12 +231,12 @@ TEST(Station, CtrlCOnceLetsTheUnitFinishTwiceEndsItAtOnce) {
     TFlashProcess station({"--station", link, "--log", log});
     for (int i = 0; i < 500 && !uploading; ++i) std::this_thread::sleep_for(20ms);
     ASSERT_TRUE(uploading) << "the upload did not begin: " << station.output();
-    station.interrupt();
-    if (presses == 2) {
+    station.signal(signals[0]);
+    if (signals.size() == 2) {
       // Signals do not queue: the second press comes once the first is seen.
       for (int i = 0; i < 250 && station.output().find("stopping") == std::string::npos; ++i)
         std::this_thread::sleep_for(20ms);
-      station.interrupt();
+      station.signal(signals[1]);
     }
     EXPECT_EQ(station.wait(20s), exitCode) << station.output();
     const auto bySlot = records(log);
@@ -237,6 +244,118 @@ TEST(Station, CtrlCOnceLetsTheUnitFinishTwiceEndsItAtOnce) {
     EXPECT_EQ(bySlot.at(link).back()["outcome"], outcome);
     ::unlink(log.c_str());
   }
+}
+
+// A disk that takes part of a record (here a file-size limit) leaves no
+// torn line: the part is taken back, and a log an older run left without a
+// line end gets one, so the next record stands on a line of its own.
+TEST(AppendFile, PartOfARecordIsTakenBackAndTheNextOneStandsAlone) {
+  const std::string path = tempPath("limit.log");
+  const std::string torn = "{\"time\": \"2026-12-08T14:49";
+  std::ofstream(path, std::ios::binary) << torn;
+  const std::string record = "{\"unit\": 1, \"detail\": \"" + std::string(300, 'x') + "\"}\n";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const rlimit limit{torn.size() + 100, torn.size() + 100};
+    TAppendFile file;
+    std::string error;
+    const bool opened = ::setrlimit(RLIMIT_FSIZE, &limit) == 0 && file.open(path, error);
+    ::_exit(opened && !file.append(record, error) && error == "File too large" ? 0 : 1);
+  }
+  int status = -1;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << "the append under the limit did not fail with EFBIG: " << status;
+  EXPECT_EQ(fileText(path), torn) << "a part of the record was left behind";
+  TAppendFile file;
+  std::string error;
+  ASSERT_TRUE(file.open(path, error) && file.append(record, error)) << error;
+  EXPECT_EQ(fileText(path), torn + "\n" + record);
+  ::unlink(path.c_str());
+}
+
+// Two stations on one log (two processes): each record is written at the
+// end under the file's lock, so none overwrites another.
+TEST(AppendFile, TwoWritersLeaveEveryLineWhole) {
+  const std::string path = tempPath("shared.log");
+  constexpr int linesEach = 200;
+  std::vector<pid_t> children;
+  for (const char mark : {'a', 'b'}) {
+    children.push_back(::fork());
+    if (children.back() == 0) {
+      TAppendFile file;
+      std::string error;
+      bool kept = file.open(path, error);
+      for (int i = 0; kept && i < linesEach; ++i)
+        kept = file.append(std::string(3000, mark) + "\n", error);
+      ::_exit(kept ? 0 : 1);
+    }
+  }
+  for (const pid_t child : children) {
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a writer failed";
+  }
+  std::istringstream lines(fileText(path));
+  std::map<std::string, int> counted;
+  for (std::string line; std::getline(lines, line);) ++counted[line];
+  EXPECT_EQ(counted, (std::map<std::string, int>{{std::string(3000, 'a'), linesEach},
+                                                 {std::string(3000, 'b'), linesEach}}));
+  ::unlink(path.c_str());
+}
+
+// A log whose disk stops answering (a share whose server has gone): the
+// loop goes on, the other slot's upload finishes and is told, the log
+// fails at its deadline and the records go to standard error.
+TEST(Station, LogThatHangsFreezesNeitherTheScreenNorTheOtherSlots) {
+  TDispatchScope dispatch;
+  runStartProcs();
+  struct THangingSink : TRecordSink {
+    std::mutex lock;
+    std::condition_variable released;
+    bool free = false;
+    bool append(const std::string&, std::string&) override {
+      std::unique_lock guard(lock);
+      released.wait(guard, [&] { return free; });
+      return true;
+    }
+    void release() {
+      std::lock_guard guard(lock);
+      free = true;
+      released.notify_all();
+    }
+  } sink;
+  LineUnit slow;
+  // Still uploading when the first unit's record hangs.
+  slow.options.delay = 2000ms;
+  slow.options.delayed = AnswerPick::at(50);
+  const std::string fast = tempPath("fast"), late = tempPath("late");
+  auto fastLine = startLine(fast, {LineUnit{}});
+  auto lateLine = startLine(late, {slow});
+  std::FILE* screen = std::tmpfile();
+  TConsoleBoard board(screen, screen, false);
+  TStation station({{fast, late}, false, "share.log", &board, nullptr, nullptr, &sink});
+  std::string error;
+  ASSERT_TRUE(station.openLog(error)) << error;
+  TTestThread running(
+      "the station", [&] { EXPECT_EQ(station.run([] { return 0; }), StationLogFailed); }, 40s);
+  running.join();
+  EXPECT_FALSE(station.logEnded()) << "the hanging append was not left behind";
+  const std::vector<devsim::UnitReport> late1 = lateLine->reports();
+  ASSERT_EQ(late1.size(), 1u);
+  EXPECT_EQ(late1[0].outcome, SessionOutcome::Complete);
+  std::rewind(screen);
+  std::string shown;
+  for (int c = 0; (c = std::fgetc(screen)) != EOF;) shown += static_cast<char>(c);
+  EXPECT_THAT(shown, HasSubstr(late + ": unit 1 done"));
+  EXPECT_THAT(shown, HasSubstr("cannot write the log share.log: the disk did not take a record "
+                               "within 3 s; the station flashes nothing more"));
+  size_t unrecorded = 0;
+  for (size_t at = 0; (at = shown.find("unrecorded: {", at)) != std::string::npos; ++at)
+    ++unrecorded;
+  EXPECT_EQ(unrecorded, 2u) << shown;
+  sink.release();
+  std::fclose(screen);
 }
 
 // The port-information double: one adapter, wherever the test puts it.

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <thread>
 
 #include "fakeSerial.h"
 #include "portLog.h"
+#include "serial/trace/tracedSerial.h"
 #include "support/boundedWait.h"
+#include "support/testFiles.h"
 #include "ui/windowSystem.h"
 
 namespace {
@@ -270,30 +273,49 @@ TEST_F(ComAsyncTest, ALineErrorIsClearedAndTheCallRunsOnceMore) {
 // A reader that finds the port gone (a failed wait, or waits ending with no
 // event on a port whose error query fails) closes it and says so at once;
 // empty masks from a port that answers are waited through, not spun on.
+// Each way the reader finds its port gone is recorded in a trace as
+// "lost", again after the port is opened once more.
 TEST_F(ComAsyncTest, AReaderClosesAPortFoundGoneAndSaysSo) {
   using TResult = TSerialWaiter::TResult;
   Strings gone = CloseEvents;
   gone.push_back("vanished");
+  const std::string tracePath = testing::TempDir() + "quil-gone.trace";
+  std::string error;
+  const auto trace = TTraceFile::create(tracePath, "test", error);
+  ASSERT_TRUE(trace) << error;
   for (const TResult ending : {TResult::Failed, TResult::Aborted, TResult::Event}) {
     TFakeSystem fresh;
+    TTracedSerialSystem traced(fresh, *trace);
     TPortLog events;
-    TZKComAsync element(fresh);
+    TZKComAsync element(traced);
     events.attach(element);
-    TData d = stringData("COM1");
-    element.inOpen(d, 0);
-    events.clear();
-    fresh.Port.set([&] { fresh.Port.WaitsEnd = ending; });
-    if (ending != TResult::Failed) {
-      std::this_thread::sleep_for(100ms);
-      EXPECT_LT(fresh.Port.ErrorQueries, 30) << "spins";
-      EXPECT_TRUE(element.opened());
-      fresh.Port.set([&] { fresh.Port.ErrorQueryFails = true; });
+    for (int opening = 0; opening < 2; ++opening) {
+      TData d = stringData("COM1");
+      element.inOpen(d, 0);
+      events.clear();
+      fresh.Port.set([&] { fresh.Port.WaitsEnd = ending; });
+      if (ending != TResult::Failed && opening == 0) {
+        std::this_thread::sleep_for(100ms);
+        EXPECT_LT(fresh.Port.ErrorQueries, 30) << "spins";
+        EXPECT_TRUE(element.opened());
+        fresh.Port.set([&] { fresh.Port.ErrorQueryFails = true; });
+      }
+      EXPECT_TRUE(eventually(
+          "the port closed and reported gone", [&] { return events.entries() == gone; }, 2s))
+          << "ending " << static_cast<int>(ending);
+      EXPECT_FALSE(element.opened());
     }
-    EXPECT_TRUE(eventually(
-        "the port closed and reported gone", [&] { return events.entries() == gone; }, 2s))
-        << "ending " << static_cast<int>(ending);
-    EXPECT_FALSE(element.opened());
   }
+  trace->finish();
+  std::vector<TTraceEntry::Kind> kinds;
+  for (const TTraceEntry& entry : traceOf(tracePath).entries)
+    if (entry.kind != TTraceEntry::Kind::Settings) kinds.push_back(entry.kind);
+  using Kind = TTraceEntry::Kind;
+  const std::vector<Kind> opening{Kind::Open, Kind::Lost, Kind::Close};
+  std::vector<Kind> expected;
+  for (int i = 0; i < 6; ++i) expected.insert(expected.end(), opening.begin(), opening.end());
+  EXPECT_EQ(kinds, expected);
+  std::remove(tracePath.c_str());
 }
 
 }  // namespace

@@ -231,8 +231,10 @@ const std::vector<OptionEntry>& replayOptions() {
        "play the device's side of TRACE (written by --trace of\n"
        "quilmatronx-flash or quilmatronx-bootloader; .gz too):\n"
        "wait for the host bytes it shows before each read,\n"
-       "compare them, then hand the read over as recorded; stop\n"
-       "at the first difference (exit status 9). The fault\n"
+       "compare them, then hand the read over as recorded,\n"
+       "session by session (each open of the port); a lost\n"
+       "port vanishes; stop at the first difference (exit\n"
+       "status 9), and a trace cut short at its last byte. The fault\n"
        "modes, pacing and adapters do not apply",
        text(&SimulatorOptions::replayPath)},
       {"--replay-port", "PORT", "the port of TRACE to replay when it has several",

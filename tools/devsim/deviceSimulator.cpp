@@ -160,7 +160,8 @@ void DeviceSimulator::run() {
   }
   addLog(std::string("session ended: ") +
          (!options_.replayPath.empty() && outcome == SessionOutcome::Complete
-              ? "the trace was replayed to its end"
+              ? (replayCut_ ? "the trace, cut short, was replayed to its last byte"
+                            : "the trace was replayed to its end")
               : describe(outcome)));
   {
     std::lock_guard lock(stateMutex_);

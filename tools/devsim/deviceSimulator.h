@@ -74,6 +74,12 @@ class DeviceSimulator {
   // compared with the trace's as it comes; Running when they have.
   SessionOutcome receiveHostBytes(size_t count, const std::string& expected);
   SessionOutcome differs(size_t at, const std::string& expected, const std::string& why = {});
+  SessionOutcome replayDiffers(std::string text);
+  // The trace's `lost` at entry `at`: the port vanishes, and the rest of the
+  // trace is checked against what a host can do without it.
+  SessionOutcome vanish(size_t at, std::string expected);
+  // A trace that ends without the port's close: nothing more may come.
+  SessionOutcome cutEnd(const std::string& expected);
   // Stops the host's transmit once stallAfter bytes have come.
   void countForStall();
   // Sleeps until `when`; false when stopped meanwhile.
@@ -115,6 +121,9 @@ class DeviceSimulator {
   std::string hostBytes_;                            // received from the host so far
   size_t hostCompared_ = 0;                          // of them compared with the trace
   bool closeDue_ = false;                            // the trace's final close is what comes next
+  int sessions_ = 1;                                 // of the port, from open to close
+  int session_ = 1;                                  // the one being played, from 1
+  bool replayCut_ = false;                           // the trace ended without a close
   std::vector<std::pair<size_t, Clock::time_point>> arrivals_;  // bytes so far, when
   std::string difference_;
   // Set by the session thread itself: stop() may run there (from onLog) while

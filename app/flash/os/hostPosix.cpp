@@ -14,8 +14,9 @@
 #include "serial/portNames.h"
 
 namespace {
-void (*interruptHandler)() = nullptr;
-void onSignal(int) { interruptHandler(); }
+void (*interruptHandler)(int) = nullptr;
+// A hang-up leaves no terminal to wait on: the end comes at once.
+void onSignal(int signal) { interruptHandler(signal == SIGHUP ? 2 : 1); }
 
 std::string errnoText() { return std::generic_category().message(errno); }
 
@@ -58,16 +59,19 @@ int consoleColumns(std::FILE* stream) {
   return 80;
 }
 
-void onInterrupt(void (*handler)()) {
+void onInterrupt(void (*handler)(int)) {
   interruptHandler = handler;
   struct sigaction action {};
   action.sa_handler = &onSignal;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
 }
 
 void endReached() {}
+
+void setBusy(bool) {}
 
 bool portPresent(const std::string& port) { return ::access(devicePath(port).c_str(), F_OK) == 0; }
 

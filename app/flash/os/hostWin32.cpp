@@ -1,6 +1,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <system_error>
@@ -9,10 +10,18 @@
 #include "app/flash/host.h"
 
 namespace {
-void (*interruptHandler)() = nullptr;
+void (*interruptHandler)(int) = nullptr;
 HANDLE endEvent = nullptr;
-// Windows ends the process 5 s after a close, logoff or shutdown event.
+// Windows ends the process 5 s after a close, logoff or shutdown event, and
+// may end it once WM_ENDSESSION has been answered.
 constexpr DWORD endHoldMs = 4500;
+// Sign-out and shutdown reach a console program that loads user32 through
+// a top-level window only (a message-only window gets no broadcasts).
+HWND sessionWindow = nullptr;
+std::atomic<bool> busyNow{false};
+// Posted to the session window: ShutdownBlockReason* work only on the
+// thread that made the window.
+constexpr UINT busyChanged = WM_APP + 1;
 // How long a report someone holds open is waited for.
 constexpr auto replaceRetryLimit = std::chrono::seconds(2);
 
@@ -28,24 +37,64 @@ struct TConsoleState {
   bool outputModeSaved[2] = {false, false};
 } console;
 
+// As a second Ctrl-C, then held until the records and the report are
+// written: the process ends when the caller's call returns.
+void endNow() {
+  interruptHandler(2);
+  WaitForSingleObject(endEvent, endHoldMs);
+}
+
 BOOL WINAPI onConsoleEvent(DWORD event) {
   switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
-      interruptHandler();
+      interruptHandler(1);
       return TRUE;
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
-      // The process ends when this returns: return only once the ports are
-      // closed and the report is written (the end after an interrupt is
-      // bounded well below the hold).
-      interruptHandler();
-      WaitForSingleObject(endEvent, endHoldMs);
+      endNow();
       return TRUE;
     default:
       return FALSE;
   }
+}
+
+LRESULT CALLBACK onSessionMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_QUERYENDSESSION:
+      // Busy: Windows shows the reason and waits for the user's word.
+      return busyNow.load() ? FALSE : TRUE;
+    case WM_ENDSESSION:
+      if (wParam != FALSE) endNow();
+      return 0;
+    case busyChanged:
+      if (busyNow.load())
+        ShutdownBlockReasonCreate(window, L"Идёт запись ПО");
+      else
+        ShutdownBlockReasonDestroy(window);
+      return 0;
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+// The session window's thread: it lives as long as the process and touches
+// nothing but the interrupt handler's counter.
+DWORD WINAPI sessionWindowLoop(void* made) {
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = &onSessionMessage;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"QuilmatronxFlashSession";
+  RegisterClassW(&windowClass);
+  // Never shown: WS_OVERLAPPED without WS_VISIBLE.
+  sessionWindow = CreateWindowExW(0, windowClass.lpszClassName, L"quilmatronx-flash", WS_OVERLAPPED,
+                                  0, 0, 0, 0, nullptr, nullptr, windowClass.hInstance, nullptr);
+  SetEvent(static_cast<HANDLE>(made));
+  if (sessionWindow == nullptr) return 1;
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+  return 0;
 }
 
 HANDLE consoleOf(std::FILE* stream) {
@@ -100,14 +149,27 @@ int consoleColumns(std::FILE* stream) {
   return info.srWindow.Right - info.srWindow.Left + 1;
 }
 
-void onInterrupt(void (*handler)()) {
+void onInterrupt(void (*handler)(int)) {
   interruptHandler = handler;
   endEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   SetConsoleCtrlHandler(&onConsoleEvent, TRUE);
+  const HANDLE made = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  const HANDLE thread = CreateThread(nullptr, 0, &sessionWindowLoop, made, 0, nullptr);
+  if (thread != nullptr) {
+    // setBusy() posts to the window: it must exist first.
+    WaitForSingleObject(made, 5000);
+    CloseHandle(thread);
+  }
+  CloseHandle(made);
 }
 
 void endReached() {
   if (endEvent != nullptr) SetEvent(endEvent);
+}
+
+void setBusy(bool busy) {
+  if (busyNow.exchange(busy) != busy && sessionWindow != nullptr)
+    PostMessageW(sessionWindow, busyChanged, 0, 0);
 }
 
 bool portPresent(const std::string& port) {

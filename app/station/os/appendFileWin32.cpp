@@ -1,13 +1,34 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <system_error>
 
 #include "app/station/appendFile.h"
+#include "runtime/windowsText.h"
 
 namespace {
-std::string systemMessage(DWORD code) {
-  return std::system_category().message(static_cast<int>(code));
+std::string systemMessage(DWORD code) { return systemErrorText(code); }
+
+// Every station locks this one byte far beyond any log's end: Windows
+// locks are mandatory, so a lock on the lines themselves would fail a
+// reader (an editor, a copy) while a record is written.
+OVERLAPPED lockPlace() {
+  OVERLAPPED place{};
+  place.Offset = 0xFFFFFFFEu;
+  place.OffsetHigh = 0x7FFFFFFFu;
+  return place;
+}
+
+OVERLAPPED at(uint64_t offset) {
+  OVERLAPPED place{};
+  place.Offset = static_cast<DWORD>(offset);
+  place.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return place;
+}
+
+bool cutBackTo(HANDLE file, uint64_t size) {
+  FILE_END_OF_FILE_INFO end{};
+  end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+  return SetFileInformationByHandle(file, FileEndOfFileInfo, &end, sizeof end) != 0;
 }
 }  // namespace
 
@@ -16,11 +37,11 @@ TAppendFile::~TAppendFile() {
 }
 
 bool TAppendFile::open(const std::string& path, std::string& error) {
-  // Append access only: every write goes to the end of the file. The path
-  // comes from the command line, in the ANSI code page.
-  HANDLE file =
-      CreateFileA(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Write access, not append access alone: a write the disk took in part
+  // is cut back off. Others may read and append meanwhile.
+  HANDLE file = CreateFileW(wideFromUtf8(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     error = systemMessage(GetLastError());
     return false;
@@ -29,19 +50,53 @@ bool TAppendFile::open(const std::string& path, std::string& error) {
   return true;
 }
 
-bool TAppendFile::append(const std::string& bytes, std::string& error) {
+bool TAppendFile::append(const std::string& line, std::string& error) {
   HANDLE file = reinterpret_cast<HANDLE>(handle_);
-  DWORD written = 0;
-  if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-      written != bytes.size()) {
-    error = systemMessage(GetLastError());
+  OVERLAPPED place = lockPlace();
+  if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place)) {
+    error = "cannot lock the file: " + systemMessage(GetLastError());
     return false;
   }
-  if (!FlushFileBuffers(file)) {
+  bool kept = false;
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file, &size)) {
     error = systemMessage(GetLastError());
-    return false;
+  } else {
+    const auto end = static_cast<uint64_t>(size.QuadPart);
+    char last = '\n';
+    DWORD got = 0;
+    OVERLAPPED lastByte = at(end - 1);
+    // Whatever an earlier writer left half done stays a line of its own.
+    const bool joined =
+        end > 0 && ReadFile(file, &last, 1, &got, &lastByte) && got == 1 && last != '\n';
+    const std::string text = joined ? "\n" + line : line;
+    size_t done = 0;
+    DWORD failure = 0;
+    while (done < text.size()) {
+      DWORD written = 0;
+      OVERLAPPED where = at(end + done);
+      if (!WriteFile(file, text.data() + done, static_cast<DWORD>(text.size() - done), &written,
+                     &where)) {
+        failure = GetLastError();
+        break;
+      }
+      if (written == 0) break;
+      done += written;
+    }
+    if (done < text.size()) {
+      error = failure != 0 ? systemMessage(failure) : "the disk took only part of the record";
+      // Never left torn: the part that went in comes out again.
+      if (done > 0 && !cutBackTo(file, end))
+        error += "; the part written could not be taken back: " + systemMessage(GetLastError());
+    } else if (!FlushFileBuffers(file)) {
+      error = systemMessage(GetLastError());
+    } else {
+      kept = true;
+    }
   }
-  return true;
+  OVERLAPPED unlock = lockPlace();
+  UnlockFileEx(file, 0, 1, 0, &unlock);
+  return kept;
 }
 
 std::string hostName() {
