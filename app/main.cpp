@@ -2,6 +2,7 @@
 // platform's own, or the in-memory one when QUIL_HEADLESS is set.
 #include "app/displayCheck.h"
 #include "app/programEntry.h"
+#include "runtime/systemSeams.h"
 
 namespace {
 
@@ -12,5 +13,6 @@ constexpr int NoDisplay = 69;
 
 int main(int argc, char** argv) {
   if (!displayAvailable()) return NoDisplay;
-  return runBootloader(argc, argv);
+  const TProgramArguments arguments(argc, argv);
+  return runBootloader(arguments.count(), arguments.values());
 }

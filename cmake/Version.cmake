@@ -61,9 +61,11 @@ if(WIN32)
   enable_language(RC)
 endif()
 set(QUIL_VERSION_RC_TEMPLATE ${CMAKE_CURRENT_LIST_DIR}/versionInfo.rc.in)
+set(QUIL_MANIFEST ${quil_root}/resources/quilmatronx.manifest)
 
 # quil_version_resource(TARGET DESCRIPTION): the version resource that
-# Explorer shows in an .exe's properties (Windows only).
+# Explorer shows in an .exe's properties, and the application manifest
+# (Windows only).
 function(quil_version_resource target description)
   if(NOT WIN32)
     return()
@@ -74,7 +76,10 @@ function(quil_version_resource target description)
   string(JOIN "," QUIL_RC_VERSION_NUMBERS ${numbers})
   set(QUIL_RC_DESCRIPTION "${description}")
   set(QUIL_RC_NAME "${target}")
+  set(QUIL_RC_MANIFEST "${QUIL_MANIFEST}")
   set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}-version.rc)
   configure_file(${QUIL_VERSION_RC_TEMPLATE} ${rc} @ONLY)
   target_sources(${target} PRIVATE ${rc})
+  # The resource compiler reads the manifest, which CMake does not scan.
+  set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${QUIL_MANIFEST})
 endfunction()

@@ -17,6 +17,7 @@
 #include "app/station/station.h"
 #include "app/version.h"
 #include "runtime/startList.h"
+#include "runtime/systemSeams.h"
 #include "serial/portInfo.h"
 #include "serial/serialDevice.h"
 
@@ -95,7 +96,7 @@ struct TOptions {
 };
 
 // The exit code when the command line ends the program at once, else -1.
-int parse(int argc, char** argv, TOptions& options) {
+int parse(int argc, const char* const* argv, TOptions& options) {
   CLI::App app(description, "quilmatronx-flash");
   app.add_option("PORT", options.ports, "serial ports to flash, all at once");
   CLI::Option* all = app.add_flag(
@@ -117,7 +118,10 @@ int parse(int argc, char** argv, TOptions& options) {
       ->type_name("FILE")
       ->check(
           [](const std::string& path) {
-            return std::filesystem::is_directory(path)
+            // The path is UTF-8, which a plain string is not on Windows.
+            const std::u8string_view utf8(reinterpret_cast<const char8_t*>(path.data()),
+                                          path.size());
+            return std::filesystem::is_directory(std::filesystem::path(utf8))
                        ? path + " is a folder: give the report a file name"
                        : std::string();
           },
@@ -248,7 +252,9 @@ int runStation(const TOptions& options) {
 
 int main(int argc, char** argv) {
   TOptions options;
-  if (const int code = parse(argc, argv, options); code >= 0) return code;
+  const TProgramArguments arguments(argc, argv);
+  if (const int code = parse(arguments.count(), arguments.values(), options); code >= 0)
+    return code;
   prepareConsole();
   struct TConsoleRestore {
     ~TConsoleRestore() { restoreConsole(); }
@@ -287,7 +293,12 @@ int main(int argc, char** argv) {
   enableDispatch();
   runStartProcs();
   setBusy(!options.list);
-  const std::vector<TPortResult> results = run->run(&interrupts);
+  // Serial traffic is no activity to the system: the machine is kept from
+  // idle sleep while the ports work.
+  const std::vector<TPortResult> results = [&] {
+    const TAwakeHold awake;
+    return run->run(&interrupts);
+  }();
 
   // The report first: it waits neither for the ports' ends nor, beyond a
   // moment to learn whether output was lost, for the console; and nothing

@@ -11,7 +11,7 @@ std::unique_ptr<TTraceFile> TTraceFile::create(const std::string& path, const st
                                                std::string& error) {
   // "T": zlib writes the file as it stands, without compressing it.
   const bool compressed = path.size() > 3 && path.compare(path.size() - 3, 3, ".gz") == 0;
-  gzFile file = gzopen(path.c_str(), compressed ? "wb" : "wT");
+  const auto file = static_cast<gzFile>(open(path, compressed ? "wb" : "wT"));
   if (file == nullptr) {
     error = "cannot write " + path + ": " + std::strerror(errno);
     return nullptr;

@@ -26,6 +26,8 @@ class TTraceFile {
 
  private:
   TTraceFile(void* file, bool flushEachLine) : file_(file), flushEachLine_(flushEachLine) {}
+  // zlib's gzopen on the UTF-8 path (one file per platform: os/traceOpen*).
+  static void* open(const std::string& path, const char* mode);
 
   std::mutex lock_;
   void* file_;  // zlib's gzFile, which also writes plain files

@@ -436,3 +436,25 @@ TEST(FlashCommandLine, TheReportIsTheRunsOwnAndWhole) {
 }
 
 }  // namespace
+
+// Serial traffic is no activity to the system: the run holds logind's
+// inhibitor until it ends. A stand-in for systemd-inhibit notes what it is
+// asked and when its command (reading the program's pipe) ends.
+TEST(FlashCommandLine, TheRunKeepsTheMachineAwakeUntilItEnds) {
+  const std::string folder = tempPath("bin");
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  const std::string log = folder + "/inhibit.log";
+  const std::string fake = folder + "/systemd-inhibit";
+  std::FILE* script = std::fopen(fake.c_str(), "w");
+  ASSERT_NE(script, nullptr);
+  std::fprintf(script, "#!/bin/sh\necho \"$@\" >> %s\ncat > /dev/null\necho released >> %s\n",
+               log.c_str(), log.c_str());
+  std::fclose(script);
+  ASSERT_EQ(chmod(fake.c_str(), 0700), 0);
+  TSimulatedDevice device;
+  const TRun r = run("env PATH=" + folder + ":$PATH " QUIL_FLASH " " + device.portPath());
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_EQ(fileText(log),
+            "--what=idle:sleep --who=Quilmatronx --why=Firmware upload --mode=block cat\n"
+            "released\n");
+}

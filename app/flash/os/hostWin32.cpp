@@ -4,10 +4,10 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <system_error>
 #include <thread>
 
 #include "app/flash/host.h"
+#include "runtime/windowsText.h"
 
 namespace {
 void (*interruptHandler)(int) = nullptr;
@@ -179,37 +179,39 @@ bool portPresent(const std::string& port) {
 
 bool replaceFile(const std::string& path, const std::string& bytes, std::string& error) {
   // A name no other run uses, in the report's own folder (the rename stays
-  // on one volume): GetTempFileName creates it.
-  const size_t slash = path.find_last_of("\\/");
-  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-  char temporary[MAX_PATH + 1];
-  if (GetTempFileNameA(folder.c_str(), "qxr", 0, temporary) == 0) {
-    error = std::system_category().message(static_cast<int>(GetLastError()));
+  // on one volume): GetTempFileName creates it. Paths are UTF-8: the W
+  // functions take every letter the folder's name has.
+  const std::wstring target = wideFromUtf8(path);
+  const size_t slash = target.find_last_of(L"\\/");
+  const std::wstring folder = slash == std::wstring::npos ? L"." : target.substr(0, slash + 1);
+  wchar_t temporary[MAX_PATH + 1];
+  if (GetTempFileNameW(folder.c_str(), L"qxr", 0, temporary) == 0) {
+    error = systemErrorText(GetLastError());
     return false;
   }
-  std::FILE* file = std::fopen(temporary, "wb");
-  if (file == nullptr) {
-    error = std::generic_category().message(errno);
-    DeleteFileA(temporary);
-    return false;
-  }
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
-                       std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
-  if (!written) error = std::generic_category().message(errno);
-  std::fclose(file);
-  if (written) {
+  const HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  const bool complete =
+      file != INVALID_HANDLE_VALUE &&
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+      written == bytes.size() && FlushFileBuffers(file);
+  if (!complete) error = systemErrorText(GetLastError());
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  if (complete) {
     const auto deadline = std::chrono::steady_clock::now() + replaceRetryLimit;
     for (;;) {
-      if (MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      if (MoveFileExW(temporary, target.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
       const DWORD failure = GetLastError();
       if (!sharingViolation(failure) || std::chrono::steady_clock::now() >= deadline) {
-        error = std::system_category().message(static_cast<int>(failure));
+        error = systemErrorText(failure);
         break;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   }
-  DeleteFileA(temporary);
+  DeleteFileW(temporary);
   return false;
 }

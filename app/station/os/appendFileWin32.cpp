@@ -6,8 +6,6 @@
 #include "runtime/windowsText.h"
 
 namespace {
-std::string systemMessage(DWORD code) { return systemErrorText(code); }
-
 // Every station locks this one byte far beyond any log's end: Windows
 // locks are mandatory, so a lock on the lines themselves would fail a
 // reader (an editor, a copy) while a record is written.
@@ -43,7 +41,7 @@ bool TAppendFile::open(const std::string& path, std::string& error) {
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    error = systemMessage(GetLastError());
+    error = systemErrorText(GetLastError());
     return false;
   }
   handle_ = reinterpret_cast<intptr_t>(file);
@@ -54,13 +52,13 @@ bool TAppendFile::append(const std::string& line, std::string& error) {
   HANDLE file = reinterpret_cast<HANDLE>(handle_);
   OVERLAPPED place = lockPlace();
   if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place)) {
-    error = "cannot lock the file: " + systemMessage(GetLastError());
+    error = "cannot lock the file: " + systemErrorText(GetLastError());
     return false;
   }
   bool kept = false;
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file, &size)) {
-    error = systemMessage(GetLastError());
+    error = systemErrorText(GetLastError());
   } else {
     const auto end = static_cast<uint64_t>(size.QuadPart);
     char last = '\n';
@@ -84,12 +82,12 @@ bool TAppendFile::append(const std::string& line, std::string& error) {
       done += written;
     }
     if (done < text.size()) {
-      error = failure != 0 ? systemMessage(failure) : "the disk took only part of the record";
+      error = failure != 0 ? systemErrorText(failure) : "the disk took only part of the record";
       // Never left torn: the part that went in comes out again.
       if (done > 0 && !cutBackTo(file, end))
-        error += "; the part written could not be taken back: " + systemMessage(GetLastError());
+        error += "; the part written could not be taken back: " + systemErrorText(GetLastError());
     } else if (!FlushFileBuffers(file)) {
-      error = systemMessage(GetLastError());
+      error = systemErrorText(GetLastError());
     } else {
       kept = true;
     }
@@ -100,8 +98,10 @@ bool TAppendFile::append(const std::string& line, std::string& error) {
 }
 
 std::string hostName() {
-  char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-  DWORD size = sizeof name;
-  if (!GetComputerNameA(name, &size)) return "unknown";
-  return name;
+  // The DNS host name as the operator gave it: the NetBIOS name is cut to
+  // 15 characters, upper case, and in the ANSI code page.
+  wchar_t name[256] = {};
+  DWORD size = sizeof name / sizeof name[0];
+  if (!GetComputerNameExW(ComputerNameDnsHostname, name, &size)) return "unknown";
+  return utf8FromWide({name, size});
 }

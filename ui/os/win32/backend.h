@@ -10,8 +10,10 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <optional>
 #include <string>
 
+#include "runtime/systemSeams.h"
 #include "ui/windowSystem.h"
 
 // Private messages: to the wake window (run the queued synchronous calls, end
@@ -90,7 +92,7 @@ class TWin32Control final : public TNativeControl {
 
   void setVisible(bool visible) override { ShowWindow(window_, visible ? SW_SHOW : SW_HIDE); }
   bool isVisible() const override { return (style() & WinStyle::Visible) != 0; }
-  void setEnabled(bool enabled) override { EnableWindow(window_, enabled ? TRUE : FALSE); }
+  void setEnabled(bool enabled) override;
   bool isEnabled() const override { return window_ != nullptr && IsWindowEnabled(window_) != 0; }
 
   void setFont(const TFontSpec& font) override;
@@ -157,6 +159,8 @@ class TWin32Control final : public TNativeControl {
   void mouse(TMouseAction action, int32_t button, WPARAM wParam, LPARAM lParam);
   LRESULT key(TKeyAction action, UINT message, WPARAM wParam, LPARAM lParam);
   void paintOver();
+  // A form's answers to the end of the session (form.cpp).
+  bool sessionEnd(UINT message, WPARAM wParam, LRESULT& result);
 
   TWin32WindowSystem& system_;
   std::string className_;
@@ -171,6 +175,8 @@ class TWin32Control final : public TNativeControl {
   bool transparent_ = false;
   HCURSOR cursor_ = nullptr;
   HICON icon_ = nullptr;
+  // A form disabled by the program: its work under way (form.cpp).
+  std::optional<TAwakeHold> working_;
 };
 
 class TWin32Tooltip final : public TNativeTooltip {

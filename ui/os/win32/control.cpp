@@ -290,6 +290,7 @@ LRESULT TWin32Control::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
   LRESULT result = 0;
   if (childNotification(message, wParam, lParam, result)) return result;
   if (message >= WM_MOUSEFIRST && message <= WM_MOUSEWHEEL) trackMouse(window_, TME_LEAVE);
+  if (className_ == WinClass::Form && sessionEnd(message, wParam, result)) return result;
   if (message == WM_CLOSE) {
     // Closing is the handler's decision; the window stays.
     if (events_ != nullptr) events_->onCloseRequest(lParam == 0);

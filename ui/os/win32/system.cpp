@@ -66,9 +66,14 @@ void TWin32WindowSystem::pumpPendingAfter(std::chrono::milliseconds delay) {
 
 TWin32WindowSystem::TWin32WindowSystem() {
   // comctl32 is no known DLL: Windows would look for it beside the program
-  // first (a Downloads folder), so it comes from the system folder alone.
-  if (const HMODULE comctl =
-          LoadLibraryExW(L"comctl32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+  // first (a Downloads folder), so it is loaded by its full path in the
+  // system folder (which needs no update on Windows 7, unlike the search
+  // flags).
+  wchar_t system[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+  const std::wstring comctlPath =
+      std::wstring(system, length < MAX_PATH ? length : 0) + L"\\comctl32.dll";
+  if (const HMODULE comctl = length > 0 ? LoadLibraryW(comctlPath.c_str()) : nullptr) {
     using TInitCommonControlsEx = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
     const auto init = reinterpret_cast<TInitCommonControlsEx>(
         reinterpret_cast<void*>(GetProcAddress(comctl, "InitCommonControlsEx")));
