@@ -51,3 +51,9 @@ int32_t devicePortNumber(const std::string& name) {
 std::string devicePath(const std::string& name) {
   return name.starts_with('/') ? name : "/dev/" + name;
 }
+
+std::string canonicalComName(const std::string& name) {
+  std::string canonical = name.starts_with("\\\\.\\") ? name.substr(4) : name;
+  for (char& c : canonical) c = upperAscii(c);
+  return canonical;
+}

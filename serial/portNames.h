@@ -17,3 +17,7 @@ int32_t devicePortNumber(const std::string& name);
 
 // The path a device name opens: a full path as given, a bare name under /dev.
 std::string devicePath(const std::string& name);
+
+// A Windows port name as one device has it: upper case, without the
+// "\\.\" device prefix ("com5" and "\\.\COM5" give "COM5").
+std::string canonicalComName(const std::string& name);

@@ -246,6 +246,7 @@ bool TZKComAsync::readModemStatus() {
   dsr_ = (status & MsDsrOn) != 0 ? 1 : 0;
   cts_ = (status & MsCtsOn) != 0 ? 1 : 0;
   rlsd_ = (status & MsRlsdOn) != 0 ? 1 : 0;
+  modemLines_ = status;
   return true;
 }
 
@@ -300,6 +301,7 @@ void TZKComAsync::closeSteps(bool vanished) {
   cts_ = 0;
   dsr_ = 0;
   rlsd_ = 0;
+  modemLines_ = 0;
   fireEvent(outCts, 0);
   fireEvent(outDsr, 0);
   fireEvent(outRlsd, 0);

@@ -123,6 +123,9 @@ class TZKComAsync {
   uint8_t dsr() const { return dsr_.load(); }
   uint8_t cts() const { return cts_.load(); }
   uint8_t rlsd() const { return rlsd_.load(); }
+  // Every modem line as last read (serial::Ms*On bits, RI included); 0
+  // while closed.
+  uint32_t modemLines() const { return modemLines_.load(); }
   // Texts of the last successful error check.
   std::vector<std::string> errorList() const;
 
@@ -190,6 +193,7 @@ class TZKComAsync {
   std::atomic<uint8_t> dsr_{0};
   std::atomic<uint8_t> cts_{0};
   std::atomic<uint8_t> rlsd_{0};
+  std::atomic<uint32_t> modemLines_{0};
   uint32_t waitingBytes_ = 0;  // from the last error query; reader thread only
   // Set by the reader from a receive event until outRxChar's chain returned.
   std::atomic<bool> handingOn_{false};

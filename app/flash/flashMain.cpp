@@ -15,6 +15,7 @@
 #include "app/flash/flashRun.h"
 #include "app/flash/host.h"
 #include "app/station/station.h"
+#include "app/station/stationHost.h"
 #include "app/version.h"
 #include "runtime/startList.h"
 #include "runtime/systemSeams.h"
@@ -91,6 +92,7 @@ struct TOptions {
   bool version = false;
   bool station = false;
   std::string log;
+  std::string removal = "silence";
   std::string report;
   std::string trace;
 };
@@ -140,6 +142,17 @@ int parse(int argc, const char* const* argv, TOptions& options) {
   app.add_option("--log", options.log, "with --station: append one JSON line per unit to FILE")
       ->type_name("FILE")
       ->needs(station);
+  app.add_option("--removal", options.removal,
+                 "with --station: what shows that a flashed unit is off its slot: silence "
+                 "(no answer for 2 s, the default; silence=MS for another time), port (its port "
+                 "goes with it), line=DSR|CTS|DCD|RI (the fixture's unit-present line drops) "
+                 "or key (the operator presses the slot's key: 1 to 9, then a to z)")
+      ->type_name("RULE")
+      ->needs(station)
+      ->check([](const std::string& text) {
+        std::string error;
+        return TRemovalRule::parse(text, error) ? std::string() : error;
+      });
   station->excludes(list)
       ->excludes("--probe-only")
       ->excludes("--byte-writes")
@@ -224,8 +237,19 @@ void printPortList(const std::vector<std::string>& ports, const std::vector<TPor
 
 int runStation(const TOptions& options) {
   TConsoleBoard board(stdout, stderr, liveConsole(stderr), consoleColumns(stderr));
-  TStation station({options.ports, options.all, options.log, &board});
   std::string error;
+  TStationOptions stationOptions{options.ports, options.all, options.log, &board};
+  stationOptions.removal = *TRemovalRule::parse(options.removal, error);
+  std::optional<TStationKeys> keys;
+  if (stationOptions.removal.Kind == TRemovalRule::TKind::Key) {
+    keys.emplace();
+    stationOptions.keys = [&keys] { return keys->pressed(); };
+  }
+  TStation station(stationOptions);
+  if (!station.checkSlots(error)) {
+    std::fprintf(stderr, "quilmatronx-flash: %s; the station does not start\n", error.c_str());
+    return BadUsage;
+  }
   if (!station.openLog(error)) {
     std::fprintf(stderr, "quilmatronx-flash: %s; the station does not start\n", error.c_str());
     return StationLogFailed;

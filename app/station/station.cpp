@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <thread>
 
 #include "app/flash/host.h"
+#include "app/station/stationHost.h"
 
 namespace {
 using Clock = TStationSlot::Clock;
@@ -36,6 +38,11 @@ TTextColour stateColour(TSlotState state) {
 }
 }  // namespace
 
+char slotKey(size_t index) {
+  constexpr std::string_view keys = "123456789abcdefghijklmnopqrstuvwxyz";
+  return index < keys.size() ? keys[index] : '\0';
+}
+
 TStation::TStation(TStationOptions options)
     : options_(std::move(options)),
       portInfo_(options_.portInfo != nullptr ? *options_.portInfo : platformPortInfo()),
@@ -47,6 +54,25 @@ TStation::TStation(TStationOptions options)
 TStation::~TStation() {
   // Each slot closes its port and stops its watchdog before it goes.
   slots_.clear();
+}
+
+bool TStation::checkSlots(std::string& error) const {
+  std::map<std::string, std::string> named;
+  const std::vector<TPortInfo> adapters = portInfo_.ports();
+  for (const std::string& name : options_.slots) {
+    // An adapter not plugged in yet is checked when it comes.
+    std::string unresolved;
+    const std::optional<std::string> port =
+        resolveSlot(TSlotName::parse(name), adapters, unresolved);
+    if (!port) continue;
+    const std::string device = canonicalDevice(*port);
+    const auto [at, added] = named.emplace(device, name);
+    if (!added) {
+      error = "slots " + at->second + " and " + name + " are one port, " + device;
+      return false;
+    }
+  }
+  return true;
 }
 
 bool TStation::openLog(std::string& error) {
@@ -66,7 +92,16 @@ bool TStation::openLog(std::string& error) {
 
 void TStation::addSlot(const std::string& name) {
   TSlotLine line;
-  line.slot = std::make_unique<TStationSlot>(name, portInfo_, serial_);
+  const size_t index = slots_.size();
+  // The first slot on a device holds it; another one is shown a fault.
+  const auto holder = [this, index](const std::string& device) {
+    for (size_t other = 0; other < slots_.size(); ++other)
+      if (other != index && slots_[other].slot->device() == device)
+        return slots_[other].slot->name();
+    return std::string();
+  };
+  line.slot = std::make_unique<TStationSlot>(name, portInfo_, serial_, options_.removal,
+                                             slotKey(index), holder);
   width_ = std::max(width_, textWidth(name));
   if (options_.board != nullptr && options_.board->live()) {
     // The totals stay the last line.
@@ -83,22 +118,28 @@ void TStation::addSlot(const std::string& name) {
 
 void TStation::scanPorts(Clock::time_point now) {
   nextScan_ = now + scanPeriod;
-  // Ports the station holds do not open again, so only new ones come back.
-  for (const std::string& port : serial_.listPorts(true)) {
+  // Listed without opening: only a name seen for the first time is opened,
+  // once, to tell a port that works from one that only has a name.
+  for (const std::string& port : serial_.listPorts(false)) {
+    if (!portsSeen_.insert(port).second) continue;
+    const std::string device = canonicalDevice(port);
     const bool known = std::any_of(slots_.begin(), slots_.end(), [&](const TSlotLine& line) {
-      return line.slot->name() == port;
+      return line.slot->name() == port || line.slot->device() == device;
     });
-    if (!known) {
-      addSlot(port);
-      if (options_.board != nullptr && !options_.board->live())
-        options_.board->print(options_.board->err(), port + ": port appeared, armed");
-    }
+    std::string error;
+    if (known || !serial_.createDevice()->open(port, error)) continue;
+    addSlot(port);
+    if (options_.board != nullptr && !options_.board->live())
+      options_.board->print(options_.board->err(), port + ": port appeared, armed");
   }
 }
 
 void TStation::keep(TSlotLine& line, const TUnitRecord& record) {
   if (log_ == nullptr) return;
-  line.record = log_->add(unitRecordLine(record, host_));
+  // Each record names the removal rule its slot followed.
+  nlohmann::ordered_json json = nlohmann::ordered_json::parse(unitRecordLine(record, host_));
+  json["removal"] = options_.removal.text();
+  line.record = log_->add(json.dump() + "\n");
   checkLog();
 }
 
@@ -125,6 +166,12 @@ TStationExit TStation::run(const std::function<int()>& stops) {
   while (true) {
     const Clock::time_point now = Clock::now();
     const int pressed = stops();
+    if (options_.keys) {
+      for (const char key : options_.keys())
+        for (TSlotLine& line : slots_)
+          if (line.slot->key() == std::tolower(static_cast<unsigned char>(key)))
+            line.slot->confirmRemoval();
+    }
     if (pressed >= 2) {
       for (TSlotLine& line : slots_)
         if (auto record = line.slot->interrupt()) keep(line, *record);
@@ -197,9 +244,11 @@ void TStation::show(Clock::time_point now) {
       board->setRow(line.row, head + state, stateColour(slot.state()), textWidth(head));
       continue;
     }
-    // One line per event: a flashing slot's progress is no event.
-    const std::string event =
-        slot.state() == TSlotState::Flashing ? state.substr(0, state.find("  ")) : state;
+    // One line per event: a flashing slot's progress, or the count down to
+    // the next unit, is no event.
+    const bool counting = slot.state() == TSlotState::Flashing ||
+                          slot.state() == TSlotState::Done || slot.state() == TSlotState::Failed;
+    const std::string event = counting ? state.substr(0, state.find("  ")) : state;
     if (event == line.shown) continue;
     line.shown = event;
     board->print(board->err(), slot.name() + ": " + event);

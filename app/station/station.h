@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,13 @@ struct TStationOptions {
   TPortInfoSource* portInfo = nullptr;  // null: the platform's
   TSerialSystem* serial = nullptr;      // null: the platform's
   TRecordSink* logSink = nullptr;       // null: the file at logPath
+  TRemovalRule removal{};
+  // The keys the operator pressed since the last call (the key rule).
+  std::function<std::string()> keys{};
 };
+
+// The key of the slot at an index (from 0): 1 to 9, then a to z; 0 past.
+char slotKey(size_t index);
 
 class TStation {
  public:
@@ -38,6 +45,9 @@ class TStation {
   TStation(const TStation&) = delete;
   TStation& operator=(const TStation&) = delete;
 
+  // False with error set when two slots name one port (the station must
+  // not start then): "ttyUSB0 and /dev/ttyUSB0 are one port, /dev/ttyUSB0".
+  bool checkSlots(std::string& error) const;
   // Opens the log; false with error set when it cannot be written (the
   // station must not start then).
   bool openLog(std::string& error);
@@ -74,6 +84,7 @@ class TStation {
     uint64_t record = 0;  // its last record: the slot arms once it is written
   };
   std::vector<TSlotLine> slots_;
+  std::set<std::string> portsSeen_;  // with --all: every name listed so far
   size_t totalsRow_ = 0;
   size_t width_ = 0;
   int interrupted_ = 0;

@@ -90,11 +90,12 @@ class TFlashProcess {
   int status_ = -1;
 };
 
-// Units swapped in 1.5 s: time enough for a slot to see a unit go.
+// Units swapped in 2.5 s: time enough for a slot to hear two seconds of
+// silence.
 std::unique_ptr<UnitLine> startLine(const std::string& link, std::vector<LineUnit> units,
                                     bool usb = false) {
   auto line =
-      std::make_unique<UnitLine>(devsim::LineOptions{link, std::move(units), 1500ms, 3000ms, usb});
+      std::make_unique<UnitLine>(devsim::LineOptions{link, std::move(units), 2500ms, 3000ms, usb});
   EXPECT_TRUE(line->start()) << line->error();
   return line;
 }
@@ -124,9 +125,15 @@ TEST(Station, ThreeSlotsFiveUnitsEachOneRecordPerUnit) {
   plan[0][1].options.wrongCrc = AnswerPick::at(100);
   plan[1][3].options.silentFrom = 200;
   // Slow to answer, as it is to each probe while it stays on.
-  plan[2][0].staysInBootloader = true;
-  plan[2][0].options.delay = 150ms;
+  plan[2][0].reboot = 0ms;
+  plan[2][0].options.delay = 400ms;
   plan[2][0].options.delayed = AnswerPick::at(0);
+  // Silent while its new firmware starts, then in its bootloader again:
+  // still the same unit, flashed once.
+  plan[0][2].reboot = 800ms;
+  plan[1][1].reboot = 500ms;
+  plan[1][1].rebootsEvery = true;
+  plan[2][2].reboot = 300ms;
   std::vector<std::unique_ptr<UnitLine>> lines;
   std::vector<std::string> args{"--station"};
   for (size_t i = 0; i < plan.size(); ++i) {
@@ -147,6 +154,7 @@ TEST(Station, ThreeSlotsFiveUnitsEachOneRecordPerUnit) {
   EXPECT_EQ(bySlot.at(args[2])[3]["failure"], "no-answer");
   EXPECT_THAT(station.output(), HasSubstr(args[3] + ": remove the unit  (unit 1 done"));
   EXPECT_THAT(station.output(), HasSubstr("13 passed  2 failed"));
+  EXPECT_EQ(bySlot.at(args[1])[0]["removal"], "silence=2000");
   EXPECT_THAT(station.output(), Not(HasSubstr("\x1b["))) << "colours off a terminal";
   ::unlink(log.c_str());
 }
@@ -175,7 +183,7 @@ TEST(Station, PortThatAppearsIsArmedAndOneThatVanishesLosesItsUnit) {
   auto line = startLine(first, units, true);
   TMadePorts ports;
   ports.made = {first, later};
-  TStation station({{}, true, log, nullptr, nullptr, &ports});
+  TStation station({{}, true, log, nullptr, nullptr, &ports, {TRemovalRule::TKind::PortGone}});
   std::string error;
   ASSERT_TRUE(station.openLog(error)) << error;
   std::atomic<int> stops{0};
@@ -361,45 +369,153 @@ TEST(Station, LogThatHangsFreezesNeitherTheScreenNorTheOtherSlots) {
 // The port-information double: one adapter, wherever the test puts it.
 struct TMovingAdapter : TPortInfoSource {
   std::mutex lock;
-  std::string port;
+  std::string port, serial;
   std::vector<TPortInfo> ports() override {
     std::lock_guard guard(lock);
     if (port.empty()) return {};
-    return {{port, "FT232R USB UART", "0403", "6001", "A50285BI", "1-1.2"}};
+    return {{port, "FT232R USB UART", "0403", "6001", serial, "1-1.2"}};
   }
-  void moveTo(const std::string& to) {
+  void moveTo(const std::string& to, const std::string& number) {
     std::lock_guard guard(lock);
     port = to;
+    serial = number;
   }
 };
 
-TEST(StationSlot, SlotNamedByItsAdapterFollowsItToAnotherPort) {
+// A slot named by its adapter follows it to another port; one named by a
+// link (as /dev/serial/by-id names one) records the adapter behind it, and
+// after a re-plug the new one.
+TEST(StationSlot, RecordNamesTheAdapterTheUnitWasFlashedThrough) {
   TDispatchScope dispatch;
   runStartProcs();
-  TMovingAdapter adapter;
-  TStationSlot slot("serial=A50285BI", adapter, platformSerialSystem());
-  const auto stepUntil = [&](const std::function<bool(std::optional<TUnitRecord>&)>& done) {
-    for (const auto deadline = std::chrono::steady_clock::now() + 30s;
-         std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(20ms)) {
-      std::optional<TUnitRecord> record = slot.step(std::chrono::steady_clock::now(), true);
-      if (done(record)) return true;
+  const std::string link = tempPath("by-id");
+  for (const auto& [name, serials] :
+       {std::pair{std::string("serial=A50285BI"), std::vector<std::string>{"A50285BI", "A50285BI"}},
+        std::pair{link, std::vector<std::string>{"A50285BI", "FT9XQ2LK"}}}) {
+    SCOPED_TRACE(name);
+    TMovingAdapter adapter;
+    TStationSlot slot(name, adapter, platformSerialSystem(), {TRemovalRule::TKind::PortGone});
+    const auto stepUntil = [&](const std::function<bool(std::optional<TUnitRecord>&)>& done) {
+      for (const auto deadline = std::chrono::steady_clock::now() + 30s;
+           std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(20ms)) {
+        std::optional<TUnitRecord> record = slot.step(std::chrono::steady_clock::now(), true);
+        if (done(record)) return true;
+      }
+      return false;
+    };
+    for (int unit = 1; unit <= 2; ++unit) {
+      SCOPED_TRACE(unit);
+      TSimulatedDevice device;
+      ::unlink(link.c_str());
+      ASSERT_EQ(::symlink(device.portPath().c_str(), link.c_str()), 0);
+      adapter.moveTo(device.portPath(), serials[unit - 1]);
+      std::optional<TUnitRecord> kept;
+      ASSERT_TRUE(stepUntil([&](auto& record) { return (kept = record).has_value(); }));
+      EXPECT_EQ(kept->Unit, unit);
+      EXPECT_EQ(kept->Adapter.SerialNumber, serials[unit - 1]);
+      EXPECT_EQ(kept->Result.outcome, TPortOutcome::Done) << kept->Result.detail;
+      // Unplugged: the slot has lost its unit and waits for the adapter.
+      adapter.moveTo("", "");
+      ::unlink(link.c_str());
+      ASSERT_TRUE(stepUntil([&](auto&) { return slot.state() == TSlotState::PortGone; }));
     }
-    return false;
+    if (name != link) {
+      EXPECT_EQ(slot.stateText({}), "no adapter with serial=A50285BI is plugged in");
+    }
+  }
+}
+
+TEST(Station, TwoNamesForOnePortAreRefused) {
+  const std::string target = tempPath("target"), link = tempPath("link");
+  std::ofstream{target};
+  ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+  for (const auto& [first, second, device] :
+       {std::tuple{std::string("ttyS0"), std::string("/dev/ttyS0"), std::string("/dev/ttyS0")},
+        std::tuple{link, target, target}}) {
+    TFlashProcess station({"--station", first, second});
+    EXPECT_EQ(station.wait(10s), 64);
+    EXPECT_THAT(station.output(),
+                HasSubstr("slots " + first + " and " + second + " are one port, " + device +
+                          "; the station does not start"));
+  }
+  ::unlink(link.c_str());
+  ::unlink(target.c_str());
+}
+
+// The platform's ports, the fixture's "unit present" switch on DSR.
+struct TPresenceSerial : TSerialSystem {
+  struct TDevice : TSerialDevice {
+    std::unique_ptr<TSerialDevice> real;
+    const UnitLine* line;
+    bool open(const std::string& name, std::string& error) override {
+      return real->open(name, error);
+    }
+    bool configure(const TSerialSettings& s) override { return real->configure(s); }
+    bool setTimeouts(const TSerialTimeouts& t) override { return real->setTimeouts(t); }
+    bool setEventMask(uint32_t mask) override { return real->setEventMask(mask); }
+    bool purge(uint32_t flags) override { return real->purge(flags); }
+    void setupQueues(uint32_t in, uint32_t out) override { real->setupQueues(in, out); }
+    bool modemStatus(uint32_t& status) override {
+      status = line->present() ? serial::MsDsrOn : 0;
+      return true;
+    }
+    bool clearErrors(uint32_t& errors, uint32_t& waiting) override {
+      return real->clearErrors(errors, waiting);
+    }
+    bool write(const std::string& bytes, uint32_t& written) override {
+      return real->write(bytes, written);
+    }
+    TSerialFailure lastWriteFailure() const override { return real->lastWriteFailure(); }
+    bool read(uint32_t count, std::string& bytes) override { return real->read(count, bytes); }
+    void drain(bool unbounded) override { real->drain(unbounded); }
+    void close() override { real->close(); }
+    std::unique_ptr<TSerialWaiter> makeWaiter() override { return real->makeWaiter(); }
+    void wakeReader() override { real->wakeReader(); }
   };
-  for (int unit = 1; unit <= 2; ++unit) {
-    SCOPED_TRACE(unit);
-    TSimulatedDevice device;
-    adapter.moveTo(device.portPath());
-    std::optional<TUnitRecord> kept;
-    ASSERT_TRUE(stepUntil([&](auto& record) { return (kept = record).has_value(); }));
-    EXPECT_EQ(kept->Unit, unit);
-    EXPECT_EQ(kept->Result.port, device.portPath());
-    EXPECT_EQ(kept->Adapter.SerialNumber, "A50285BI");
-    EXPECT_EQ(kept->Result.outcome, TPortOutcome::Done) << kept->Result.detail;
-    // Unplugged: the slot has lost its unit and waits for the adapter.
-    adapter.moveTo("");
-    ASSERT_TRUE(stepUntil([&](auto&) { return slot.state() == TSlotState::PortGone; }));
-    EXPECT_EQ(slot.stateText({}), "no adapter with serial=A50285BI is plugged in");
+  TSerialSystem& real = platformSerialSystem();
+  const UnitLine* line = nullptr;
+  std::unique_ptr<TSerialDevice> createDevice() override {
+    auto device = std::make_unique<TDevice>();
+    device->real = real.createDevice();
+    device->line = line;
+    return device;
+  }
+  int32_t portNumber(const std::string& name) override { return real.portNumber(name); }
+  std::vector<std::string> listPorts(bool) override { return {}; }
+};
+
+// Units that reboot into their bootloader and a swap shorter than the
+// silence: the presence line, or the operator's key, tells each unit off.
+TEST(Station, PresenceLineAndKeyTellTheUnitOff) {
+  for (const std::string rule : {"line=DSR", "key"}) {
+    SCOPED_TRACE(rule);
+    TDispatchScope dispatch;
+    runStartProcs();
+    const std::string link = tempPath("fixture"), log = tempPath("fixture.log");
+    std::vector<LineUnit> units(3);
+    for (LineUnit& unit : units) unit.reboot = 600ms;
+    UnitLine line({link, units, 800ms, 2000ms});
+    ASSERT_TRUE(line.start()) << line.error();
+    TPresenceSerial serial;
+    serial.line = &line;
+    std::string error;
+    TStationOptions options{{link}, false, log, nullptr, nullptr, &serial};
+    options.removal = *TRemovalRule::parse(rule, error);
+    // The operator presses the slot's key once the unit is off.
+    options.keys = [&] { return line.present() ? std::string() : std::string("1"); };
+    TStation station(options);
+    ASSERT_TRUE(station.openLog(error)) << error;
+    std::atomic<int> stops{0};
+    TTestThread running(
+        "the station", [&] { EXPECT_EQ(station.run([&] { return stops.load(); }), 0); }, 60s);
+    EXPECT_TRUE(line.waitFor(50s)) << "the line did not end";
+    stops = 1;
+    running.join();
+    const auto bySlot = records(log);
+    ASSERT_EQ(bySlot.count(link), 1u);
+    expectRecordsMatch(bySlot.at(link), line, link);
+    EXPECT_EQ(bySlot.at(link)[0]["removal"], rule);
+    ::unlink(log.c_str());
   }
 }
 

@@ -43,6 +43,7 @@ TEST(PortNames, WindowsAndLinuxRules) {
   for (const auto& [name, number] : devices) EXPECT_EQ(devicePortNumber(name), number) << name;
   EXPECT_EQ(devicePath("ttyUSB0"), "/dev/ttyUSB0");
   EXPECT_EQ(devicePath("/dev/pts/3"), "/dev/pts/3");
+  EXPECT_EQ(canonicalComName("\\\\.\\com5"), "COM5");
 }
 
 // The fake port system is made before the element that uses it.

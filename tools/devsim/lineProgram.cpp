@@ -7,6 +7,7 @@
 
 #include <iostream>
 #include <sstream>
+#include <tuple>
 
 #include "tools/devsim/commandLine.h"
 #include "tools/devsim/unitLine.h"
@@ -22,6 +23,9 @@ const char* const lineHelp =
     "the port of the unit on now, printed as the first line of standard output;\n"
     "between units nothing answers there (with --usb, PATH is gone). The log\n"
     "says per unit what it received: \"unit K: OUTCOME, N blocks, U uploads\".\n"
+    "A fixture's \"unit present\" line goes up with each unit and down as it is\n"
+    "taken off; a pty has no modem lines, so only a program that hosts the line\n"
+    "sees it.\n"
     "Every other OPTION is the device's, for every unit (see --help).\n"
     "\n"
     "Line options:\n"
@@ -29,7 +33,12 @@ const char* const lineHelp =
     "  --swap MS             from an outcome to the next unit (default 1000)\n"
     "  --usb                 the port goes with the unit and comes back with the next\n"
     "  --stays K             unit K stays in its bootloader after PUSK (repeatable)\n"
-    "  --stay MS             how long such a unit is left on (default 3000)\n"
+    "  --reboot K=MS         unit K is silent for MS after PUSK, then answers VERS\n"
+    "                        again, as a unit that resets into its bootloader\n"
+    "  --reboots K=MS        the same after every PUSK\n"
+    "  --stay MS             how long such units are left on after their first PUSK\n"
+    "                        (default 3000)\n"
+    "  --slow K=MS           unit K answers each VERS MS late\n"
     "  --unit K=OPTIONS      unit K's own device options, e.g. --unit 2='--wrong-crc 9'\n"
     "\n"
     "Exit status: 0 when every unit was played, 1 on a bad command line, 7 when\n"
@@ -56,12 +65,17 @@ std::vector<std::string> words(const std::string& text) {
 bool parseLine(std::vector<std::string> args, LineOptions& line, std::string& error) {
   std::vector<std::string> common;
   std::vector<std::pair<long, std::string>> own;
-  std::vector<long> staying;
+  // Unit K's reboot (or slowness) in MS, and whether after every PUSK.
+  std::vector<std::tuple<long, long, bool>> rebooting;
+  std::vector<std::pair<long, long>> slow;
   long units = 1;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const bool valued = arg == "--line" || arg == "--units" || arg == "--swap" ||
-                        arg == "--stays" || arg == "--stay" || arg == "--unit";
+                        arg == "--stays" || arg == "--stay" || arg == "--unit" ||
+                        arg == "--reboot" || arg == "--reboots" || arg == "--slow";
+    const bool perUnit =
+        arg == "--unit" || arg == "--reboot" || arg == "--reboots" || arg == "--slow";
     if (!valued) {
       if (arg == "--usb") {
         line.usb = true;
@@ -75,17 +89,22 @@ bool parseLine(std::vector<std::string> args, LineOptions& line, std::string& er
       return false;
     }
     const std::string& value = args[++i];
-    std::optional<long> n = arg == "--line" || arg == "--unit" ? 0 : number(value, 0, 600000);
+    std::optional<long> n = arg == "--line" || perUnit ? 0 : number(value, 0, 600000);
     if (arg == "--line") line.linkPath = value;
     if (arg == "--units") units = n && *n >= 1 && *n <= 10000 ? *n : 0;
     if (arg == "--swap" && n) line.swap = std::chrono::milliseconds(*n);
     if (arg == "--stay" && n) line.stay = std::chrono::milliseconds(*n);
-    if (arg == "--stays" && n) staying.push_back(*n);
-    if (arg == "--unit") {
+    if (arg == "--stays" && n) rebooting.emplace_back(*n, 0, false);
+    if (perUnit) {
       const size_t equals = value.find('=');
       n = number(value.substr(0, equals), 1, 10000);
-      if (n && equals != std::string::npos) own.emplace_back(*n, value.substr(equals + 1));
-      if (equals == std::string::npos) n.reset();
+      const std::string text = equals == std::string::npos ? "" : value.substr(equals + 1);
+      const std::optional<long> ms = number(text, 0, 600000);
+      if (equals == std::string::npos || (arg != "--unit" && !ms)) n.reset();
+      if (n && arg == "--unit") own.emplace_back(*n, text);
+      if (n && arg == "--slow") slow.emplace_back(*n, *ms);
+      if (n && arg != "--unit" && arg != "--slow")
+        rebooting.emplace_back(*n, *ms, arg == "--reboots");
     }
     if (!n || units == 0) {
       error = "bad value for " + arg + ": " + value;
@@ -98,15 +117,25 @@ bool parseLine(std::vector<std::string> args, LineOptions& line, std::string& er
   }
   const auto parsed = parseCommandLine(common, error);
   if (!parsed) return false;
-  line.units.assign(static_cast<size_t>(units), LineUnit{parsed->options, false});
-  for (const long k : staying)
-    if (k <= units) line.units[static_cast<size_t>(k - 1)].staysInBootloader = true;
+  line.units.assign(static_cast<size_t>(units), LineUnit{parsed->options});
   for (const auto& [k, text] : own) {
     std::vector<std::string> unitArgs = common;
     for (std::string& word : words(text)) unitArgs.push_back(std::move(word));
     const auto unit = parseCommandLine(unitArgs, error);
     if (!unit) return false;
     if (k <= units) line.units[static_cast<size_t>(k - 1)].options = unit->options;
+  }
+  for (const auto& [k, ms, every] : rebooting) {
+    if (k > units) continue;
+    LineUnit& unit = line.units[static_cast<size_t>(k - 1)];
+    unit.reboot = std::chrono::milliseconds(ms);
+    unit.rebootsEvery = every;
+  }
+  for (const auto& [k, ms] : slow) {
+    if (k > units) continue;
+    SimulatorOptions& options = line.units[static_cast<size_t>(k - 1)].options;
+    options.delay = std::chrono::milliseconds(ms);
+    options.delayed = AnswerPick::at(0);
   }
   if (!parsed->quiet)
     line.onLog = [](const std::string& entry) { std::cerr << entry << std::endl; };

@@ -50,6 +50,11 @@ bool UnitLine::waitFor(std::chrono::milliseconds timeout) {
   return changed_.wait_for(guard, timeout, [this] { return finished_; });
 }
 
+bool UnitLine::present() const {
+  std::lock_guard guard(lock_);
+  return present_;
+}
+
 std::vector<UnitReport> UnitLine::reports() const {
   std::lock_guard guard(lock_);
   return reports_;
@@ -70,6 +75,11 @@ void UnitLine::pointAt(const std::string& target) {
              ::rename(fresh.c_str(), options_.linkPath.c_str()) != 0) {
     log("cannot link " + options_.linkPath + " to " + target);
   }
+}
+
+void UnitLine::setPresent(bool on) {
+  std::lock_guard guard(lock_);
+  present_ = on;
 }
 
 void UnitLine::log(const std::string& line) {
@@ -110,12 +120,22 @@ void UnitLine::run() {
     UnitReport report;
     report.unit = ++number;
     std::unique_ptr<DeviceSimulator> on;
+    setPresent(true);
     report.outcome = play(unit.options, report, Clock::now() + unitLimit, on);
     // Still the same unit: whatever the host does now, it does to it.
-    if (unit.staysInBootloader && report.outcome == SessionOutcome::Complete)
-      play(unit.options, report, Clock::now() + options_.stay, on);
+    const Clock::time_point off = Clock::now() + options_.stay;
+    SimulatorOptions deaf = unit.options;
+    deaf.answerVers = false;
+    deaf.inactivityTimeout = unitLimit;
+    for (bool again = unit.reboot && report.outcome == SessionOutcome::Complete;
+         again && Clock::now() < off;) {
+      if (unit.reboot->count() > 0)
+        play(deaf, report, std::min(off, Clock::now() + *unit.reboot), on);
+      again = play(unit.options, report, off, on) == SessionOutcome::Complete && unit.rebootsEvery;
+    }
     // Taken off: the port leads elsewhere before the unit's session ends.
     pointAt(options_.usb ? std::string() : idle_->portPath());
+    setPresent(false);
     takeOff(on, report);
     char line[96];
     std::snprintf(line, sizeof line, "unit %d: %s, %d blocks, %d uploads", report.unit,

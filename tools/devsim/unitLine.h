@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,16 +20,20 @@
 namespace devsim {
 
 struct LineUnit {
-  SimulatorOptions options{};  // the unit's own faults
-  // Answers "VERS" again after "PUSK", until it is taken off.
-  bool staysInBootloader = false;
+  SimulatorOptions options{};  // the unit's own faults (a slow unit: delay)
+  // After "PUSK" the unit is silent this long (its new firmware runs), then
+  // answers "VERS" again, as one that resets into its bootloader, until it
+  // is taken off; 0: at once. None: it stays silent.
+  std::optional<std::chrono::milliseconds> reboot{};
+  bool rebootsEvery = false;  // after every "PUSK", not only the first
 };
 
 struct LineOptions {
   std::string linkPath;  // the port the host opens
   std::vector<LineUnit> units;
   std::chrono::milliseconds swap{1000};
-  // How long a unit that stays in its bootloader is left on the line.
+  // How long a unit that reboots into its bootloader is left on the line
+  // after its first "PUSK".
   std::chrono::milliseconds stay{3000};
   bool usb = false;
   // Called on the line's thread with each log line.
@@ -58,6 +63,9 @@ class UnitLine {
   void stop();
   const std::string& error() const { return error_; }
   std::vector<UnitReport> reports() const;
+  // The fixture's "unit present" line: raised while a unit is on, dropped
+  // when it is taken off.
+  bool present() const;
 
  private:
   void run();
@@ -72,6 +80,7 @@ class UnitLine {
   // Ends a session and counts in the report what it received.
   void takeOff(std::unique_ptr<DeviceSimulator>& session, UnitReport& report);
   void pointAt(const std::string& target);
+  void setPresent(bool on);
   void log(const std::string& line);
 
   const LineOptions options_;
@@ -81,6 +90,7 @@ class UnitLine {
   std::condition_variable changed_;
   bool stopped_ = false;
   bool finished_ = false;
+  bool present_ = false;
   std::vector<UnitReport> reports_;
   std::thread thread_;
 };
