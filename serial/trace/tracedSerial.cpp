@@ -81,12 +81,12 @@ class TTracedDevice : public TSerialDevice {
   // A close begins with the drain, and no write starts from then on: the
   // bytes written are recorded now, also when the program ends without
   // waiting for the close to finish (a second interrupt).
-  void drain(bool unbounded) override {
+  bool drain(bool unbounded) override {
     {
       std::lock_guard guard(order_);
       emit();
     }
-    inner_->drain(unbounded);
+    return inner_->drain(unbounded);
   }
   void wakeReader() override { inner_->wakeReader(); }
 
