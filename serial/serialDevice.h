@@ -29,6 +29,15 @@ constexpr uint32_t PurgeRxAbort = 0x0002;
 constexpr uint32_t PurgeTxClear = 0x0004;
 constexpr uint32_t PurgeRxClear = 0x0008;
 
+// What a close throws away after its drain: what was received, and output
+// only when the drain did not empty the queue. A virtual port (a pty under
+// Wine, a virtual pair) reports nothing queued while its far end has not
+// read the bytes yet, and aborting or clearing its output throws those away
+// ("PUSK" right before the close).
+constexpr uint32_t closePurgeFlags(bool drained) {
+  return PurgeRxAbort | PurgeRxClear | (drained ? 0 : PurgeTxAbort | PurgeTxClear);
+}
+
 // Line error bits.
 constexpr uint32_t CeRxOver = 0x0001;
 constexpr uint32_t CeOverrun = 0x0002;
@@ -164,8 +173,8 @@ class TSerialDevice {
   virtual bool read(uint32_t count, std::string& bytes) = 0;
   // Waits until the driver has handed on the bytes given to the port: at
   // most the write time-out for what is queued (constant plus per byte), or
-  // as long as it takes when unbounded.
-  virtual void drain(bool unbounded) = 0;
+  // as long as it takes when unbounded. True when the queue emptied.
+  virtual bool drain(bool unbounded) = 0;
   virtual void close() = 0;
 
   // Called on the reader thread, which keeps it until it ends.

@@ -294,9 +294,9 @@ void TZKComAsync::closeSteps(bool vanished) {
   const std::shared_ptr<TReaderState> reader = stopReader();
   // Bytes handed to the port ("PUSK" right before a close) still go out;
   // only then is the rest thrown away.
-  device_->drain(FlushOnClose);
+  const bool drained = device_->drain(FlushOnClose);
   waitUntilTheLineIsFree();
-  device_->purge(PurgeTxAbort | PurgeRxAbort | PurgeTxClear | PurgeRxClear);
+  device_->purge(closePurgeFlags(drained));
   if (reader) waitForReaderEnd(*reader, reader_);
   cts_ = 0;
   dsr_ = 0;

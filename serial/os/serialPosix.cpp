@@ -290,18 +290,20 @@ class TPosixDevice final : public TSerialDevice {
     return true;
   }
 
-  void drain(bool unbounded) override {
+  bool drain(bool unbounded) override {
     const int fd = fd_;
     int queued = 0;
-    if (fd < 0 || ::ioctl(fd, TIOCOUTQ, &queued) != 0) return;
+    if (fd < 0 || ::ioctl(fd, TIOCOUTQ, &queued) != 0) return false;
     const Clock::time_point deadline = Clock::now() + writeTimeout(static_cast<size_t>(queued));
     while (queued > 0 && (unbounded || Clock::now() < deadline)) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      if (::ioctl(fd, TIOCOUTQ, &queued) != 0) return;
+      if (::ioctl(fd, TIOCOUTQ, &queued) != 0) return false;
     }
+    if (queued > 0) return false;
     // The driver's queue is empty: what its hardware still holds leaves
     // within a few byte times.
-    if (queued == 0) ::ioctl(fd, TCSBRK, 1);
+    ::ioctl(fd, TCSBRK, 1);
+    return true;
   }
 
   void close() override {

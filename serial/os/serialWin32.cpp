@@ -264,7 +264,7 @@ class TWin32Device final : public TSerialDevice {
     return started;
   }
 
-  void drain(bool unbounded) override {
+  bool drain(bool unbounded) override {
     DWORD queued = outputQueued();
     // Without configured write time-outs a drain still gives up after a second.
     const ULONGLONG deadline = GetTickCount64() + (writeBounded() ? writeTimeout(queued) : 1000);
@@ -272,6 +272,7 @@ class TWin32Device final : public TSerialDevice {
       Sleep(1);
       queued = outputQueued();
     }
+    return queued == 0;
   }
 
   void close() override {

@@ -75,7 +75,7 @@ class TTracedDevice : public TSerialDevice {
     if (!answered) lost();
     return answered;
   }
-  void drain(bool unbounded) override { inner_->drain(unbounded); }
+  bool drain(bool unbounded) override { return inner_->drain(unbounded); }
   void wakeReader() override { inner_->wakeReader(); }
 
   void lost() {

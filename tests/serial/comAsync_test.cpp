@@ -116,7 +116,7 @@ TEST_F(ComAsyncTest, AMissingPortOrRefusedSettingsLeaveItClosed) {
     element.inOpen(d, 0);
     const bool refused = taken > 1;
     Strings calls(steps.begin(), steps.begin() + static_cast<ptrdiff_t>(taken));
-    if (refused) calls.insert(calls.end(), {"drain", "purge 15", "close"});
+    if (refused) calls.insert(calls.end(), {"drain", "purge 10", "close"});
     Strings expected{"opening"};
     if (refused) expected.insert(expected.end(), CloseEvents.begin(), CloseEvents.end());
     expected.push_back("open=0");
@@ -131,7 +131,8 @@ TEST_F(ComAsyncTest, AMissingPortOrRefusedSettingsLeaveItClosed) {
 
 // "PUSK" may still be in a USB adapter's own buffer when the driver's queue
 // is empty: the purge waits its time on the line (4 bytes of 10 bits at
-// 38462 Bd) and a margin.
+// 38462 Bd) and a margin, and leaves the output alone (a virtual port's far
+// end may not have read it yet).
 TEST_F(ComAsyncTest, CloseClearsTheMaskStopsTheReaderAndFiresInOrder) {
   port.FlushOnClose = true;
   open("COM1");
@@ -143,7 +144,7 @@ TEST_F(ComAsyncTest, CloseClearsTheMaskStopsTheReaderAndFiresInOrder) {
   EXPECT_EQ(log.entries(), CloseEvents);
   const Strings calls = system.Port.calls();
   EXPECT_EQ(Strings(calls.end() - 4, calls.end()),
-            (Strings{"mask 0", "drain unbounded", "purge 15", "close"}));
+            (Strings{"mask 0", "drain unbounded", "purge 10", "close"}));
   EXPECT_FALSE(port.opened());
   // Closing a closed port does nothing.
   log.clear();

@@ -172,13 +172,17 @@ class TFakeDevice final : public TSerialDevice {
     if (hook) hook();
     return true;
   }
-  void drain(bool unbounded) override {
+  // A held write holds its bytes in the queue.
+  bool drain(bool unbounded) override {
     std::function<void()> hook;
+    bool emptied = false;
     {
       auto lock = P.call(unbounded ? "drain unbounded" : "drain");
       hook = P.OnDrain;
+      emptied = !P.HoldWrites;
     }
     if (hook) hook();
+    return emptied;
   }
   void close() override { P.call("close"); }
   std::unique_ptr<TSerialWaiter> makeWaiter() override {
