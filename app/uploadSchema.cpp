@@ -124,7 +124,8 @@ TClassMultiElementEx_2168BB0::TClassMultiElementEx_2168BB0(TZKMultiElementEx* co
   hubCrc.outEvent[0] = boundaryOut(outCrc);
   hubCrc.outEvent[1] = makeEventLink<&TZKStrCat::inStrCat>(&catFinal);
   hubCrc.outEvent[2] = makeEventLink<&TZKStrMask::inMask>(&maskBlockAck);
-  catFinal.dataStr1 = readCrc;
+  // The new check sum comes with the event (Str1 is empty): the same text
+  // that dataCrc now answers, without a second read through the form.
   catFinal.outResult = makeEventLink<&TZKStrMask::inMask>(&maskFinalAck);
   hubAnswer.outEvent[0] = makeEventLink<&TZKStream2Hex::inConvert>(&answerHex);
   hubAnswer.outEvent[1] = boundaryOut(outAnswered);

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Upload time of the real programs against the device simulator.
 
-Usage: bench/programs.py [--baud RATE] [--native BUILD_DIR] [--mingw BUILD_DIR] [KIND...]
+Usage: bench/programs.py [--baud RATE] [--adapter latency|polled] [--byte-writes] [--runs N]
+                         [--native BUILD_DIR] [--mingw BUILD_DIR] [KIND...]
        bench/programs.py --cpu RUNS [--native BUILD_DIR]
 
 KIND is any of flash, window, flash.exe, window.exe (default: all four).
@@ -10,7 +11,10 @@ programs from the mingw build (default build/mingw) and run under Wine with
 the simulator's pty mapped as COM7. The window programs run on a private
 Xvfb display and are worked as an operator would: the port chosen, then
 "Записать". The time is the simulator's own, from the first block to "PUSK",
-so start-up and the 15 s pause after the upload do not count.
+so start-up and the 15 s pause after the upload do not count. --adapter hands
+the answers over as that USB-serial adapter would; --byte-writes gives the
+command-line uploaders one write per image byte; --runs prints the median
+of that many uploads of each kind.
 
 --cpu runs quilmatronx-flash and bench/direct_upload (the same exchange with
 one write() per image byte, nothing else) RUNS times each, alternately,
@@ -49,9 +53,10 @@ def upload_seconds(log_text):
 
 
 class Simulator:
-    def __init__(self, devsim, baud):
+    def __init__(self, devsim, baud, adapter=None):
         self.log = tempfile.NamedTemporaryFile(prefix="devsim-", suffix=".log")
-        options = ["--timeout", "600"] + (["--baud", str(baud)] if baud else [])
+        options = ["--timeout", "600"] + (["--baud", str(baud)] if baud else []) + \
+            (["--adapter", adapter] if adapter else [])
         self.process = subprocess.Popen([devsim] + options, stdin=subprocess.DEVNULL,
                                         stdout=subprocess.PIPE, stderr=self.log)
         self.port = self.process.stdout.readline().decode().strip()
@@ -140,6 +145,9 @@ def linux_window(native, simulator, env):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--baud", type=int, default=0)
+    parser.add_argument("--adapter", choices=["latency", "polled"])
+    parser.add_argument("--byte-writes", action="store_true")
+    parser.add_argument("--runs", type=int, default=1)
     parser.add_argument("--cpu", type=int, metavar="RUNS")
     parser.add_argument("--native", default=os.path.join(ROOT, "build", "default"))
     parser.add_argument("--mingw", default=os.path.join(ROOT, "build", "mingw"))
@@ -154,25 +162,27 @@ def main():
     driver = os.path.join(options.mingw, "tests", "app", "wine_window_driver.exe")
     windows_app = os.path.join(options.mingw, "app")
 
+    flash_options = ["--byte-writes"] if options.byte_writes else []
     results = {}
-    for kind in options.kinds:
-        simulator = Simulator(devsim, options.baud)
+    for kind in [kind for kind in options.kinds for _ in range(options.runs)]:
+        simulator = Simulator(devsim, options.baud, options.adapter)
         try:
             if kind == "flash":
-                run_quietly([os.path.join(options.native, "app", "quilmatronx-flash"),
-                             simulator.port]).wait()
-                results[kind] = simulator.wait()
+                run_quietly([os.path.join(options.native, "app", "quilmatronx-flash")] +
+                            flash_options + [simulator.port]).wait()
+                results.setdefault(kind, []).append(simulator.wait())
             elif kind == "window":
-                results[kind] = linux_window(options.native, simulator, dict(os.environ))
+                results.setdefault(kind, []).append(
+                    linux_window(options.native, simulator, dict(os.environ)))
             else:
                 shim = build_shim(os.path.join(ROOT, "tests", "serial", "ptyShim.c"), work)
                 # Without the heap checks: they are for tests, not for timings.
                 with com_port_prefix(work, {PORT: simulator.port}, "-all") as env:
                     env = dict(env, LD_PRELOAD=shim)
                     if kind == "flash.exe":
-                        run_quietly([loader, os.path.join(windows_app, "quilmatronx-flash.exe"),
-                                     PORT], env).wait()
-                        results[kind] = simulator.wait()
+                        run_quietly([loader, os.path.join(windows_app, "quilmatronx-flash.exe")] +
+                                    flash_options + [PORT], env).wait()
+                        results.setdefault(kind, []).append(simulator.wait())
                     else:
                         program = run_quietly(
                             [loader, os.path.join(windows_app, "quilmatronx-bootloader.exe")], env)
@@ -186,12 +196,16 @@ def main():
                         # The button is enabled once the device answered.
                         while drive("click", FORM, WRITE) != 0:
                             time.sleep(0.5)
-                        results[kind] = simulator.wait()
+                        results.setdefault(kind, []).append(simulator.wait())
                         program.kill()
                         program.wait()
         finally:
             simulator.close()
-        print(f"{kind:11} {results[kind]:7.2f} s", flush=True)
+        print(f"{kind:11} {results[kind][-1]:7.2f} s", flush=True)
+    results = {kind: statistics.median(times) for kind, times in results.items()}
+    if options.runs > 1:
+        for kind, median in results.items():
+            print(f"{kind:11} {median:7.2f} s, median of {options.runs}")
     line_time = (130048 + 508 * 2 + 2) * 10 / options.baud if options.baud else None
     if line_time:
         print(f"line time plus answers at {options.baud} Bd: {line_time:.2f} s")

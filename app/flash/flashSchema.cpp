@@ -70,6 +70,7 @@ TFlashSchema::TFlashSchema(std::string port, TConsoleBoard* board, TSerialSystem
                        makeEventLink<&TZKMultiElementEx::inWork>(&upload, Upload::inWriteFailed)});
   comPort.outWriteFailed = makeEventLink<&TZKHub::inWork>(&hubWriteFailed);
   record.dataWriteFailure = makeEventLink<&TZKComAsync::varWriteFailure>(&comPort);
+  record.dataCrc = makeEventLink<&TZKEventFromData::varStored>(&crcStore);
   comPort.dataPort = makeEventLink<&TZKEventFromData::varStored>(&portMemory);
   comPort.outRxChar = makeEventLink<&TZKComAsync::inRead>(&comPort, 3);
   comPort.outOpen = makeEventLink<&TZKHub::inWork>(&hubOpened);

@@ -52,14 +52,15 @@ void TZKPortRecord::inMessage(TData& d, uint16_t) {
 }
 
 void TZKPortRecord::inCrc(TData& d, uint16_t) {
-  std::string crc = toString(d);
-  {
+  if (bytesSent_.fetch_add(1) % BlockSize == 0) {
     std::lock_guard guard(lock_);
-    crc_ = std::move(crc);
-    if (bytesSent_++ % BlockSize == 0) answer_.clear();  // a block begins
-    facts_.blocksSent = static_cast<int32_t>((bytesSent_ + BlockSize - 1) / BlockSize);
+    answer_.clear();  // a block begins
   }
   fireEvent(outCrc, d);
+}
+
+int32_t TZKPortRecord::blocksSent() const {
+  return static_cast<int32_t>((bytesSent_.load() + BlockSize - 1) / BlockSize);
 }
 
 void TZKPortRecord::inProgress(TData& d, uint16_t) {
@@ -85,22 +86,25 @@ void TZKPortRecord::inWriteFailed(TData&, uint16_t) {
   TData none;  // the event's count is no reason
   std::string why = readString(none, dataWriteFailure, "");
   std::lock_guard guard(lock_);
-  if (bytesSent_ == 0 || facts_.writeFailed) return;
+  if (bytesSent_.load() == 0 || facts_.writeFailed) return;
   facts_.writeFailed = true;
   facts_.writeFailure = std::move(why);
 }
 
 void TZKPortRecord::inError(TData&, uint16_t) {
+  TData none;
+  const std::string crc = readString(none, dataCrc, "");
   std::unique_lock guard(lock_);
   if (facts_.failure != TFailureKind::None) return;
-  facts_.failingBlock = facts_.blocksSent;
+  facts_.failingBlock = blocksSent();
   if (facts_.writeFailed) {
     facts_.failure = TFailureKind::WriteFailed;
     return;
   }
   if (answering_ == std::this_thread::get_id()) {
     facts_.failure = TFailureKind::WrongAnswer;
-    if (bytesSent_ > 0) facts_.expected = crc_ + (facts_.blocksSent == BlockCount ? finalMark : "");
+    if (bytesSent_.load() > 0)
+      facts_.expected = crc + (facts_.failingBlock == BlockCount ? finalMark : "");
     facts_.received = hexBytes(answer_);
     return;
   }
@@ -115,11 +119,13 @@ void TZKPortRecord::inError(TData&, uint16_t) {
 void TZKPortRecord::inVanished(TData&, uint16_t) {
   std::lock_guard guard(lock_);
   if (facts_.failure != TFailureKind::None) return;
-  facts_.failingBlock = facts_.blocksSent;
+  facts_.failingBlock = blocksSent();
   facts_.failure = TFailureKind::Vanished;
 }
 
 TPortFacts TZKPortRecord::facts() const {
   std::lock_guard guard(lock_);
-  return facts_;
+  TPortFacts facts = facts_;
+  facts.blocksSent = blocksSent();
+  return facts;
 }

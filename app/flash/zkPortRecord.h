@@ -6,6 +6,7 @@
 // reads facts().
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -37,6 +38,7 @@ class TZKPortRecord {
 
   std::string Port;             // looked for when the device falls silent
   TEventLink dataWriteFailure;  // why a write failed, as the port tells it
+  TEventLink dataCrc;           // the running check sum, read when an answer is wrong
   TEventLink outCrc;            // the check sum of inCrc, once recorded
 
   // Bytes the probe is given.
@@ -48,7 +50,8 @@ class TZKPortRecord {
   // The probe's status text: the device line shown when it names a device.
   void inMessage(TData& d, uint16_t index);
   // The running check sum after each image byte; passed on to outCrc (a
-  // tap in line costs the image byte less than a hub's copies).
+  // tap in line costs the image byte less than a hub's copies). Counts the
+  // byte; the check sum itself is read back from dataCrc when needed.
   void inCrc(TData& d, uint16_t index);
   // Acknowledged blocks; 0 is the counter wrapping after the last block.
   void inProgress(TData& d, uint16_t index);
@@ -68,11 +71,13 @@ class TZKPortRecord {
   TPortFacts facts() const;
 
  private:
+  int32_t blocksSent() const;  // whole or begun
+
   mutable std::mutex lock_;
   TPortFacts facts_;
-  int64_t bytesSent_ = 0;
+  // Counted without the lock, which only a block's first byte takes.
+  std::atomic<int64_t> bytesSent_{0};
   bool probeClosed_ = false;
-  std::string crc_ = "FFFF";
   std::string answer_;     // received since the block began
   bool lineTold_ = false;  // the probe's message ended the device line
   std::thread::id answering_{};

@@ -78,13 +78,16 @@ TEST(Endings, UploadsEndedAtRandomMomentsEndCleanlyAndAtOnce) {
   std::fclose(console);
 }
 
-// A port its reader finds gone, or whose writes a line error keeps failing:
-// the transfer fails at once (the watchdog never ticks here), saying why.
+// A port its reader finds gone, whose writes a line error keeps failing, or
+// that takes only part of block 1's one write: the transfer fails at once
+// (the watchdog never ticks here), saying why, and nothing is written after.
 TEST(Endings, APortThatFailsUnderTheTransferFailsItAtOnceSayingWhy) {
   const TTimerSeamScope noTicks(
       {[](uint32_t, uint32_t, uintptr_t) -> uint32_t { return 1; }, [](uint32_t) {}});
   const TDispatchScope dispatch;
-  for (const bool lineError : {false, true}) {
+  enum TFault { Vanishing, LineError, ShortWrite };
+  for (const TFault fault : {Vanishing, LineError, ShortWrite}) {
+    const bool lineError = fault == LineError;
     TFakeSystem serial;
     TFlashSchema schema("COM1", nullptr, serial);
     runStartProcs();
@@ -95,16 +98,24 @@ TEST(Endings, APortThatFailsUnderTheTransferFailsItAtOnceSayingWhy) {
     ASSERT_EQ(schema.outcome.waitPast(TFlashStage::Probing, 2s, never), TFlashStage::Found);
     serial.Port.set([&] {
       if (lineError) serial.Port.LineError = serial.Port.LineErrorStuck = true;
+      if (fault == ShortWrite) serial.Port.Takes = 100;
     });
     schema.startUpload();
     serial.Port.set([&] {
-      if (!lineError) serial.Port.WaitsEnd = TSerialWaiter::TResult::Failed;
+      if (fault == Vanishing) serial.Port.WaitsEnd = TSerialWaiter::TResult::Failed;
     });
     EXPECT_EQ(schema.outcome.waitPast(TFlashStage::Found, 2s, never), TFlashStage::TransferError);
     const TPortFacts facts = schema.record.facts();
-    EXPECT_EQ(facts.failure, lineError ? TFailureKind::WriteFailed : TFailureKind::Vanished);
+    EXPECT_EQ(facts.failure,
+              fault == Vanishing ? TFailureKind::Vanished : TFailureKind::WriteFailed);
     EXPECT_EQ(facts.failingBlock, 1);
     EXPECT_EQ(facts.writeFailure, lineError ? "line error" : "");
+    if (fault == ShortWrite) {
+      serial.Port.set([&] {
+        EXPECT_EQ(serial.Port.Writes, 2) << "VERS and block 1, each in one write";
+        EXPECT_TRUE(serial.Port.Written == "VERS" + firmwareImage().substr(0, 100));
+      });
+    }
   }
 }
 

@@ -34,6 +34,7 @@ FLASH_PORT = "COM10"
 STATION_PORT = "COM11"
 HELD_PORT = "COM12"
 CONSOLE_PORT = "COM13"
+STALL_PORT = "COM14"
 FORM = "Quilmatronx bootloader"
 INFO_BOX = "Zelkora Info"
 WRITE = "Записать"
@@ -195,6 +196,8 @@ def main():
     closing = {"transfer": simulate(), "pause": simulate("--early-final", "1")}
     held_simulator, held_tty_path = simulate()
     console_simulator, console_tty_path = simulate("--baud", "38462")
+    # The transmit stops after two blocks: block 3's write must not wait.
+    stall_simulator, stall_tty_path = simulate("--stall-after", str(4 + 2 * 256))
     # A line of two units on one port for the station; the swap leaves the
     # slot time to see the first unit go. Its first unit waits for the
     # station as long as the other devices wait for their turn.
@@ -207,7 +210,8 @@ def main():
     if os.path.exists(station_log):
         os.remove(station_log)
     ports = {PORT: tty_path, FLASH_PORT: flash_tty_path, STATION_PORT: line_link,
-             HELD_PORT: held_tty_path, CONSOLE_PORT: console_tty_path}
+             HELD_PORT: held_tty_path, CONSOLE_PORT: console_tty_path,
+             STALL_PORT: stall_tty_path}
     ports.update({CLOSE_PORTS[when]: closing[when][1] for when in closing})
     form_process = None
     steps.run("ZipHoldsTheProgramsAndTheReadMe", zip_made)
@@ -361,6 +365,23 @@ def main():
                     raise StepFailed(f"driver {code} {out.strip()} {err.strip()}, "
                                      f"report outcomes {outcomes}:\n{output[-4000:]}")
 
+            def stalled_transmit_fails_in_time():
+                # A block's write is cancelled at its 3 s limit, not given
+                # the 26.6 s of its 256 bytes, and fails the transfer.
+                report = os.path.join(work_dir, "stalled.json")
+                with tempfile.TemporaryFile() as log:
+                    process = start(loader, os.path.join(found["folder"], FLASH), run_env, log,
+                                    "--report", windows_path(report), STALL_PORT)
+                    status = ended(process, 60)
+                    output = final_output(process, log, run_env, FLASH)
+                with open(report) as f:
+                    port = json.load(f)["ports"][0]
+                print(f"stalled transmit: {port.get('failure')} after {port.get('seconds')} s",
+                      flush=True)
+                if status != 1 or port.get("failure") != "write-failed" or \
+                        port.get("seconds", 99) > 4.5:
+                    raise StepFailed(f"status {status}, report {port}:\n{output[-4000:]}")
+
             def ok_ends_program():
                 ui.act("click", FORM, "OK")
                 if ended(form_process, 30) != 0:
@@ -402,13 +423,15 @@ def main():
             steps.run("StationFlashesTwoUnitsOnOneSlot", station_flashes_two_units)
             steps.run("ReportHeldOpenIsReplacedOnceLetGo", held_report_replaced)
             steps.run("ConsoleCloseWaitsForTheReport", console_close_waits_for_the_report)
+            steps.run("StalledTransmitFailsWithinTheWatchdogsTime", stalled_transmit_fails_in_time)
             steps.run("TaskBarCloseDuringTheTransferEndsTheProgram",
                       lambda: task_bar_close("transfer"))
             steps.run("TaskBarCloseInThePauseEndsTheProgram", lambda: task_bar_close("pause"))
             if form_process is not None:
                 stop(form_process)
     finally:
-        for process in [simulator, flash_simulator, line, held_simulator, console_simulator] + \
+        for process in [simulator, flash_simulator, line, held_simulator, console_simulator,
+                        stall_simulator] + \
                 [p for p, _ in closing.values()]:
             stop(process)
 

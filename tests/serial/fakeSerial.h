@@ -26,6 +26,10 @@ struct TFakePort {
   TSerialTimeouts Timeouts;
   uint32_t Mask = 0;
   std::string Written;
+  int Writes = 0;
+  // A write takes at most this many bytes (an adapter that stops taking
+  // them); -1: every byte.
+  long Takes = -1;
   std::string Incoming;
   std::deque<uint32_t> Events;
   bool Woken = false;
@@ -159,8 +163,10 @@ class TFakeDevice final : public TSerialDevice {
       return false;
     }
     std::lock_guard lock(P.Lock);
-    P.Written += bytes;
-    written = static_cast<uint32_t>(bytes.size());
+    ++P.Writes;
+    const size_t taken = std::min<size_t>(bytes.size(), P.Takes < 0 ? bytes.size() : P.Takes);
+    P.Written += bytes.substr(0, taken);
+    written = static_cast<uint32_t>(taken);
     return true;
   }
   bool read(uint32_t count, std::string& bytes) override {
