@@ -28,7 +28,7 @@ bool windowsNewEnough() {
 // The command-line uploader has standard error; the window program started
 // from Explorer has none and says it in a box, in the operator's language.
 [[noreturn]] void refuseOldWindows() {
-  static const char line[] = "This program needs Windows 7 with Service Pack 1 or later.\n";
+  static const char line[] = "This program needs Windows 7 with Service Pack 1 or later.\r\n";
   const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
   DWORD written = 0;
   if (error == nullptr || error == INVALID_HANDLE_VALUE ||

@@ -23,8 +23,7 @@ TEST(SessionEnd, ADisabledFormHoldsOffSleepAndSignOutAndClosesWhenTheSessionEnds
     TCloseEvents events;
     TControlSpec params;
     params.ClassName = WinClass::Form;
-    params.Style = WinStyle::Popup | WinStyle::Caption;
-    params.Bounds = {200, 200, 816, 371};
+    params.Style = WinStyle::Popup;
     params.Events = &events;
     const std::unique_ptr<TNativeControl> form = system->createControl(params);
     const HWND window = nativeWindow(*form);
