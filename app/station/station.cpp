@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <string_view>
 #include <thread>
 
 #include "app/flash/host.h"
@@ -36,12 +37,11 @@ TTextColour stateColour(TSlotState state) {
       return TTextColour::Plain;
   }
 }
+// The operator's keys for the slots, in their order.
+constexpr std::string_view slotKeys = "123456789abcdefghijklmnopqrstuvwxyz";
 }  // namespace
 
-char slotKey(size_t index) {
-  constexpr std::string_view keys = "123456789abcdefghijklmnopqrstuvwxyz";
-  return index < keys.size() ? keys[index] : '\0';
-}
+char slotKey(size_t index) { return index < slotKeys.size() ? slotKeys[index] : '\0'; }
 
 TStation::TStation(TStationOptions options)
     : options_(std::move(options)),
@@ -57,6 +57,11 @@ TStation::~TStation() {
 }
 
 bool TStation::checkSlots(std::string& error) const {
+  if (options_.removal.Kind == TRemovalRule::TKind::Key &&
+      options_.slots.size() > slotKeys.size()) {
+    error = "the key rule has keys for " + std::to_string(slotKeys.size()) + " slots";
+    return false;
+  }
   std::map<std::string, std::string> named;
   const std::vector<TPortInfo> adapters = portInfo_.ports();
   for (const std::string& name : options_.slots) {
@@ -126,8 +131,12 @@ void TStation::scanPorts(Clock::time_point now) {
     const bool known = std::any_of(slots_.begin(), slots_.end(), [&](const TSlotLine& line) {
       return line.slot->name() == port || line.slot->device() == device;
     });
+    // With the key rule, a slot past the last key could never be told its
+    // unit is off.
+    const bool keyless =
+        options_.removal.Kind == TRemovalRule::TKind::Key && slotKey(slots_.size()) == '\0';
     std::string error;
-    if (known || !serial_.createDevice()->open(port, error)) continue;
+    if (known || keyless || !serial_.createDevice()->open(port, error)) continue;
     addSlot(port);
     if (options_.board != nullptr && !options_.board->live())
       options_.board->print(options_.board->err(), port + ": port appeared, armed");
