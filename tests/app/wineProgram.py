@@ -34,6 +34,8 @@ FLASH_PORT = "COM10"
 STATION_PORT = "COM11"
 HELD_PORT = "COM12"
 CONSOLE_PORT = "COM13"
+# Stations whose session ends during an upload: the console closed, signed out.
+STATION_END_PORTS = {"console-close": "COM14", "sign-out": "COM15"}
 FORM = "Quilmatronx bootloader"
 INFO_BOX = "Zelkora Info"
 WRITE = "Записать"
@@ -195,6 +197,7 @@ def main():
     closing = {"transfer": simulate(), "pause": simulate("--early-final", "1")}
     held_simulator, held_tty_path = simulate()
     console_simulator, console_tty_path = simulate("--baud", "38462")
+    station_end = {how: simulate("--baud", "38462") for how in STATION_END_PORTS}
     # A line of two units on one port for the station; the swap leaves the
     # slot time to see the first unit go. Its first unit waits for the
     # station as long as the other devices wait for their turn.
@@ -209,6 +212,7 @@ def main():
     ports = {PORT: tty_path, FLASH_PORT: flash_tty_path, STATION_PORT: line_link,
              HELD_PORT: held_tty_path, CONSOLE_PORT: console_tty_path}
     ports.update({CLOSE_PORTS[when]: closing[when][1] for when in closing})
+    ports.update({STATION_END_PORTS[how]: station_end[how][1] for how in station_end})
     form_process = None
     steps.run("ZipHoldsTheProgramsAndTheReadMe", zip_made)
     try:
@@ -361,6 +365,31 @@ def main():
                     raise StepFailed(f"driver {code} {out.strip()} {err.strip()}, "
                                      f"report outcomes {outcomes}:\n{output[-4000:]}")
 
+            def station_end_keeps_the_record(how):
+                # Windows ends the process soon after: the unit under way
+                # must be in the log as interrupted by then.
+                log_path = os.path.join(work_dir, f"station-{how}.jsonl")
+                if os.path.exists(log_path):
+                    os.remove(log_path)
+                with tempfile.TemporaryFile() as log:
+                    process = start(loader, os.path.join(found["folder"], FLASH), run_env, log,
+                                    "--station", STATION_END_PORTS[how], "--log",
+                                    windows_path(log_path))
+                    time.sleep(6)  # the probe, then a few paced blocks
+                    code, out, err = ui.drive(how, FLASH)
+                    ended(process, 30)
+                    output = final_output(process, log, run_env, FLASH)
+                print(f"station {how}: {out.strip()}", flush=True)
+                outcomes = []
+                if os.path.exists(log_path):
+                    with open(log_path) as f:
+                        outcomes = [json.loads(text)["outcome"] for text in f]
+                # Busy: the sign-out is answered with a no first.
+                refused = how != "sign-out" or out.startswith("answered 0")
+                if code != 0 or outcomes != ["interrupted"] or not refused:
+                    raise StepFailed(f"driver {code} {out.strip()} {err.strip()}, "
+                                     f"records {outcomes}:\n{output[-4000:]}")
+
             def ok_ends_program():
                 ui.act("click", FORM, "OK")
                 if ended(form_process, 30) != 0:
@@ -402,6 +431,10 @@ def main():
             steps.run("StationFlashesTwoUnitsOnOneSlot", station_flashes_two_units)
             steps.run("ReportHeldOpenIsReplacedOnceLetGo", held_report_replaced)
             steps.run("ConsoleCloseWaitsForTheReport", console_close_waits_for_the_report)
+            steps.run("StationConsoleCloseRecordsTheUnitAsInterrupted",
+                      lambda: station_end_keeps_the_record("console-close"))
+            steps.run("StationSignOutRecordsTheUnitAsInterrupted",
+                      lambda: station_end_keeps_the_record("sign-out"))
             steps.run("TaskBarCloseDuringTheTransferEndsTheProgram",
                       lambda: task_bar_close("transfer"))
             steps.run("TaskBarCloseInThePauseEndsTheProgram", lambda: task_bar_close("pause"))
@@ -409,7 +442,7 @@ def main():
                 stop(form_process)
     finally:
         for process in [simulator, flash_simulator, line, held_simulator, console_simulator] + \
-                [p for p, _ in closing.values()]:
+                [p for p, _ in closing.values()] + [p for p, _ in station_end.values()]:
             stop(process)
 
     if steps.failed:
