@@ -343,52 +343,30 @@ def main():
                 if status != 0 or '"found"' not in text:
                     raise StepFailed(f"status {status}, report {text!r}:\n{output[-4000:]}")
 
-            def console_close_waits_for_the_report():
-                # Windows ends the process once the handler returns: the
-                # report must be written by then, the port marked interrupted.
-                report = os.path.join(work_dir, "console-close.json")
-                if os.path.exists(report):
-                    os.remove(report)
+            def session_end_keeps_the_record(how, *args):
+                # Windows ends the process soon after: the report must be
+                # written, or the station's unit logged, interrupted by then.
+                record = os.path.join(work_dir, f"session-end-{len(args)}-{how}.json")
+                if os.path.exists(record):
+                    os.remove(record)
                 with tempfile.TemporaryFile() as log:
                     process = start(loader, os.path.join(found["folder"], FLASH), run_env, log,
-                                    "--report", windows_path(report), CONSOLE_PORT)
-                    time.sleep(4)  # the probe, then a few paced blocks
-                    code, out, err = ui.drive("console-close", FLASH)
-                    ended(process, 30)
-                    output = final_output(process, log, run_env, FLASH)
-                print(f"console close: {out.strip()}", flush=True)
-                outcomes = []
-                if os.path.exists(report):
-                    with open(report) as f:
-                        outcomes = [p["outcome"] for p in json.load(f)["ports"]]
-                if code != 0 or outcomes != ["interrupted"]:
-                    raise StepFailed(f"driver {code} {out.strip()} {err.strip()}, "
-                                     f"report outcomes {outcomes}:\n{output[-4000:]}")
-
-            def station_end_keeps_the_record(how):
-                # Windows ends the process soon after: the unit under way
-                # must be in the log as interrupted by then.
-                log_path = os.path.join(work_dir, f"station-{how}.jsonl")
-                if os.path.exists(log_path):
-                    os.remove(log_path)
-                with tempfile.TemporaryFile() as log:
-                    process = start(loader, os.path.join(found["folder"], FLASH), run_env, log,
-                                    "--station", STATION_END_PORTS[how], "--log",
-                                    windows_path(log_path))
+                                    *args[:-1], windows_path(record), args[-1])
                     time.sleep(6)  # the probe, then a few paced blocks
                     code, out, err = ui.drive(how, FLASH)
                     ended(process, 30)
                     output = final_output(process, log, run_env, FLASH)
-                print(f"station {how}: {out.strip()}", flush=True)
+                print(f"{' '.join(args[:-1])} {how}: {out.strip()}", flush=True)
                 outcomes = []
-                if os.path.exists(log_path):
-                    with open(log_path) as f:
-                        outcomes = [json.loads(text)["outcome"] for text in f]
-                # Busy: the sign-out is answered with a no first.
+                if os.path.exists(record):
+                    with open(record) as f:
+                        outcomes = [p["outcome"] for p in json.load(f)["ports"]] \
+                            if args[0] == "--report" else [json.loads(t)["outcome"] for t in f]
+                # Busy: a sign-out is answered with a no first.
                 refused = how != "sign-out" or out.startswith("answered 0")
                 if code != 0 or outcomes != ["interrupted"] or not refused:
                     raise StepFailed(f"driver {code} {out.strip()} {err.strip()}, "
-                                     f"records {outcomes}:\n{output[-4000:]}")
+                                     f"outcomes {outcomes}:\n{output[-4000:]}")
 
             def ok_ends_program():
                 ui.act("click", FORM, "OK")
@@ -430,11 +408,14 @@ def main():
             steps.run("CommandLineUploaderWritesTheImage", flash_uploads)
             steps.run("StationFlashesTwoUnitsOnOneSlot", station_flashes_two_units)
             steps.run("ReportHeldOpenIsReplacedOnceLetGo", held_report_replaced)
-            steps.run("ConsoleCloseWaitsForTheReport", console_close_waits_for_the_report)
-            steps.run("StationConsoleCloseRecordsTheUnitAsInterrupted",
-                      lambda: station_end_keeps_the_record("console-close"))
-            steps.run("StationSignOutRecordsTheUnitAsInterrupted",
-                      lambda: station_end_keeps_the_record("sign-out"))
+            steps.run("ConsoleCloseWaitsForTheReport",
+                      lambda: session_end_keeps_the_record("console-close", "--report",
+                                                           CONSOLE_PORT))
+            for how, port in STATION_END_PORTS.items():
+                name = "".join(word.title() for word in how.split("-"))
+                steps.run(f"Station{name}RecordsTheUnitAsInterrupted",
+                          lambda how=how, port=port: session_end_keeps_the_record(
+                              how, "--station", "--log", port))
             steps.run("TaskBarCloseDuringTheTransferEndsTheProgram",
                       lambda: task_bar_close("transfer"))
             steps.run("TaskBarCloseInThePauseEndsTheProgram", lambda: task_bar_close("pause"))

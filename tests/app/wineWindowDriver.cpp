@@ -250,34 +250,20 @@ int closeConsole(const std::wstring& exe) {
 // Windows asks every top-level window, then tells it the session ends, and
 // ends the process soon after its answer.
 int signOut(const std::wstring& exe) {
-  struct TSearch {
-    DWORD process;
-    HWND found = nullptr;
-  } search{processOf(exe)};
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto& s = *reinterpret_cast<TSearch*>(data);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        wchar_t name[64] = {};
-        GetClassNameW(window, name, 64);
-        if (owner == s.process && std::wstring(name) == L"QuilmatronxFlashSession")
-          s.found = window;
-        return s.found == nullptr;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  const HWND window = FindWindowW(L"QuilmatronxFlashSession", nullptr);
+  DWORD id = 0;
+  if (window != nullptr) GetWindowThreadProcessId(window, &id);
   const HANDLE process =
-      search.found == nullptr ? nullptr : OpenProcess(PROCESS_ALL_ACCESS, FALSE, search.process);
+      id == processOf(exe) ? OpenProcess(PROCESS_ALL_ACCESS, FALSE, id) : nullptr;
   if (process == nullptr) {
     std::fprintf(stderr, "no window of a running %s\n", utf8(exe).c_str());
     return 1;
   }
   DWORD_PTR answer = 0, ended = 0;
-  SendMessageTimeoutW(search.found, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000,
+  SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000,
                       &answer);
   const auto began = std::chrono::steady_clock::now();
-  SendMessageTimeoutW(search.found, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000,
-                      &ended);
+  SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &ended);
   const auto held = std::chrono::steady_clock::now() - began;
   TerminateProcess(process, 1);
   std::printf(
