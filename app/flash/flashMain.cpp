@@ -276,7 +276,7 @@ int main(int argc, char** argv) {
       ports, options.probeOnly || options.list, options.list ? nullptr : &board, trace.get()});
   enableDispatch();
   runStartProcs();
-  setBusy(!options.list);
+  setBusy(!options.list && !options.probeOnly);  // firmware is written
   const std::vector<TPortResult> results = run->run(&interrupts);
 
   // The report first: it waits neither for the ports' ends nor, beyond a
