@@ -72,7 +72,8 @@ const char* const footer =
     "       closed); the uploads went on and the report holds their outcome\n"
     "  64   bad usage\n"
     "  130  interrupted (Ctrl-C, SIGTERM); the report is written first and the ports\n"
-    "       are closed within about 2 s; a second Ctrl-C ends at once\n"
+    "       are closed within about 2 s; a second Ctrl-C ends at once, as do a\n"
+    "       hang-up, a closed console, sign-out and shutdown (the report first)\n"
     "\n"
     "--station flashes unit after unit on each SLOT until Ctrl-C (man quilmatronx-flash);\n"
     "it exits with 0 when no unit failed, 1 when one did, 4 when the log could not be\n"
@@ -316,7 +317,7 @@ int main(int argc, char** argv) {
                        trace.get(), nullptr, options.byteWrites});
   enableDispatch();
   runStartProcs();
-  setBusy(!options.list);
+  setBusy(!options.list && !options.probeOnly);  // firmware is written
   // Serial traffic is no activity to the system: the machine is kept from
   // idle sleep while the ports work.
   const std::vector<TPortResult> results = [&] {

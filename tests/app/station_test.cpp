@@ -9,8 +9,9 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -254,30 +255,38 @@ TEST(Station, CtrlCOnceLetsTheUnitFinishTwiceOrAHangUpEndsItAtOnce) {
   }
 }
 
+// Runs body in a child process (a file-size limit of its own, a second
+// writer); succeeded() waits for it and says whether body returned true.
+pid_t inChild(const std::function<bool()>& body) {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(body() ? 0 : 1);
+  return child;
+}
+bool succeeded(pid_t child) {
+  int status = -1;
+  return ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+bool appendTimes(const std::string& path, const std::string& line, int times) {
+  TAppendFile file;
+  std::string error;
+  bool kept = file.open(path, error);
+  for (int i = 0; kept && i < times; ++i) kept = file.append(line, error);
+  return kept;
+}
+
 // A disk that takes part of a record (here a file-size limit) leaves no
 // torn line: the part is taken back, and a log an older run left without a
 // line end gets one, so the next record stands on a line of its own.
 TEST(AppendFile, PartOfARecordIsTakenBackAndTheNextOneStandsAlone) {
-  const std::string path = tempPath("limit.log");
-  const std::string torn = "{\"time\": \"2026-12-08T14:49";
-  std::ofstream(path, std::ios::binary) << torn;
+  const std::string path = tempPath("limit.log"), torn = "{\"time\": \"2026-12-08T14:49";
   const std::string record = "{\"unit\": 1, \"detail\": \"" + std::string(300, 'x') + "\"}\n";
-  const pid_t child = ::fork();
-  if (child == 0) {
+  std::ofstream(path, std::ios::binary) << torn;
+  EXPECT_TRUE(succeeded(inChild([&] {
     const rlimit limit{torn.size() + 100, torn.size() + 100};
-    TAppendFile file;
-    std::string error;
-    const bool opened = ::setrlimit(RLIMIT_FSIZE, &limit) == 0 && file.open(path, error);
-    ::_exit(opened && !file.append(record, error) && error == "File too large" ? 0 : 1);
-  }
-  int status = -1;
-  ::waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-      << "the append under the limit did not fail with EFBIG: " << status;
+    return ::setrlimit(RLIMIT_FSIZE, &limit) == 0 && !appendTimes(path, record, 1);
+  }))) << "the append under the file-size limit did not fail, or ended the process";
   EXPECT_EQ(fileText(path), torn) << "a part of the record was left behind";
-  TAppendFile file;
-  std::string error;
-  ASSERT_TRUE(file.open(path, error) && file.append(record, error)) << error;
+  EXPECT_TRUE(appendTimes(path, record, 1));
   EXPECT_EQ(fileText(path), torn + "\n" + record);
   ::unlink(path.c_str());
 }
@@ -285,30 +294,14 @@ TEST(AppendFile, PartOfARecordIsTakenBackAndTheNextOneStandsAlone) {
 // Two stations on one log (two processes): each record is written at the
 // end under the file's lock, so none overwrites another.
 TEST(AppendFile, TwoWritersLeaveEveryLineWhole) {
-  const std::string path = tempPath("shared.log");
-  constexpr int linesEach = 200;
-  std::vector<pid_t> children;
-  for (const char mark : {'a', 'b'}) {
-    children.push_back(::fork());
-    if (children.back() == 0) {
-      TAppendFile file;
-      std::string error;
-      bool kept = file.open(path, error);
-      for (int i = 0; kept && i < linesEach; ++i)
-        kept = file.append(std::string(3000, mark) + "\n", error);
-      ::_exit(kept ? 0 : 1);
-    }
-  }
-  for (const pid_t child : children) {
-    int status = -1;
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a writer failed";
-  }
+  const std::string path = tempPath("shared.log"), a(3000, 'a'), b(3000, 'b');
+  const pid_t first = inChild([&] { return appendTimes(path, a + "\n", 200); });
+  const pid_t second = inChild([&] { return appendTimes(path, b + "\n", 200); });
+  EXPECT_TRUE(succeeded(first) && succeeded(second)) << "a writer failed";
   std::istringstream lines(fileText(path));
   std::map<std::string, int> counted;
   for (std::string line; std::getline(lines, line);) ++counted[line];
-  EXPECT_EQ(counted, (std::map<std::string, int>{{std::string(3000, 'a'), linesEach},
-                                                 {std::string(3000, 'b'), linesEach}}));
+  EXPECT_EQ(counted, (std::map<std::string, int>{{a, 200}, {b, 200}}));
   ::unlink(path.c_str());
 }
 
@@ -319,51 +312,40 @@ TEST(Station, LogThatHangsFreezesNeitherTheScreenNorTheOtherSlots) {
   TDispatchScope dispatch;
   runStartProcs();
   struct THangingSink : TRecordSink {
-    std::mutex lock;
-    std::condition_variable released;
-    bool free = false;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
     bool append(const std::string&, std::string&) override {
-      std::unique_lock guard(lock);
-      released.wait(guard, [&] { return free; });
+      released.wait();
       return true;
-    }
-    void release() {
-      std::lock_guard guard(lock);
-      free = true;
-      released.notify_all();
     }
   } sink;
   LineUnit slow;
   // Still uploading when the first unit's record hangs.
   slow.options.delay = 2000ms;
   slow.options.delayed = AnswerPick::at(50);
-  const std::string fast = tempPath("fast"), late = tempPath("late");
+  const std::string fast = tempPath("fast"), late = tempPath("late"), screen = tempPath("screen");
   auto fastLine = startLine(fast, {LineUnit{}});
   auto lateLine = startLine(late, {slow});
-  std::FILE* screen = std::tmpfile();
-  TConsoleBoard board(screen, screen, false);
+  // Closed after the board that writes to it.
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> shown(std::fopen(screen.c_str(), "w"),
+                                                              &std::fclose);
+  TConsoleBoard board(shown.get(), shown.get(), false);
   TStation station({{fast, late}, false, "share.log", &board, nullptr, nullptr, &sink});
   std::string error;
   ASSERT_TRUE(station.openLog(error)) << error;
   TTestThread running(
       "the station", [&] { EXPECT_EQ(station.run([] { return 0; }), StationLogFailed); }, 40s);
   running.join();
-  EXPECT_FALSE(station.logEnded()) << "the hanging append was not left behind";
-  const std::vector<devsim::UnitReport> late1 = lateLine->reports();
-  ASSERT_EQ(late1.size(), 1u);
-  EXPECT_EQ(late1[0].outcome, SessionOutcome::Complete);
-  std::rewind(screen);
-  std::string shown;
-  for (int c = 0; (c = std::fgetc(screen)) != EOF;) shown += static_cast<char>(c);
-  EXPECT_THAT(shown, HasSubstr(late + ": unit 1 done"));
-  EXPECT_THAT(shown, HasSubstr("cannot write the log share.log: the disk did not take a record "
-                               "within 3 s; the station flashes nothing more"));
-  size_t unrecorded = 0;
-  for (size_t at = 0; (at = shown.find("unrecorded: {", at)) != std::string::npos; ++at)
-    ++unrecorded;
-  EXPECT_EQ(unrecorded, 2u) << shown;
-  sink.release();
-  std::fclose(screen);
+  EXPECT_FALSE(station.logEnded()) << "the hanging append was waited for";
+  ASSERT_EQ(lateLine->reports().size(), 1u);
+  EXPECT_EQ(lateLine->reports()[0].outcome, SessionOutcome::Complete);
+  std::fflush(shown.get());
+  const std::string text = fileText(screen);
+  EXPECT_THAT(text, HasSubstr(late + ": unit 1 done"));
+  EXPECT_THAT(text, HasSubstr("cannot write the log share.log: the disk did not take a record "
+                              "within 3 s; the station flashes nothing more"));
+  EXPECT_THAT(text, ::testing::MatchesRegex("(.|\n)*(unrecorded: \\{(.|\n)*){2}"));
+  sink.release.set_value();
 }
 
 // The port-information double: one adapter, wherever the test puts it.

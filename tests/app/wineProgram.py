@@ -34,7 +34,9 @@ FLASH_PORT = "COM10"
 STATION_PORT = "COM11"
 HELD_PORT = "COM12"
 CONSOLE_PORT = "COM13"
-STALL_PORT = "COM14"
+STALL_PORT = "COM16"
+# Stations whose session ends during an upload: the console closed, signed out.
+STATION_END_PORTS = {"console-close": "COM14", "sign-out": "COM15"}
 FORM = "Quilmatronx bootloader"
 INFO_BOX = "Zelkora Info"
 WRITE = "Записать"
@@ -198,6 +200,7 @@ def main():
     console_simulator, console_tty_path = simulate("--baud", "38462")
     # The transmit stops after two blocks: block 3's write must not wait.
     stall_simulator, stall_tty_path = simulate("--stall-after", str(4 + 2 * 256))
+    station_end = {how: simulate("--baud", "38462") for how in STATION_END_PORTS}
     # A line of two units on one port for the station; the swap leaves the
     # slot time to see the first unit go. Its first unit waits for the
     # station as long as the other devices wait for their turn.
@@ -213,6 +216,7 @@ def main():
              HELD_PORT: held_tty_path, CONSOLE_PORT: console_tty_path,
              STALL_PORT: stall_tty_path}
     ports.update({CLOSE_PORTS[when]: closing[when][1] for when in closing})
+    ports.update({STATION_END_PORTS[how]: station_end[how][1] for how in station_end})
     form_process = None
     steps.run("ZipHoldsTheProgramsAndTheReadMe", zip_made)
     try:
@@ -343,27 +347,30 @@ def main():
                 if status != 0 or '"found"' not in text:
                     raise StepFailed(f"status {status}, report {text!r}:\n{output[-4000:]}")
 
-            def console_close_waits_for_the_report():
-                # Windows ends the process once the handler returns: the
-                # report must be written by then, the port marked interrupted.
-                report = os.path.join(work_dir, "console-close.json")
-                if os.path.exists(report):
-                    os.remove(report)
+            def session_end_keeps_the_record(how, *args):
+                # Windows ends the process soon after: the report must be
+                # written, or the station's unit logged, interrupted by then.
+                record = os.path.join(work_dir, f"session-end-{len(args)}-{how}.json")
+                if os.path.exists(record):
+                    os.remove(record)
                 with tempfile.TemporaryFile() as log:
                     process = start(loader, os.path.join(found["folder"], FLASH), run_env, log,
-                                    "--report", windows_path(report), CONSOLE_PORT)
-                    time.sleep(4)  # the probe, then a few paced blocks
-                    code, out, err = ui.drive("console-close", FLASH)
+                                    *args[:-1], windows_path(record), args[-1])
+                    time.sleep(6)  # the probe, then a few paced blocks
+                    code, out, err = ui.drive(how, FLASH)
                     ended(process, 30)
                     output = final_output(process, log, run_env, FLASH)
-                print(f"console close: {out.strip()}", flush=True)
+                print(f"{' '.join(args[:-1])} {how}: {out.strip()}", flush=True)
                 outcomes = []
-                if os.path.exists(report):
-                    with open(report) as f:
-                        outcomes = [p["outcome"] for p in json.load(f)["ports"]]
-                if code != 0 or outcomes != ["interrupted"]:
+                if os.path.exists(record):
+                    with open(record) as f:
+                        outcomes = [p["outcome"] for p in json.load(f)["ports"]] \
+                            if args[0] == "--report" else [json.loads(t)["outcome"] for t in f]
+                # Busy: a sign-out is answered with a no first.
+                refused = how != "sign-out" or out.startswith("answered 0")
+                if code != 0 or outcomes != ["interrupted"] or not refused:
                     raise StepFailed(f"driver {code} {out.strip()} {err.strip()}, "
-                                     f"report outcomes {outcomes}:\n{output[-4000:]}")
+                                     f"outcomes {outcomes}:\n{output[-4000:]}")
 
             def stalled_transmit_fails_in_time():
                 # A block's write is cancelled at its 3 s limit, not given
@@ -422,7 +429,14 @@ def main():
             steps.run("CommandLineUploaderWritesTheImage", flash_uploads)
             steps.run("StationFlashesTwoUnitsOnOneSlot", station_flashes_two_units)
             steps.run("ReportHeldOpenIsReplacedOnceLetGo", held_report_replaced)
-            steps.run("ConsoleCloseWaitsForTheReport", console_close_waits_for_the_report)
+            steps.run("ConsoleCloseWaitsForTheReport",
+                      lambda: session_end_keeps_the_record("console-close", "--report",
+                                                           CONSOLE_PORT))
+            for how, port in STATION_END_PORTS.items():
+                name = "".join(word.title() for word in how.split("-"))
+                steps.run(f"Station{name}RecordsTheUnitAsInterrupted",
+                          lambda how=how, port=port: session_end_keeps_the_record(
+                              how, "--station", "--log", port))
             steps.run("StalledTransmitFailsWithinTheWatchdogsTime", stalled_transmit_fails_in_time)
             steps.run("TaskBarCloseDuringTheTransferEndsTheProgram",
                       lambda: task_bar_close("transfer"))
@@ -432,7 +446,7 @@ def main():
     finally:
         for process in [simulator, flash_simulator, line, held_simulator, console_simulator,
                         stall_simulator] + \
-                [p for p, _ in closing.values()]:
+                [p for p, _ in closing.values()] + [p for p, _ in station_end.values()]:
             stop(process)
 
     if steps.failed:

@@ -21,6 +21,10 @@
 //                          CTRL_CLOSE_EVENT on a thread of their own, and
 //                          the process ends once they return (as Windows
 //                          ends it); prints "held N ms", their time
+//   sign-out EXE           sign the session out as Windows tells the running
+//                          program EXE's hidden window: WM_QUERYENDSESSION,
+//                          then WM_ENDSESSION, after which the process is
+//                          ended; prints "answered N, held M ms"
 //
 // Exit status: 0 done, 1 no such window or program, 2 no such control or
 // item, a disabled button, no version resource, or no console routine, 64
@@ -243,6 +247,32 @@ int closeConsole(const std::wstring& exe) {
   return 0;
 }
 
+// Windows asks every top-level window, then tells it the session ends, and
+// ends the process soon after its answer.
+int signOut(const std::wstring& exe) {
+  const HWND window = FindWindowW(L"QuilmatronxFlashSession", nullptr);
+  DWORD id = 0;
+  if (window != nullptr) GetWindowThreadProcessId(window, &id);
+  const HANDLE process =
+      id == processOf(exe) ? OpenProcess(PROCESS_ALL_ACCESS, FALSE, id) : nullptr;
+  if (process == nullptr) {
+    std::fprintf(stderr, "no window of a running %s\n", utf8(exe).c_str());
+    return 1;
+  }
+  DWORD_PTR answer = 0, ended = 0;
+  SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000,
+                      &answer);
+  const auto began = std::chrono::steady_clock::now();
+  SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &ended);
+  const auto held = std::chrono::steady_clock::now() - began;
+  TerminateProcess(process, 1);
+  std::printf(
+      "answered %d, held %lld ms\n", static_cast<int>(answer),
+      static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(held).count()));
+  CloseHandle(process);
+  return 0;
+}
+
 }  // namespace
 
 int main() {
@@ -252,13 +282,15 @@ int main() {
   if (argv == nullptr || argc < 3) {
     std::fprintf(stderr,
                  "usage: texts TITLE [SECONDS] | click TITLE TEXT | choose TITLE ITEM | "
-                 "close TITLE CLASS | version FILE | hold FILE | console-close EXE\n");
+                 "close TITLE CLASS | version FILE | hold FILE | console-close EXE | "
+                 "sign-out EXE\n");
     return 64;
   }
   const std::wstring command = argv[1];
   if (command == L"version") return printVersion(argv[2]);
   if (command == L"hold") return holdOpen(argv[2]);
   if (command == L"console-close") return closeConsole(argv[2]);
+  if (command == L"sign-out") return signOut(argv[2]);
   const std::wstring title = argv[2];
   const int seconds = command == L"texts" && argc > 3 ? _wtoi(argv[3]) : 0;
   const wchar_t* className = command == L"close" && argc > 3 ? argv[3] : nullptr;

@@ -155,12 +155,11 @@ void onInterrupt(void (*handler)(int)) {
   SetConsoleCtrlHandler(&onConsoleEvent, TRUE);
   const HANDLE made = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   const HANDLE thread = CreateThread(nullptr, 0, &sessionWindowLoop, made, 0, nullptr);
-  if (thread != nullptr) {
-    // setBusy() posts to the window: it must exist first.
-    WaitForSingleObject(made, 5000);
-    CloseHandle(thread);
-  }
-  CloseHandle(made);
+  if (thread == nullptr) return;
+  CloseHandle(thread);
+  // setBusy() posts to the window: it must exist first. The thread still
+  // sets the event after a wait that gave up, so that one stays open.
+  if (WaitForSingleObject(made, 5000) == WAIT_OBJECT_0) CloseHandle(made);
 }
 
 void endReached() {
