@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "runtime/threadStop.h"
+#include "serial/portNames.h"
 
 using namespace serial;
 
@@ -109,7 +110,8 @@ void TZKComAsync::varWriteFailure(TData& d, uint16_t) {
 void TZKComAsync::inOpen(TData& d, uint16_t) {
   if (opened()) return;
   fireEvent(outOpening);
-  portName_ = readString(d, dataPort, Port);
+  // The port list's item may say more after the name.
+  portName_ = portNameOfItem(readString(d, dataPort, Port));
   openError_.clear();
   const int32_t number = system_.portNumber(portName_);
   if (number == 0) {
@@ -405,8 +407,14 @@ void TZKComAsync::inRead(TData& d, uint16_t) {
   fireEvent(outRead, std::move(bytes));
 }
 
+// Listed without opening; with CheckPorts only those that open now, checked
+// all at once off this thread (the window's, at its start) for a bounded
+// time.
 void TZKComAsync::inEnumPorts(TData&, uint16_t) {
-  for (std::string& name : system_.listPorts(CheckPorts)) fireEvent(outPort, std::move(name));
+  TSerialSystem& system = system_.listingSystem();
+  std::vector<TListedPort> ports = system.systemPorts();
+  if (CheckPorts) ports = openablePorts(system, std::move(ports), PortCheckLimit);
+  for (const TListedPort& port : ports) fireEvent(outPort, portItemText(port.Name, port.Bluetooth));
 }
 
 void TZKComAsync::varPending(TData& d, uint16_t) {

@@ -17,6 +17,7 @@
 
 #include "runtime/windowsText.h"
 
+#include "../portInfo.h"
 #include "../portNames.h"
 #include "../serialDevice.h"
 
@@ -416,14 +417,6 @@ class TWin32Device final : public TSerialDevice {
 
 thread_local DWORD TWin32Device::lastError_ = 0;
 
-bool portOpensNow(const std::string& name) {
-  const HANDLE port = CreateFileA(devicePathOf(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (port == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(port);
-  return true;
-}
-
 class TWin32SerialSystem final : public TSerialSystem {
  public:
   std::unique_ptr<TSerialDevice> createDevice() override {
@@ -432,9 +425,30 @@ class TWin32SerialSystem final : public TSerialSystem {
 
   int32_t portNumber(const std::string& name) override { return comPortNumber(name); }
 
+  bool portOpens(const std::string& name) override {
+    const HANDLE port = CreateFileA(devicePathOf(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (port == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(port);
+    return true;
+  }
+
   // The values of SERIALCOMM in registry order; the first value that is not
-  // a string ends the list.
-  std::vector<std::string> listPorts(bool checkPorts) override {
+  // a string ends the list. Bluetooth ports are known by their device node.
+  std::vector<TListedPort> systemPorts() override {
+    std::vector<TListedPort> ports;
+    for (std::string& name : registryPorts()) ports.push_back({std::move(name), false});
+    if (ports.empty()) return ports;
+    for (const TPortInfo& info : platformPortInfo().ports()) {
+      if (!info.Bluetooth) continue;
+      for (TListedPort& port : ports)
+        if (port.Name == info.Port) port.Bluetooth = true;
+    }
+    return ports;
+  }
+
+ private:
+  static std::vector<std::string> registryPorts() {
     std::vector<std::string> ports;
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
@@ -465,7 +479,7 @@ class TWin32SerialSystem final : public TSerialSystem {
         continue;
       }
       value.resize(std::strlen(value.c_str()));
-      if (!checkPorts || portOpensNow(value)) ports.push_back(std::move(value));
+      ports.push_back(std::move(value));
     }
     RegCloseKey(key);
     return ports;

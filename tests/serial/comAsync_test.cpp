@@ -17,8 +17,9 @@ using namespace std::chrono_literals;
 
 TEST(PortNames, WindowsAndLinuxRules) {
   const std::pair<std::string, int32_t> windows[] = {
-      {"COM1", 1},   {"cOm255", 255}, {"COM12x", 12}, {"COM0001", 0}, {"XCOM1", 0},   {"COM0", 0},
-      {"COM256", 0}, {"COM", 0},      {"COMX", 0},    {"LPT1", 0},    {"COM1234", 0}, {"", 0}};
+      {"COM1", 1}, {"cOm255", 255},   {"COM12x", 12}, {"COM0001", 0}, {"XCOM1", 0},
+      {"COM0", 0}, {"COM4096", 4096}, {"COM4097", 0}, {"COM", 0},     {"COMX", 0},
+      {"LPT1", 0}, {"COM1234", 1234}, {"", 0},        {"COM10000", 0}};
   for (const auto& [name, number] : windows) EXPECT_EQ(comPortNumber(name), number) << name;
   const std::pair<std::string, int32_t> devices[] = {
       {"ttyUSB0", 1},
@@ -60,6 +61,46 @@ TEST_F(ComAsyncTest, ANameThatIsNoPortFailsBeforeThePortIsTouched) {
   open("com3");
   EXPECT_EQ(log.entries(), (Strings{"opening", "open=3"}));
   EXPECT_EQ(system.Port.OpenedName, "com3");  // as typed
+}
+
+// The list opens no port just to list it. With CheckPorts each port is
+// tried once, all at once, and a port whose open blocks is left out after
+// a bounded wait; a Bluetooth port is never tried (its open is a connection
+// attempt of seconds) and is offered marked as such.
+TEST_F(ComAsyncTest, PortListTriesAllPortsAtOnceForABoundedTimeButNoBluetoothPort) {
+  system.Listed = {{"COM3"}, {"COM1"}, {"COM7"}, {"COM4", true}, {"COM9"}, {"COM2"}};
+  std::mutex lock;
+  std::condition_variable changed;
+  Strings tried;
+  int ended = 0;
+  bool released = false;
+  const auto trying = [&](const char* name) { return std::ranges::count(tried, name) == 1; };
+  system.Opens = [&](const std::string& name) {
+    std::unique_lock guard(lock);
+    tried.push_back(name);
+    changed.notify_all();
+    bool opens = name != "COM9";
+    // COM3 and COM1 each open only while the other is tried too.
+    if (name == "COM3" || name == "COM1")
+      opens = changed.wait_for(guard, 5s, [&] { return trying("COM3") && trying("COM1"); });
+    if (name == "COM7")
+      waitOrEnd("the test to release COM7", changed, guard, [&] { return released; });
+    ++ended;
+    changed.notify_all();
+    return opens;
+  };
+  port.CheckPorts = false;
+  EXPECT_EQ(listPorts(), (Strings{"COM3", "COM1", "COM7", "COM4 Bluetooth", "COM9", "COM2"}));
+  EXPECT_TRUE(tried.empty());
+  port.CheckPorts = true;
+  EXPECT_EQ(listPorts(), (Strings{"COM3", "COM1", "COM4 Bluetooth", "COM2"}));
+  std::unique_lock guard(lock);
+  released = true;
+  changed.notify_all();
+  waitOrEnd("COM7's open to end", changed, guard, [&] { return ended == 5; });
+  guard.unlock();
+  open("COM4 Bluetooth");
+  EXPECT_EQ(system.Port.OpenedName, "COM4");
 }
 
 // What both front ends give their port, as the port is told it, beyond what
