@@ -174,6 +174,9 @@ class TSerialDevice {
   // as long as it takes when unbounded. True when the queue emptied.
   virtual bool drain(bool unbounded) = 0;
   virtual void close() = 0;
+  // The system's own words for why this thread's last failed call on the
+  // port failed (UTF-8); empty when it gave none.
+  virtual std::string lastErrorText() const { return {}; }
 
   // Called on the reader thread, which keeps it until it ends.
   virtual std::unique_ptr<TSerialWaiter> makeWaiter() = 0;

@@ -144,10 +144,18 @@ bool TZKComAsync::openSequence(int32_t baudRate, int32_t dtrIndex, int32_t rtsIn
       TSerialTimeouts{ReadIntervalTimeout, ReadTotalTimeoutMultiplier, ReadTotalTimeoutConstant,
                       WriteTotalTimeoutMultiplier, WriteTotalTimeoutConstant};
   const bool purged = device_->purge(PurgeTxClear | PurgeRxClear);
+  const std::string purgeError = purged ? std::string() : device_->lastErrorText();
   device_->setupQueues(static_cast<uint32_t>(InQueue), static_cast<uint32_t>(OutQueue));
-  if (!purged || !device_->configure(settings_) || !device_->setTimeouts(timeouts_) ||
-      !device_->setEventMask(eventMask_)) {
-    openError_ = "the port refused the line settings";
+  // Which request the port refused, and the system's words for why (a CDC
+  // device may refuse one it need not support).
+  const char* refused = !purged                              ? "to clear its queues"
+                        : !device_->configure(settings_)     ? "the line settings"
+                        : !device_->setTimeouts(timeouts_)   ? "the time-outs"
+                        : !device_->setEventMask(eventMask_) ? "the event watch"
+                                                             : nullptr;
+  if (refused != nullptr) {
+    const std::string why = purged ? device_->lastErrorText() : purgeError;
+    openError_ = std::string("the port refused ") + refused + (why.empty() ? "" : ": " + why);
     closeRoutine();
     return false;
   }

@@ -141,9 +141,13 @@ TEST_F(ComAsyncTest, AMissingPortOrRefusedSettingsLeaveItClosed) {
   const Strings steps = {"open COM2", "purge 12", "queues 4096 4096",
                          "configure", "timeouts", "mask 1"};
   // Each failure and the steps taken up to it; a refused setting closes again.
-  const std::pair<std::string, size_t> cases[] = {
-      {"open", 1}, {"purge", 3}, {"configure", 4}, {"timeouts", 5}, {"mask", 6}};
-  for (const auto& [failing, taken] : cases) {
+  const std::tuple<std::string, size_t, std::string> cases[] = {
+      {"open", 1, "no such port COM2"},
+      {"purge", 3, "the port refused to clear its queues: the fake refused purge"},
+      {"configure", 4, "the port refused the line settings: the fake refused configure"},
+      {"timeouts", 5, "the port refused the time-outs: the fake refused timeouts"},
+      {"mask", 6, "the port refused the event watch: the fake refused mask"}};
+  for (const auto& [failing, taken, error] : cases) {
     TFakeSystem fresh;
     TPortLog events;
     TZKComAsync element(fresh);
@@ -161,8 +165,7 @@ TEST_F(ComAsyncTest, AMissingPortOrRefusedSettingsLeaveItClosed) {
     EXPECT_EQ(fresh.Port.calls(), calls);
     EXPECT_FALSE(element.opened());
     EXPECT_EQ(fresh.Port.Waiters, 0);
-    EXPECT_EQ(element.openError(),
-              refused ? "the port refused the line settings" : "no such port COM2");
+    EXPECT_EQ(element.openError(), error);
   }
 }
 

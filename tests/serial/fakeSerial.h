@@ -185,6 +185,9 @@ class TFakeDevice final : public TSerialDevice {
     return emptied;
   }
   void close() override { P.call("close"); }
+  std::string lastErrorText() const override {
+    return P.Failing.empty() ? "" : "the fake refused " + P.Failing;
+  }
   std::unique_ptr<TSerialWaiter> makeWaiter() override {
     std::lock_guard lock(P.Lock);
     ++P.Waiters;

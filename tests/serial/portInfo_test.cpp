@@ -2,6 +2,7 @@
 // of the texts SetupAPI returns.
 #include <gtest/gtest.h>
 
+#include "serial/os/openRules.h"
 #include "serial/os/portInfoSetupApi.h"
 #include "serial/portInfo.h"
 
@@ -122,6 +123,24 @@ TEST(SetupApiTexts, AdaptersByTheirNodes) {
     EXPECT_EQ(info.Location, c.location) << c.nodes[0].InstanceId;
     EXPECT_EQ(info.Bluetooth, c.bluetooth) << c.nodes[0].InstanceId;
   }
+}
+
+// Some drivers refuse an open for a moment after a close: only an open
+// within a second of this process's own close of that port is retried.
+TEST(WindowsOpens, RetriedOnlyRightAfterOurOwnCloseAndToldInPlainWords) {
+  using namespace std::chrono_literals;
+  TReopenRule rule;
+  const TReopenRule::Clock::time_point t0{};
+  EXPECT_FALSE(rule.retryUntil("COM3", t0));
+  rule.closed("COM3", t0);
+  EXPECT_EQ(rule.retryUntil("com3", t0 + 400ms), t0 + 1400ms);
+  EXPECT_FALSE(rule.retryUntil("COM3", t0 + 1s));
+  EXPECT_FALSE(rule.retryUntil("COM4", t0 + 1ms));
+  EXPECT_EQ(openFailureText(121, "The semaphore timeout period has expired"),
+            "the Bluetooth device did not answer: is it switched on, in range and paired? (The "
+            "semaphore timeout period has expired)");
+  EXPECT_EQ(openFailureText(2, "The system cannot find the file specified"),
+            "The system cannot find the file specified");
 }
 
 }  // namespace
