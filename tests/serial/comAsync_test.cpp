@@ -103,6 +103,38 @@ TEST_F(ComAsyncTest, PortListTriesAllPortsAtOnceForABoundedTimeButNoBluetoothPor
   EXPECT_EQ(system.Port.OpenedName, "COM4");
 }
 
+// Adapters plugged in or pulled while the operator chooses join and leave
+// the list, checked as at the start, until the watch is told to stop.
+TEST_F(ComAsyncTest, PortsThatComeAndGoJoinAndLeaveTheListUntilTheWatchStops) {
+  struct TSeen {
+    std::mutex Lock;
+    Strings Names;
+    void inWork(TData& d, uint16_t gone) {
+      std::lock_guard guard(Lock);
+      Names.push_back((gone != 0 ? "-" : "+") + d.StrValue);
+    }
+    Strings names() {
+      std::lock_guard guard(Lock);
+      return Names;
+    }
+  } seen;
+  port.outPort = makeEventLink<&TSeen::inWork>(&seen, 0);
+  port.outPortGone = makeEventLink<&TSeen::inWork>(&seen, 1);
+  port.WatchPorts = true;
+  system.Listed = {{"COM1"}, {"COM2"}};
+  system.Opens = [](const std::string& name) { return name != "COM5"; };
+  TData none;
+  port.inEnumPorts(none, 4);
+  system.Port.set([&] { system.Listed = {{"COM2"}, {"COM5"}, {"COM3"}}; });
+  const Strings changed{"+COM1", "+COM2", "-COM1", "+COM3"};  // COM5 is busy
+  EXPECT_TRUE(eventually("COM1 to leave and COM3 to join", [&] { return seen.names() == changed; }))
+      << testing::PrintToString(seen.names());
+  port.inStopWatch(none, 5);
+  system.Port.set([&] { system.Listed = {{"COM4"}}; });
+  port.stopWatch();
+  EXPECT_EQ(seen.names(), changed);
+}
+
 // What both front ends give their port, as the port is told it, beyond what
 // the line shows (comAsyncPty_test.cpp): DTR and RTS off, no flow control,
 // reads that return at once, bounded writes.
