@@ -65,6 +65,7 @@ TClassSimpleForm_20F8870::~TClassSimpleForm_20F8870() {
   // The serial reader (also in the pause after an upload) and the watchdog
   // fire into the elements below: both end before any of them goes.
   TData none;
+  comPort.stopWatch();
   comPort.inClose(none, 0);
   probe.stopThreads();
   upload.stopThreads();
@@ -135,6 +136,8 @@ void TClassSimpleForm_20F8870::setProperties() {
   routeAnswer.setOutCount(2);
 
   applyUploaderPortSettings(comPort);
+  // Adapters plugged in or pulled while the operator chooses.
+  comPort.WatchPorts = true;
 
   hubWriteClicked.InCount = 1;
   hubWriteClicked.setOutCount(3);
@@ -148,7 +151,7 @@ void TClassSimpleForm_20F8870::setProperties() {
   progressBlocks.init();
 
   hubDeviceFound.InCount = 1;
-  hubDeviceFound.setOutCount(2);
+  hubDeviceFound.setOutCount(3);
   setInteger(dataPortLock.Data, 0);
   hubClosePort.InCount = 2;
   hubClosePort.setOutCount(1);
@@ -261,6 +264,8 @@ void TClassSimpleForm_20F8870::link() {
   comPort.dataPort = makeEventLink<&TZKEventFromData::varStored>(&portMemory);
   comPort.outRxChar = makeEventLink<&TZKComAsync::inRead>(&comPort, 3);
   comPort.outPort = makeEventLink<&TZKComboBox::inAdd>(&comboPort);
+  comPort.outPortGone = makeEventLink<&TZKComboBox::inRemove>(&comboPort);
+  hubDeviceFound.outEvent[2] = makeEventLink<&TZKComAsync::inStopWatch>(&comPort, 5);
   comPort.outOpen = makeEventLink<&TZKMultiElementEx::inWork>(&probe, Probe::inOpened);
 
   // The window is disabled before block 1 goes out: a write that fails

@@ -1,6 +1,7 @@
 #include "portInfo.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 
 #include "os/portInfoSetupApi.h"
@@ -60,6 +61,7 @@ std::string identityText(const TPortInfo& info) {
   if (!info.VendorId.empty()) add(info.VendorId + ":" + info.ProductId);
   if (!info.SerialNumber.empty()) add(serialPrefix + info.SerialNumber);
   if (!info.Location.empty()) add(usbPrefix + info.Location);
+  if (info.Bluetooth) add("Bluetooth");
   return text;
 }
 
@@ -85,13 +87,41 @@ void applyUsbInstanceId(const std::string& instanceId, TPortInfo& info) {
 }
 
 std::string usbPosition(const std::string& locationPath) {
-  std::string position;
+  std::string controller;
+  std::string ports;
   size_t at = 0;
-  while ((at = locationPath.find("#USB(", at)) != std::string::npos) {
-    at += 5;
-    const size_t end = locationPath.find(')', at);
-    if (end == std::string::npos) break;
-    position += (position.empty() ? "" : ".") + locationPath.substr(at, end - at);
+  while (at < locationPath.size()) {
+    const size_t open = locationPath.find('(', at);
+    const size_t close = locationPath.find(')', open);
+    if (open == std::string::npos || close == std::string::npos) break;
+    const std::string kind = locationPath.substr(at, open - at);
+    std::string value = locationPath.substr(open + 1, close - open - 1);
+    for (char& c : value) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (kind == "PCI" && ports.empty()) controller += (controller.empty() ? "" : ".") + value;
+    if (kind == "USB") ports += (ports.empty() ? "" : ".") + value;
+    at = close + 2;  // past ")#"
   }
-  return position;
+  if (ports.empty()) return {};
+  return controller.empty() ? ports : controller + "-" + ports;
+}
+
+void applyDeviceNodes(const std::vector<TDeviceNode>& nodes, TPortInfo& info) {
+  std::string interface;
+  for (const TDeviceNode& node : nodes) {
+    if (node.InstanceId.starts_with("BTHENUM\\")) info.Bluetooth = true;
+    if (!node.InstanceId.starts_with("USB\\")) continue;
+    const size_t mi = node.InstanceId.find("&MI_");
+    const size_t slash = node.InstanceId.find('\\', 4);
+    if (mi != std::string::npos && mi < slash) {
+      const std::string digits = node.InstanceId.substr(mi + 4, 2);
+      char* end = nullptr;
+      const long number = std::strtol(digits.c_str(), &end, 16);
+      if (interface.empty() && end != digits.c_str()) interface = std::to_string(number);
+      continue;
+    }
+    applyUsbInstanceId(node.InstanceId, info);
+    info.Location = usbPosition(node.LocationPath);
+    if (!interface.empty() && !info.Location.empty()) info.Location += ":" + interface;
+    return;
+  }
 }

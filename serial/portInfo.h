@@ -16,6 +16,7 @@ struct TPortInfo {
   std::string ProductId;     // lower case; empty when not a USB adapter
   std::string SerialNumber;  // the adapter's own serial number, if it has one
   std::string Location;      // USB position: bus and hub ports ("1-1.2")
+  bool Bluetooth = false;    // a Bluetooth serial port: its open connects
 };
 
 class TPortInfoSource {

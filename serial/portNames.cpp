@@ -14,14 +14,16 @@ bool isNameChar(char c) { return c > ' ' && c < 0x7f; }
 }  // namespace
 
 int32_t comPortNumber(const std::string& name) {
-  if (name.size() > 6 || name.size() < 3) return 0;
+  if (name.size() > 7 || name.size() < 4) return 0;
   if (upperAscii(name[0]) != 'C' || upperAscii(name[1]) != 'O' || upperAscii(name[2]) != 'M') {
     return 0;
   }
+  // Windows numbers its ports without leading zeros.
+  if (name[3] == '0') return 0;
   int32_t number = 0;
   for (size_t i = 3; i < name.size() && isDigit(name[i]); ++i)
     number = number * 10 + (name[i] - '0');
-  return number >= 1 && number <= 255 ? number : 0;
+  return number >= 1 && number <= 4096 ? number : 0;
 }
 
 int32_t devicePortNumber(const std::string& name) {
@@ -57,3 +59,9 @@ std::string canonicalComName(const std::string& name) {
   for (char& c : canonical) c = upperAscii(c);
   return canonical;
 }
+
+std::string portItemText(const std::string& name, bool bluetooth) {
+  return bluetooth ? name + " Bluetooth" : name;
+}
+
+std::string portNameOfItem(const std::string& text) { return text.substr(0, text.find(' ')); }

@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <string>
 
-// Windows: "COM" in any letter case, then the number 1..255, at most six
-// characters; characters after the digits are not examined. 0 rejects.
+// Windows: "COM" in any letter case, then the number 1..4096 (Windows hands
+// out numbers beyond 255) without a leading zero, at most seven characters;
+// characters after the digits are not examined. 0 rejects.
 int32_t comPortNumber(const std::string& name);
 
 // Linux: a device name under /dev ("ttyUSB0", "ttyS1", "pts/3" is not one:
@@ -21,3 +22,10 @@ std::string devicePath(const std::string& name);
 // A Windows port name as one device has it: upper case, without the
 // "\\.\" device prefix ("com5" and "\\.\COM5" give "COM5").
 std::string canonicalComName(const std::string& name);
+
+// The port list's item for a port: its name, and after a space what the
+// operator should know of it ("COM5 Bluetooth").
+std::string portItemText(const std::string& name, bool bluetooth);
+// The port name in such an item: the text up to its first space (no port
+// name has one).
+std::string portNameOfItem(const std::string& text);

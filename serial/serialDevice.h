@@ -4,6 +4,7 @@
 // throughout, so the element's logic is the same everywhere.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -176,11 +177,24 @@ class TSerialDevice {
   // as long as it takes when unbounded. True when the queue emptied.
   virtual bool drain(bool unbounded) = 0;
   virtual void close() = 0;
+  // The system's own words for why this thread's last failed call on the
+  // port failed (UTF-8); empty when it gave none.
+  virtual std::string lastErrorText() const { return {}; }
 
   // Called on the reader thread, which keeps it until it ends.
   virtual std::unique_ptr<TSerialWaiter> makeWaiter() = 0;
   // Makes the current and any later wait of this open port end with Stopped.
   virtual void wakeReader() = 0;
+};
+
+// A serial port as the system lists it.
+struct TListedPort {
+  std::string Name;
+  // Its open is a connection attempt that blocks for seconds: it is never
+  // opened just to see whether it opens.
+  bool Bluetooth = false;
+
+  bool operator==(const TListedPort&) const = default;
 };
 
 class TSerialSystem {
@@ -190,9 +204,29 @@ class TSerialSystem {
   // The number a successful open of this name reports; 0 when the name is
   // not a port name here (the port is then not touched).
   virtual int32_t portNumber(const std::string& name) = 0;
-  // The machine's serial ports; with checkPorts only those that open now.
-  virtual std::vector<std::string> listPorts(bool checkPorts) = 0;
+  // The machine's serial ports from the system's own list; none is opened
+  // (an open raises DTR and RTS, which resets some devices).
+  virtual std::vector<TListedPort> systemPorts() { return {}; }
+  // Opens the port and closes it again: whether it can be opened now. May
+  // block as long as the driver takes.
+  virtual bool portOpens(const std::string&) { return false; }
+  // The system that lists and checks the ports: a check may outlive the
+  // list that started it, and a wrapper, not the platform's system.
+  virtual TSerialSystem& listingSystem() { return *this; }
+  // The names of systemPorts(); with checkPorts only those that open now
+  // (openablePorts).
+  virtual std::vector<std::string> listPorts(bool checkPorts);
 };
+
+// Which of the ports can be opened now. Each is opened on a thread of its
+// own, all at once, and given at most `limit`: a port whose open has not
+// ended by then is left out (the thread runs out by itself and touches
+// nothing but its own result). Bluetooth ports are kept without an open.
+// The order stays as listed.
+std::vector<TListedPort> openablePorts(TSerialSystem& system, std::vector<TListedPort> ports,
+                                       std::chrono::milliseconds limit);
+// How long an open may take before a list leaves the port out.
+constexpr std::chrono::milliseconds PortCheckLimit{1000};
 
 // The running platform's backend.
 TSerialSystem& platformSerialSystem();

@@ -1,10 +1,12 @@
 #include "zkComAsync.h"
 
+#include <algorithm>
 #include <chrono>
 #include <system_error>
 #include <utility>
 
 #include "runtime/threadStop.h"
+#include "serial/portNames.h"
 
 using namespace serial;
 
@@ -60,6 +62,7 @@ std::vector<std::string> lineErrorTexts(uint32_t errors, bool parityCheck) {
 TZKComAsync::TZKComAsync(TSerialSystem& system) : system_(system), device_(system.createDevice()) {}
 
 TZKComAsync::~TZKComAsync() {
+  stopWatch();
   closeRoutine();
   joinLeftoverReader();
 }
@@ -109,7 +112,8 @@ void TZKComAsync::varWriteFailure(TData& d, uint16_t) {
 void TZKComAsync::inOpen(TData& d, uint16_t) {
   if (opened()) return;
   fireEvent(outOpening);
-  portName_ = readString(d, dataPort, Port);
+  // The port list's item may say more after the name.
+  portName_ = portNameOfItem(readString(d, dataPort, Port));
   openError_.clear();
   const int32_t number = system_.portNumber(portName_);
   if (number == 0) {
@@ -142,10 +146,18 @@ bool TZKComAsync::openSequence(int32_t baudRate, int32_t dtrIndex, int32_t rtsIn
                               ReadTotalTimeoutConstant,  WriteTotalTimeoutMultiplier,
                               WriteTotalTimeoutConstant, WriteTotalTimeoutLimit};
   const bool purged = device_->purge(PurgeTxClear | PurgeRxClear);
+  const std::string purgeError = purged ? std::string() : device_->lastErrorText();
   device_->setupQueues(static_cast<uint32_t>(InQueue), static_cast<uint32_t>(OutQueue));
-  if (!purged || !device_->configure(settings_) || !device_->setTimeouts(timeouts_) ||
-      !device_->setEventMask(eventMask_)) {
-    openError_ = "the port refused the line settings";
+  // Which request the port refused, and the system's words for why (a CDC
+  // device may refuse one it need not support).
+  const char* refused = !purged                              ? "to clear its queues"
+                        : !device_->configure(settings_)     ? "the line settings"
+                        : !device_->setTimeouts(timeouts_)   ? "the time-outs"
+                        : !device_->setEventMask(eventMask_) ? "the event watch"
+                                                             : nullptr;
+  if (refused != nullptr) {
+    const std::string why = purged ? device_->lastErrorText() : purgeError;
+    openError_ = std::string("the port refused ") + refused + (why.empty() ? "" : ": " + why);
     closeRoutine();
     return false;
   }
@@ -407,8 +419,89 @@ void TZKComAsync::inRead(TData& d, uint16_t) {
   fireEvent(outRead, std::move(bytes));
 }
 
+// Listed without opening; with CheckPorts only those that open now, checked
+// all at once off this thread (the window's, at its start) for a bounded
+// time.
+std::vector<TListedPort> TZKComAsync::offered(std::vector<TListedPort> ports) {
+  if (!CheckPorts) return ports;
+  return openablePorts(system_.listingSystem(), std::move(ports), PortCheckLimit);
+}
+
 void TZKComAsync::inEnumPorts(TData&, uint16_t) {
-  for (std::string& name : system_.listPorts(CheckPorts)) fireEvent(outPort, std::move(name));
+  std::vector<TListedPort> present = system_.listingSystem().systemPorts();
+  std::vector<TListedPort> shown = offered(present);
+  for (const TListedPort& port : shown) fireEvent(outPort, portItemText(port.Name, port.Bluetooth));
+  if (!WatchPorts || watch_.joinable()) return;
+  watchFinished_ = false;
+  try {
+    watch_ = std::thread(&TZKComAsync::watchLoop, this, std::move(present), std::move(shown));
+  } catch (const std::system_error&) {
+    // The list stays as it is.
+  }
+}
+
+namespace {
+
+constexpr std::chrono::milliseconds WatchPeriod{500};
+
+bool listed(const std::vector<TListedPort>& ports, const TListedPort& port) {
+  return std::ranges::find(ports, port.Name, &TListedPort::Name) != ports.end();
+}
+
+}  // namespace
+
+// Looks at the system's list twice a second, which costs no open: a port
+// that came is offered as at the start, one that went is taken back.
+void TZKComAsync::watchLoop(std::vector<TListedPort> present, std::vector<TListedPort> shown) {
+  std::unique_lock lock(watchLock_);
+  while (!watchChanged_.wait_for(lock, WatchPeriod, [&] { return watchStop_; })) {
+    lock.unlock();
+    std::vector<TListedPort> now = system_.listingSystem().systemPorts();
+    std::vector<TListedPort> came;
+    for (const TListedPort& port : now)
+      if (!listed(present, port)) came.push_back(port);
+    for (auto it = shown.begin(); it != shown.end();) {
+      if (listed(now, *it)) {
+        ++it;
+        continue;
+      }
+      fireWatched(outPortGone, *it);
+      it = shown.erase(it);
+    }
+    for (TListedPort& port : offered(std::move(came))) {
+      fireWatched(outPort, port);
+      shown.push_back(std::move(port));
+    }
+    present = std::move(now);
+    lock.lock();
+  }
+  watchFinished_ = true;
+}
+
+// Fires nothing more from here on; the thread is joined by stopWatch.
+void TZKComAsync::fireWatched(TEventLink& link, const TListedPort& port) {
+  {
+    std::lock_guard lock(watchLock_);
+    if (watchStop_) return;
+  }
+  fireEvent(link, portItemText(port.Name, port.Bluetooth));
+}
+
+void TZKComAsync::inStopWatch(TData&, uint16_t) {
+  {
+    std::lock_guard lock(watchLock_);
+    watchStop_ = true;
+  }
+  watchChanged_.notify_all();
+}
+
+void TZKComAsync::stopWatch() {
+  if (!watch_.joinable()) return;
+  TData none;
+  inStopWatch(none, 5);
+  // The watch may be waiting for this thread (an item added on the UI thread).
+  waitUntilDone([this] { return watchFinished_.load(); });
+  watch_.join();
 }
 
 void TZKComAsync::varPending(TData& d, uint16_t) {

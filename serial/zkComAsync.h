@@ -67,12 +67,17 @@ class TZKComAsync {
   uint32_t WriteTotalTimeoutLimit = 0;
   bool CheckPorts = true;
   bool FlushOnClose = false;
+  // After inEnumPorts, ports that appear are added (outPort) and listed
+  // ones that go away are removed (outPortGone), until inStopWatch.
+  bool WatchPorts = false;
 
   TEventLink outWritten;
   // A write that did not go out whole; the count written.
   TEventLink outWriteFailed;
   TEventLink outRead;
   TEventLink outPort;
+  // A port outPort listed has gone; the same text.
+  TEventLink outPortGone;
   TEventLink outRxChar;
   TEventLink outRing;
   TEventLink outCts;
@@ -101,6 +106,11 @@ class TZKComAsync {
   void inWrite(TData& d, uint16_t index);
   void inRead(TData& d, uint16_t index);
   void inEnumPorts(TData& d, uint16_t index);
+  // Ends the port watch: it fires nothing more (the data is ignored). Its
+  // thread ends soon after and is joined by stopWatch or the destruction.
+  void inStopWatch(TData& d, uint16_t index);
+  // Ends the port watch and waits for its thread.
+  void stopWatch();
   // 1 while received bytes are on their way to outRead: waiting in the
   // driver, or taken by the reader and not yet handed on; otherwise 0.
   void varPending(TData& d, uint16_t index);
@@ -145,6 +155,11 @@ class TZKComAsync {
     std::atomic<bool> Finished{false};
   };
 
+  // The ports of the list that open now (all with CheckPorts off).
+  std::vector<TListedPort> offered(std::vector<TListedPort> ports);
+  void watchLoop(std::vector<TListedPort> present, std::vector<TListedPort> shown);
+  // Fires unless the watch was told to stop.
+  void fireWatched(TEventLink& link, const TListedPort& port);
   bool openSequence(int32_t baudRate, int32_t dtrIndex, int32_t rtsIndex);
   void closeRoutine();
   // Claims the close for this thread; false when another thread's close
@@ -203,6 +218,12 @@ class TZKComAsync {
   std::string openError_;
   mutable std::mutex errorListLock_;
   std::vector<std::string> errorList_;
+  // The port watch: its thread fires outPort and outPortGone.
+  std::thread watch_;
+  std::mutex watchLock_;
+  std::condition_variable watchChanged_;
+  bool watchStop_ = false;  // guarded by watchLock_
+  std::atomic<bool> watchFinished_{false};
 };
 
 // The line error texts for an error word, in the order they are listed.

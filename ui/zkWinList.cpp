@@ -23,6 +23,20 @@ void TZKWinList::inAdd(TData& d, uint16_t) {
   });
 }
 
+void TZKWinList::inRemove(TData& d, uint16_t) {
+  onUiThread([&] {
+    if (!usable()) return;
+    TNativeControl& control = node_->control();
+    const std::string text = toString(d);
+    for (int32_t i = 0; i < control.itemCount(); ++i) {
+      if (control.itemText(i) != text) continue;
+      control.deleteItem(i);
+      tailEvent(d, outListChanged);
+      return;
+    }
+  });
+}
+
 std::vector<std::string> TZKWinList::collectItems() {
   std::vector<std::string> items;
   const TNativeControl& control = node_->control();

@@ -20,6 +20,8 @@ class TZKWinList : public TZKWin {
   TEventLink outSelect;
 
   void inAdd(TData& d, uint16_t index);
+  // Removes the first item with the text of d.
+  void inRemove(TData& d, uint16_t index);
 
   // Item operations of the list (UI thread).
   virtual std::vector<std::string> collectItems();

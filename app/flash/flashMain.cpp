@@ -102,12 +102,13 @@ struct TOptions {
 int parse(int argc, const char* const* argv, TOptions& options) {
   CLI::App app(description, "quilmatronx-flash");
   app.add_option("PORT", options.ports, "serial ports to flash, all at once");
-  CLI::Option* all = app.add_flag(
-      "--all", options.all, "probe every port that can be opened and flash each device found");
+  CLI::Option* all =
+      app.add_flag("--all", options.all,
+                   "probe every serial port (Bluetooth ports aside) and flash each device found");
   CLI::Option* list =
       app.add_flag("--list", options.list,
-                   "print the serial ports that can be opened, each with what the system knows "
-                   "of its adapter: description, USB ids, serial=NUMBER, usb=POSITION");
+                   "print the system's serial ports (none is opened), each with what it knows "
+                   "of its adapter: description, USB ids, serial=NUMBER, usb=POSITION, Bluetooth");
   app.add_flag("--probe", options.probe,
                "with --list: ask each port's device and print its line, or that none answered")
       ->needs(list);
@@ -289,13 +290,19 @@ int main(int argc, char** argv) {
   if (options.station) return runStation(options);
   const bool listOnly = options.list && !options.probe;
   std::vector<std::string> ports = options.ports;
-  if (options.all || options.list) ports = platformSerialSystem().listPorts(true);
+  // Listed, not opened: an open raises DTR and RTS, and a Bluetooth port's
+  // is a connection attempt of seconds, which --all leaves out.
+  if (options.all || options.list) {
+    ports.clear();
+    for (TListedPort& port : platformSerialSystem().systemPorts())
+      if (options.list || !port.Bluetooth) ports.push_back(std::move(port.Name));
+  }
   if (listOnly) {
     printPortList(ports, platformPortInfo().ports());
     return Success;
   }
   if (ports.empty()) {
-    std::fputs("quilmatronx-flash: no serial port can be opened\n", stderr);
+    std::fputs("quilmatronx-flash: no serial port found\n", stderr);
     return NoDevice;
   }
   std::unique_ptr<TTraceFile> trace;

@@ -8,6 +8,7 @@
 
 #include "app/flash/host.h"
 #include "app/station/stationHost.h"
+#include "runtime/systemSeams.h"
 
 namespace {
 using Clock = TStationSlot::Clock;
@@ -169,6 +170,9 @@ void TStation::checkLog() {
 }
 
 TStationExit TStation::run(const std::function<int()>& stops) {
+  // Serial traffic is no activity to the system: a shift is kept from idle
+  // sleep while the station runs.
+  const TAwakeHold awake;
   started_ = Clock::now();
   bool stopping = false;
   bool ended = false;

@@ -1,7 +1,7 @@
 // The Windows reader: the Ports class through SetupAPI and the
 // configuration manager. A port's own device is often a child of the USB
-// device (a vendor's bus driver between them), so the USB identity and
-// position come from the first USB device at or above it.
+// device (a vendor's bus driver or a composite device's interface between
+// them): the nodes up from it say what the adapter is (applyDeviceNodes).
 #include <windows.h>
 // After windows.h:
 #include <cfgmgr32.h>
@@ -54,18 +54,16 @@ class TSetupApiPortInfo final : public TPortInfoSource {
       // The Ports class also holds printer ports.
       if (!info.Port.starts_with("COM")) continue;
       info.Description = nodeProperty(data.DevInst, CM_DRP_FRIENDLYNAME);
+      std::vector<TDeviceNode> nodes;
       DEVINST node = data.DevInst;
-      for (int level = 0; level < 4; ++level) {
-        const std::string id = instanceId(node);
-        if (id.starts_with("USB\\")) {
-          applyUsbInstanceId(id, info);
-          info.Location = usbPosition(nodeProperty(node, CM_DRP_LOCATION_PATHS));
-          break;
-        }
+      // The port, a vendor's bus driver, an interface, the USB device.
+      for (int level = 0; level < 5; ++level) {
+        nodes.push_back({instanceId(node), nodeProperty(node, CM_DRP_LOCATION_PATHS)});
         DEVINST parent = 0;
         if (CM_Get_Parent(&parent, node, 0) != CR_SUCCESS) break;
         node = parent;
       }
+      applyDeviceNodes(nodes, info);
       ports.push_back(std::move(info));
     }
     SetupDiDestroyDeviceInfoList(set);

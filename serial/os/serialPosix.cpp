@@ -6,7 +6,7 @@
 // list holds the ttys in /sys/class/tty that have a driver, then the full
 // paths listed, colon-separated, in the environment variable
 // QUILMATRONX_EXTRA_PORTS (ports the machine does not list itself: a pty of
-// a simulator, a socat link); with CheckPorts both only when they open now.
+// a simulator, a socat link). Listing opens none of them.
 //
 // What differs from the Windows driver: only EV_RXCHAR is ever reported (the
 // other watches are accepted and stay silent); no line error bits are
@@ -412,19 +412,23 @@ class TPosixSerialSystem final : public TSerialSystem {
 
   int32_t portNumber(const std::string& name) override { return devicePortNumber(name); }
 
-  std::vector<std::string> listPorts(bool checkPorts) override {
+  std::vector<TListedPort> systemPorts() override {
     std::vector<std::string> names = driverTtys();
     std::sort(names.begin(), names.end(), naturalLess);
     for (std::string& path : extraPorts()) names.push_back(std::move(path));
-    if (!checkPorts) return names;
-    std::vector<std::string> available;
+    std::vector<TListedPort> ports;
     for (std::string& name : names) {
-      const int fd = openExclusive(devicePath(name));
-      if (fd < 0) continue;
-      ::close(fd);
-      available.push_back(std::move(name));
+      const bool bluetooth = name.starts_with("rfcomm");
+      ports.push_back({std::move(name), bluetooth});
     }
-    return available;
+    return ports;
+  }
+
+  bool portOpens(const std::string& name) override {
+    const int fd = openExclusive(devicePath(name));
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
   }
 
  private:

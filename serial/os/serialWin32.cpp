@@ -18,8 +18,10 @@
 
 #include "runtime/windowsText.h"
 
+#include "../portInfo.h"
 #include "../portNames.h"
 #include "../serialDevice.h"
+#include "openRules.h"
 
 using namespace serial;
 
@@ -27,11 +29,13 @@ namespace {
 
 std::string devicePathOf(const std::string& name) { return "\\\\.\\" + name; }
 
-std::string openErrorText(DWORD code) {
-  std::string text = systemErrorText(code);
-  // A port another program holds is refused this way too.
-  if (code == ERROR_ACCESS_DENIED) text += " (is another program using the port?)";
-  return text;
+std::string openErrorText(DWORD code) { return openFailureText(code, systemErrorText(code)); }
+
+// Every device of the process shares it: an open may follow another
+// device's close of the same port.
+TReopenRule& reopenRule() {
+  static TReopenRule rule;
+  return rule;
 }
 
 // A transfer the driver has not completed in time is cancelled; this is how
@@ -135,13 +139,26 @@ class TWin32Device final : public TSerialDevice {
   ~TWin32Device() override { close(); }
 
   bool open(const std::string& name, std::string& error) override {
-    const HANDLE port =
-        CreateFileA(devicePathOf(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
+    const auto tryOpen = [&] {
+      return CreateFileA(devicePathOf(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
+    };
+    HANDLE port = tryOpen();
+    DWORD failure = port == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    if (failure == ERROR_ACCESS_DENIED) {
+      if (const auto until = reopenRule().retryUntil(name, TReopenRule::Clock::now())) {
+        while (failure == ERROR_ACCESS_DENIED && TReopenRule::Clock::now() < *until) {
+          Sleep(50);
+          port = tryOpen();
+          failure = port == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+        }
+      }
+    }
     if (port == INVALID_HANDLE_VALUE) {
-      error = openErrorText(GetLastError());
+      error = openErrorText(failure);
       return false;
     }
+    name_ = name;
     const HANDLE wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (wake == nullptr) {
       error = openErrorText(GetLastError());
@@ -184,7 +201,7 @@ class TWin32Device final : public TSerialDevice {
     dcb.fAbortOnError = bit(flag::AbortOnError);
     dcb.fDummy2 = 0;
     if (s.SetErrorChar) dcb.ErrorChar = s.ErrorChar;
-    return SetCommState(port_, &dcb) != FALSE;
+    return succeeded(SetCommState(port_, &dcb));
   }
 
   bool setTimeouts(const TSerialTimeouts& t) override {
@@ -192,10 +209,14 @@ class TWin32Device final : public TSerialDevice {
     COMMTIMEOUTS timeouts{t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier,
                           t.ReadTotalTimeoutConstant, t.WriteTotalTimeoutMultiplier,
                           t.WriteTotalTimeoutConstant};
-    return SetCommTimeouts(port_, &timeouts) != FALSE;
+    return succeeded(SetCommTimeouts(port_, &timeouts));
   }
 
-  bool setEventMask(uint32_t mask) override { return SetCommMask(port_, mask) != FALSE; }
+  bool setEventMask(uint32_t mask) override { return succeeded(SetCommMask(port_, mask)); }
+
+  std::string lastErrorText() const override {
+    return lastError_ != 0 ? systemErrorText(lastError_) : std::string();
+  }
 
   bool purge(uint32_t flags) override {
     if ((flags & (PurgeTxAbort | PurgeRxAbort)) != 0) aborts_.fetch_add(1);
@@ -277,7 +298,10 @@ class TWin32Device final : public TSerialDevice {
 
   void close() override {
     const HANDLE port = port_.exchange(INVALID_HANDLE_VALUE);
-    if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
+    if (port != INVALID_HANDLE_VALUE) {
+      CloseHandle(port);
+      reopenRule().closed(name_, TReopenRule::Clock::now());
+    }
     if (wake_ != nullptr) CloseHandle(wake_);
     wake_ = nullptr;
     const std::lock_guard guard(spareLock_);
@@ -293,6 +317,12 @@ class TWin32Device final : public TSerialDevice {
 
  private:
   static constexpr DWORD NoQueue = 0xFFFFFFFF;
+
+  // Keeps this thread's error of a call that failed.
+  static bool succeeded(BOOL result) {
+    lastError_ = result ? 0 : GetLastError();
+    return result != FALSE;
+  }
 
   DWORD outputQueued() {
     DWORD errors = 0;
@@ -413,6 +443,7 @@ class TWin32Device final : public TSerialDevice {
   }
 
   std::atomic<HANDLE> port_{INVALID_HANDLE_VALUE};
+  std::string name_;  // of the open port
   HANDLE wake_ = nullptr;
   TSerialTimeouts timeouts_;
   std::atomic<uint64_t> aborts_{0};
@@ -425,14 +456,6 @@ class TWin32Device final : public TSerialDevice {
 
 thread_local DWORD TWin32Device::lastError_ = 0;
 
-bool portOpensNow(const std::string& name) {
-  const HANDLE port = CreateFileA(devicePathOf(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (port == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(port);
-  return true;
-}
-
 class TWin32SerialSystem final : public TSerialSystem {
  public:
   std::unique_ptr<TSerialDevice> createDevice() override {
@@ -441,9 +464,30 @@ class TWin32SerialSystem final : public TSerialSystem {
 
   int32_t portNumber(const std::string& name) override { return comPortNumber(name); }
 
+  bool portOpens(const std::string& name) override {
+    const HANDLE port = CreateFileA(devicePathOf(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (port == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(port);
+    return true;
+  }
+
   // The values of SERIALCOMM in registry order; the first value that is not
-  // a string ends the list.
-  std::vector<std::string> listPorts(bool checkPorts) override {
+  // a string ends the list. Bluetooth ports are known by their device node.
+  std::vector<TListedPort> systemPorts() override {
+    std::vector<TListedPort> ports;
+    for (std::string& name : registryPorts()) ports.push_back({std::move(name), false});
+    if (ports.empty()) return ports;
+    for (const TPortInfo& info : platformPortInfo().ports()) {
+      if (!info.Bluetooth) continue;
+      for (TListedPort& port : ports)
+        if (port.Name == info.Port) port.Bluetooth = true;
+    }
+    return ports;
+  }
+
+ private:
+  static std::vector<std::string> registryPorts() {
     std::vector<std::string> ports;
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
@@ -474,7 +518,7 @@ class TWin32SerialSystem final : public TSerialSystem {
         continue;
       }
       value.resize(std::strlen(value.c_str()));
-      if (!checkPorts || portOpensNow(value)) ports.push_back(std::move(value));
+      ports.push_back(std::move(value));
     }
     RegCloseKey(key);
     return ports;

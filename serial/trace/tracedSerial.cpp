@@ -77,6 +77,7 @@ class TTracedDevice : public TSerialDevice {
   }
   bool drain(bool unbounded) override { return inner_->drain(unbounded); }
   void wakeReader() override { inner_->wakeReader(); }
+  std::string lastErrorText() const override { return inner_->lastErrorText(); }
 
   void lost() {
     std::lock_guard guard(order_);

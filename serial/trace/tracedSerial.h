@@ -13,9 +13,8 @@ class TTracedSerialSystem : public TSerialSystem {
 
   std::unique_ptr<TSerialDevice> createDevice() override;
   int32_t portNumber(const std::string& name) override { return inner_.portNumber(name); }
-  std::vector<std::string> listPorts(bool checkPorts) override {
-    return inner_.listPorts(checkPorts);
-  }
+  // Listing is not recorded.
+  TSerialSystem& listingSystem() override { return inner_.listingSystem(); }
 
  private:
   TSerialSystem& inner_;

@@ -116,6 +116,15 @@ TEST(FlashCommandLine, ExitStatusOfEveryModeForEachOutcome) {
   for (auto& r : runs) r.get();
 }
 
+// --list opens no port to list it: one that another program holds is listed.
+TEST(FlashCommandLine, ListOpensNoPort) {
+  TPtyPair pty;
+  ASSERT_EQ(::flock(pty.portFd(), LOCK_EX), 0);
+  const TRun r = run("env QUILMATRONX_EXTRA_PORTS=" + pty.portPath() + " " QUIL_FLASH " --list");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_THAT(r.output, HasSubstr(pty.portPath()));
+}
+
 TEST(FlashCommandLine, PortThatCannotBeOpenedSaysWhyInTheSystemsWords) {
   TPtyPair pty;
   ASSERT_EQ(::flock(pty.portFd(), LOCK_EX), 0);  // another program holds the port

@@ -184,7 +184,8 @@ TEST(Station, PortThatAppearsIsArmedAndOneThatVanishesLosesItsUnit) {
   auto line = startLine(first, units, true);
   TMadePorts ports;
   ports.made = {first, later};
-  TStation station({{}, true, log, nullptr, nullptr, &ports, {TRemovalRule::TKind::PortGone}});
+  TStation station(
+      {{}, true, log, nullptr, nullptr, &ports, nullptr, {TRemovalRule::TKind::PortGone}});
   std::string error;
   ASSERT_TRUE(station.openLog(error)) << error;
   std::atomic<int> stops{0};
@@ -449,7 +450,7 @@ struct TPresenceSerial : TSerialSystem {
     }
     TSerialFailure lastWriteFailure() const override { return real->lastWriteFailure(); }
     bool read(uint32_t count, std::string& bytes) override { return real->read(count, bytes); }
-    void drain(bool unbounded) override { real->drain(unbounded); }
+    bool drain(bool unbounded) override { return real->drain(unbounded); }
     void close() override { real->close(); }
     std::unique_ptr<TSerialWaiter> makeWaiter() override { return real->makeWaiter(); }
     void wakeReader() override { real->wakeReader(); }

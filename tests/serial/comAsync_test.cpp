@@ -20,8 +20,9 @@ using namespace std::chrono_literals;
 
 TEST(PortNames, WindowsAndLinuxRules) {
   const std::pair<std::string, int32_t> windows[] = {
-      {"COM1", 1},   {"cOm255", 255}, {"COM12x", 12}, {"COM0001", 0}, {"XCOM1", 0},   {"COM0", 0},
-      {"COM256", 0}, {"COM", 0},      {"COMX", 0},    {"LPT1", 0},    {"COM1234", 0}, {"", 0}};
+      {"COM1", 1}, {"cOm255", 255},   {"COM12x", 12}, {"COM0001", 0}, {"XCOM1", 0},
+      {"COM0", 0}, {"COM4096", 4096}, {"COM4097", 0}, {"COM", 0},     {"COMX", 0},
+      {"LPT1", 0}, {"COM1234", 1234}, {"", 0},        {"COM10000", 0}};
   for (const auto& [name, number] : windows) EXPECT_EQ(comPortNumber(name), number) << name;
   const std::pair<std::string, int32_t> devices[] = {
       {"ttyUSB0", 1},
@@ -66,6 +67,78 @@ TEST_F(ComAsyncTest, ANameThatIsNoPortFailsBeforeThePortIsTouched) {
   EXPECT_EQ(system.Port.OpenedName, "com3");  // as typed
 }
 
+// The list opens no port just to list it. With CheckPorts each port is
+// tried once, all at once, and a port whose open blocks is left out after
+// a bounded wait; a Bluetooth port is never tried (its open is a connection
+// attempt of seconds) and is offered marked as such.
+TEST_F(ComAsyncTest, PortListTriesAllPortsAtOnceForABoundedTimeButNoBluetoothPort) {
+  system.Listed = {{"COM3"}, {"COM1"}, {"COM7"}, {"COM4", true}, {"COM9"}, {"COM2"}};
+  std::mutex lock;
+  std::condition_variable changed;
+  Strings tried;
+  int ended = 0;
+  bool released = false;
+  const auto trying = [&](const char* name) { return std::ranges::count(tried, name) == 1; };
+  system.Opens = [&](const std::string& name) {
+    std::unique_lock guard(lock);
+    tried.push_back(name);
+    changed.notify_all();
+    bool opens = name != "COM9";
+    // COM3 and COM1 each open only while the other is tried too.
+    if (name == "COM3" || name == "COM1")
+      opens = changed.wait_for(guard, 5s, [&] { return trying("COM3") && trying("COM1"); });
+    if (name == "COM7")
+      waitOrEnd("the test to release COM7", changed, guard, [&] { return released; });
+    ++ended;
+    changed.notify_all();
+    return opens;
+  };
+  port.CheckPorts = false;
+  EXPECT_EQ(listPorts(), (Strings{"COM3", "COM1", "COM7", "COM4 Bluetooth", "COM9", "COM2"}));
+  EXPECT_TRUE(tried.empty());
+  port.CheckPorts = true;
+  EXPECT_EQ(listPorts(), (Strings{"COM3", "COM1", "COM4 Bluetooth", "COM2"}));
+  std::unique_lock guard(lock);
+  released = true;
+  changed.notify_all();
+  waitOrEnd("COM7's open to end", changed, guard, [&] { return ended == 5; });
+  guard.unlock();
+  open("COM4 Bluetooth");
+  EXPECT_EQ(system.Port.OpenedName, "COM4");
+}
+
+// Adapters plugged in or pulled while the operator chooses join and leave
+// the list, checked as at the start, until the watch is told to stop.
+TEST_F(ComAsyncTest, PortsThatComeAndGoJoinAndLeaveTheListUntilTheWatchStops) {
+  struct TSeen {
+    std::mutex Lock;
+    Strings Names;
+    void inWork(TData& d, uint16_t gone) {
+      std::lock_guard guard(Lock);
+      Names.push_back((gone != 0 ? "-" : "+") + d.StrValue);
+    }
+    Strings names() {
+      std::lock_guard guard(Lock);
+      return Names;
+    }
+  } seen;
+  port.outPort = makeEventLink<&TSeen::inWork>(&seen, 0);
+  port.outPortGone = makeEventLink<&TSeen::inWork>(&seen, 1);
+  port.WatchPorts = true;
+  system.Listed = {{"COM1"}, {"COM2"}};
+  system.Opens = [](const std::string& name) { return name != "COM5"; };
+  TData none;
+  port.inEnumPorts(none, 4);
+  system.Port.set([&] { system.Listed = {{"COM2"}, {"COM5"}, {"COM3"}}; });
+  const Strings changed{"+COM1", "+COM2", "-COM1", "+COM3"};  // COM5 is busy
+  EXPECT_TRUE(eventually("COM1 to leave and COM3 to join", [&] { return seen.names() == changed; }))
+      << testing::PrintToString(seen.names());
+  port.inStopWatch(none, 5);
+  system.Port.set([&] { system.Listed = {{"COM4"}}; });
+  port.stopWatch();
+  EXPECT_EQ(seen.names(), changed);
+}
+
 // What both front ends give their port, as the port is told it, beyond what
 // the line shows (comAsyncPty_test.cpp): DTR and RTS off, no flow control,
 // reads that return at once, bounded writes.
@@ -104,9 +177,13 @@ TEST_F(ComAsyncTest, AMissingPortOrRefusedSettingsLeaveItClosed) {
   const Strings steps = {"open COM2", "purge 12", "queues 4096 4096",
                          "configure", "timeouts", "mask 1"};
   // Each failure and the steps taken up to it; a refused setting closes again.
-  const std::pair<std::string, size_t> cases[] = {
-      {"open", 1}, {"purge", 3}, {"configure", 4}, {"timeouts", 5}, {"mask", 6}};
-  for (const auto& [failing, taken] : cases) {
+  const std::tuple<std::string, size_t, std::string> cases[] = {
+      {"open", 1, "no such port COM2"},
+      {"purge", 3, "the port refused to clear its queues: the fake refused purge"},
+      {"configure", 4, "the port refused the line settings: the fake refused configure"},
+      {"timeouts", 5, "the port refused the time-outs: the fake refused timeouts"},
+      {"mask", 6, "the port refused the event watch: the fake refused mask"}};
+  for (const auto& [failing, taken, error] : cases) {
     TFakeSystem fresh;
     TPortLog events;
     TZKComAsync element(fresh);
@@ -124,8 +201,7 @@ TEST_F(ComAsyncTest, AMissingPortOrRefusedSettingsLeaveItClosed) {
     EXPECT_EQ(fresh.Port.calls(), calls);
     EXPECT_FALSE(element.opened());
     EXPECT_EQ(fresh.Port.Waiters, 0);
-    EXPECT_EQ(element.openError(),
-              refused ? "the port refused the line settings" : "no such port COM2");
+    EXPECT_EQ(element.openError(), error);
   }
 }
 

@@ -191,6 +191,9 @@ class TFakeDevice final : public TSerialDevice {
     return emptied;
   }
   void close() override { P.call("close"); }
+  std::string lastErrorText() const override {
+    return P.Failing.empty() ? "" : "the fake refused " + P.Failing;
+  }
   std::unique_ptr<TSerialWaiter> makeWaiter() override {
     std::lock_guard lock(P.Lock);
     ++P.Waiters;
@@ -234,5 +237,13 @@ class TFakeSystem final : public TSerialSystem {
     return std::make_unique<TFakeDevice>(Port);
   }
   int32_t portNumber(const std::string& name) override { return comPortNumber(name); }
-  std::vector<std::string> listPorts(bool) override { return {}; }
+  // The system's list, and the check of whether a port opens (may block).
+  std::vector<TListedPort> Listed;
+  std::function<bool(const std::string&)> Opens = [](const std::string&) { return true; };
+
+  std::vector<TListedPort> systemPorts() override {
+    std::lock_guard lock(Port.Lock);
+    return Listed;
+  }
+  bool portOpens(const std::string& name) override { return Opens(name); }
 };

@@ -2,6 +2,7 @@
 // of the texts SetupAPI returns.
 #include <gtest/gtest.h>
 
+#include "serial/os/openRules.h"
 #include "serial/os/portInfoSetupApi.h"
 #include "serial/portInfo.h"
 
@@ -71,8 +72,75 @@ TEST(SetupApiTexts, UsbIdsSerialNumberAndPosition) {
     EXPECT_EQ(info.ProductId, c.product) << c.instanceId;
     EXPECT_EQ(info.SerialNumber, c.serial) << c.instanceId;
   }
-  EXPECT_EQ(usbPosition("PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(2)#USB(1)"), "2.1");
-  EXPECT_EQ(usbPosition("ACPI(_SB_)#ACPI(PCI0)#ACPI(UAR1)"), "");
+}
+
+// Node chains as SetupAPI gives them, from the port's own node up.
+TEST(SetupApiTexts, AdaptersByTheirNodes) {
+  const std::string xhci = "PCIROOT(0)#PCI(1400)#USBROOT(0)",
+                    bridged = "PCIROOT(0)#PCI(1C04)#PCI(0000)#USBROOT(0)";
+  struct TCase {
+    std::vector<TDeviceNode> nodes;
+    const char* serial;
+    const char* location;
+    bool bluetooth;
+  };
+  for (const TCase& c : std::initializer_list<TCase>{
+           // One chip, plain: the port is the USB device.
+           {{{"USB\\VID_0403&PID_6001\\A50285BI", xhci + "#USB(2)#USB(1)"}},
+            "A50285BI",
+            "1400-2.1",
+            false},
+           // The same hub port on a second controller is another position.
+           {{{"USB\\VID_0403&PID_6001\\A50285BJ", bridged + "#USB(2)#USB(1)"}},
+            "A50285BJ",
+            "1c04.0000-2.1",
+            false},
+           // A four-port chip: the vendor's bus node, the interface, the device.
+           {{{"FTDIBUS\\VID_0403+PID_6011+FT4232XYZB\\0000", ""},
+             {"USB\\VID_0403&PID_6011&MI_01\\6&2A3B4C5D&0&0001", xhci + "#USB(3)#USB(2)#USBMI(1)"},
+             {"USB\\VID_0403&PID_6011\\FT4232XYZ", xhci + "#USB(3)#USB(2)"}},
+            "FT4232XYZ",
+            "1400-3.2:1",
+            false},
+           // A CDC device with an interface association: the port is the interface.
+           {{{"USB\\VID_2341&PID_0043&MI_00\\7&1F2E3D4C&0&0000", xhci + "#USB(1)#USBMI(0)"},
+             {"USB\\VID_2341&PID_0043\\75830333238351E0A1B1", xhci + "#USB(1)"}},
+            "75830333238351E0A1B1",
+            "1400-1:0",
+            false},
+           {{{"BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&0002\\7&3A1B2C3D&0&"
+              "000000000000_00000000",
+              ""},
+             {"BTH\\MS_BTHBRB\\7&1C5E2F1&0&1", ""}},
+            "",
+            "",
+            true},
+           {{{"ACPI\\PNP0501\\1", "ACPI(_SB_)#ACPI(PCI0)#ACPI(UAR1)"}}, "", "", false},
+       }) {
+    TPortInfo info;
+    applyDeviceNodes(c.nodes, info);
+    EXPECT_EQ(info.SerialNumber, c.serial) << c.nodes[0].InstanceId;
+    EXPECT_EQ(info.Location, c.location) << c.nodes[0].InstanceId;
+    EXPECT_EQ(info.Bluetooth, c.bluetooth) << c.nodes[0].InstanceId;
+  }
+}
+
+// Some drivers refuse an open for a moment after a close: only an open
+// within a second of this process's own close of that port is retried.
+TEST(WindowsOpens, RetriedOnlyRightAfterOurOwnCloseAndToldInPlainWords) {
+  using namespace std::chrono_literals;
+  TReopenRule rule;
+  const TReopenRule::Clock::time_point t0{};
+  EXPECT_FALSE(rule.retryUntil("COM3", t0));
+  rule.closed("COM3", t0);
+  EXPECT_EQ(rule.retryUntil("com3", t0 + 400ms), t0 + 1400ms);
+  EXPECT_FALSE(rule.retryUntil("COM3", t0 + 1s));
+  EXPECT_FALSE(rule.retryUntil("COM4", t0 + 1ms));
+  EXPECT_EQ(openFailureText(121, "The semaphore timeout period has expired"),
+            "the Bluetooth device did not answer: is it switched on, in range and paired? (The "
+            "semaphore timeout period has expired)");
+  EXPECT_EQ(openFailureText(2, "The system cannot find the file specified"),
+            "The system cannot find the file specified");
 }
 
 }  // namespace
