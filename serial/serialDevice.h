@@ -215,7 +215,7 @@ class TSerialSystem {
   virtual TSerialSystem& listingSystem() { return *this; }
   // The names of systemPorts(); with checkPorts only those that open now
   // (openablePorts).
-  virtual std::vector<std::string> listPorts(bool checkPorts);
+  std::vector<std::string> listPorts(bool checkPorts);
 };
 
 // Which of the ports can be opened now. Each is opened on a thread of its

@@ -125,9 +125,11 @@ void TStation::addSlot(const std::string& name) {
 void TStation::scanPorts(Clock::time_point now) {
   nextScan_ = now + scanPeriod;
   // Listed without opening: only a name seen for the first time is opened,
-  // once, to tell a port that works from one that only has a name.
-  for (const std::string& port : serial_.listPorts(false)) {
-    if (!portsSeen_.insert(port).second) continue;
+  // once, to tell a port that works from one that only has a name. A
+  // Bluetooth port's open blocks the loop for seconds: it is never armed.
+  for (const TListedPort& listed : serial_.systemPorts()) {
+    const std::string& port = listed.Name;
+    if (!portsSeen_.insert(port).second || listed.Bluetooth) continue;
     const std::string device = canonicalDevice(port);
     const bool known = std::any_of(slots_.begin(), slots_.end(), [&](const TSlotLine& line) {
       return line.slot->name() == port || line.slot->device() == device;

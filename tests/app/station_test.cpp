@@ -167,10 +167,10 @@ struct TMadePorts : TSerialSystem {
   TSerialSystem& real = platformSerialSystem();
   std::unique_ptr<TSerialDevice> createDevice() override { return real.createDevice(); }
   int32_t portNumber(const std::string& name) override { return real.portNumber(name); }
-  std::vector<std::string> listPorts(bool) override {
-    std::vector<std::string> present;
+  std::vector<TListedPort> systemPorts() override {
+    std::vector<TListedPort> present;
     for (const std::string& path : made)
-      if (::access(path.c_str(), F_OK) == 0) present.push_back(path);
+      if (::access(path.c_str(), F_OK) == 0) present.push_back({path});
     return present;
   }
 };
@@ -464,7 +464,6 @@ struct TPresenceSerial : TSerialSystem {
     return device;
   }
   int32_t portNumber(const std::string& name) override { return real.portNumber(name); }
-  std::vector<std::string> listPorts(bool) override { return {}; }
 };
 
 // Units that reboot into their bootloader and a swap shorter than the
