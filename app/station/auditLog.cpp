@@ -47,6 +47,7 @@ std::string unitRecordLine(const TUnitRecord& record, const std::string& host) {
   std::string program = version::line("quilmatronx-flash");
   program.pop_back();
   line["program"] = program;
+  line["removal"] = record.Removal;
   // Whatever a device answered, the line stays valid UTF-8 and one line.
   return line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }

@@ -22,6 +22,7 @@ struct TUnitRecord {
   TPortInfo Adapter;                               // Port: the port it was flashed on
   TPortResult Result;                              // as --report tells it
   std::chrono::system_clock::time_point Finished;  // when the outcome was decided
+  std::string Removal;                             // the removal rule in force
 };
 
 // The record's line, line end included.

@@ -146,12 +146,10 @@ void TStation::scanPorts(Clock::time_point now) {
   }
 }
 
-void TStation::keep(TSlotLine& line, const TUnitRecord& record) {
+void TStation::keep(TSlotLine& line, TUnitRecord record) {
   if (log_ == nullptr) return;
-  // Each record names the removal rule its slot followed.
-  nlohmann::ordered_json json = nlohmann::ordered_json::parse(unitRecordLine(record, host_));
-  json["removal"] = options_.removal.text();
-  line.record = log_->add(json.dump() + "\n");
+  record.Removal = options_.removal.text();
+  line.record = log_->add(unitRecordLine(record, host_));
   checkLog();
 }
 
