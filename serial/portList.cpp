@@ -28,6 +28,12 @@ std::vector<TListedPort> openablePorts(TSerialSystem& system, std::vector<TListe
       checks->Opens[i] = 1;
       continue;
     }
+    // Counted before the check starts: a check that ends at once must not
+    // find the count lower than its own.
+    {
+      std::lock_guard lock(checks->Lock);
+      ++checks->Pending;
+    }
     try {
       std::thread([checks, i, &system, name = ports[i].Name] {
         const bool opens = system.portOpens(name);
@@ -36,9 +42,10 @@ std::vector<TListedPort> openablePorts(TSerialSystem& system, std::vector<TListe
         --checks->Pending;
         checks->Done.notify_all();
       }).detach();
-      ++checks->Pending;
     } catch (const std::system_error&) {
       // Not checked, so not offered.
+      std::lock_guard lock(checks->Lock);
+      --checks->Pending;
     }
   }
   std::vector<TListedPort> openable;
