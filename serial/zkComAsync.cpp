@@ -172,11 +172,14 @@ bool TZKComAsync::openSequence(int32_t baudRate, int32_t dtrIndex, int32_t rtsIn
     closeRoutine();
     return false;
   }
+  // Once started, the reader may close the port and take readerState_
+  // (a port that is gone at once): only this copy is touched after that.
+  const std::shared_ptr<TReaderState> state = readerState_;
   {
-    std::lock_guard lock(readerState_->Lock);
-    readerState_->Started = true;
+    std::lock_guard lock(state->Lock);
+    state->Started = true;
   }
-  readerState_->Changed.notify_all();
+  state->Changed.notify_all();
   return true;
 }
 
