@@ -146,9 +146,8 @@ void TStation::scanPorts(Clock::time_point now) {
   }
 }
 
-void TStation::keep(TSlotLine& line, TUnitRecord record) {
+void TStation::keep(TSlotLine& line, const TUnitRecord& record) {
   if (log_ == nullptr) return;
-  record.Removal = options_.removal.text();
   line.record = log_->add(unitRecordLine(record, host_));
   checkLog();
 }

@@ -63,7 +63,7 @@ class TStation {
   void addSlot(const std::string& name);
   void scanPorts(TStationSlot::Clock::time_point now);
   struct TSlotLine;
-  void keep(TSlotLine& line, TUnitRecord record);
+  void keep(TSlotLine& line, const TUnitRecord& record);
   // Tells a log that has failed, and the records it could not take.
   void checkLog();
   void show(TStationSlot::Clock::time_point now);

@@ -304,9 +304,17 @@ void TStationSlot::confirmRemoval() {
   if (state_ != TSlotState::PortGone) state_ = TSlotState::Waiting;
 }
 
+TUnitRecord TStationSlot::attemptRecord() const {
+  return {name_,
+          units_,
+          adapter_,
+          portResult(*schema_, attempt_),
+          wallTimeOf(schema_->outcome.changedAt()),
+          removal_.text()};
+}
+
 TUnitRecord TStationSlot::unitEnded() {
-  TUnitRecord record{name_, units_, adapter_, portResult(*schema_, attempt_),
-                     wallTimeOf(schema_->outcome.changedAt())};
+  TUnitRecord record = attemptRecord();
   endAttempt();
   const bool passed = record.Result.outcome == TPortOutcome::Done;
   (passed ? passed_ : failed_)++;
@@ -329,8 +337,7 @@ std::optional<TUnitRecord> TStationSlot::interrupt() {
   schema_->outcome.decide(TFlashStage::Found, TFlashStage::Interrupted);
   // Closed first, so the record tells the blocks that were acknowledged.
   schema_->stop();
-  TUnitRecord record{name_, units_, adapter_, portResult(*schema_, attempt_),
-                     wallTimeOf(schema_->outcome.changedAt())};
+  TUnitRecord record = attemptRecord();
   endAttempt();
   state_ = TSlotState::Failed;
   lastUnit_ = unitText(record);

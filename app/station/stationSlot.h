@@ -96,6 +96,8 @@ class TStationSlot {
   void fault(const std::string& why, Clock::time_point now);
   void endAttempt();
   void probeEnded(TFlashStage stage, bool arming, Clock::time_point now);
+  // The record of the attempt under way, as it stands.
+  TUnitRecord attemptRecord() const;
   TUnitRecord unitEnded();
   void portLost(const std::string& why, Clock::time_point now);
   void unitGone(Clock::time_point now);
