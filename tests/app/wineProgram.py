@@ -201,11 +201,12 @@ def main():
     # The transmit stops after two blocks: block 3's write must not wait.
     stall_simulator, stall_tty_path = simulate("--stall-after", str(4 + 2 * 256))
     station_end = {how: simulate("--baud", "38462") for how in STATION_END_PORTS}
-    # A line of two units on one port for the station; the swap leaves the
-    # slot time to see the first unit go. Its first unit waits for the
-    # station as long as the other devices wait for their turn.
+    # A line of two units on one port for the station; the swap is longer
+    # than the default removal rule's 2 s of silence, so the slot sees the
+    # first unit go. Its first unit waits for the station as long as the
+    # other devices wait for their turn.
     line_link = os.path.join(work_dir, "station-line")
-    line = subprocess.Popen([devsim, "--line", line_link, "--units", "2", "--swap", "1500",
+    line = subprocess.Popen([devsim, "--line", line_link, "--units", "2", "--swap", "3000",
                              "--timeout", str(DEVICE_IDLE_LIMIT)],
                             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=simulator_log)
     first_line(line, 30, "the simulated line")
