@@ -425,12 +425,14 @@ TEST(Station, TwoNamesForOnePortAreRefused) {
   ::unlink(target.c_str());
 }
 
-// The platform's ports, the fixture's "unit present" switch on DSR.
-struct TPresenceSerial : TSerialSystem {
+// The platform's ports, watched: how often a port is opened and probed,
+// and with a line, the fixture's "unit present" switch on DSR.
+struct TWatchedSerial : TSerialSystem {
   struct TDevice : TSerialDevice {
     std::unique_ptr<TSerialDevice> real;
-    const UnitLine* line;
+    TWatchedSerial* watch;
     bool open(const std::string& name, std::string& error) override {
+      ++watch->opens;
       return real->open(name, error);
     }
     bool configure(const TSerialSettings& s) override { return real->configure(s); }
@@ -439,13 +441,15 @@ struct TPresenceSerial : TSerialSystem {
     bool purge(uint32_t flags) override { return real->purge(flags); }
     void setupQueues(uint32_t in, uint32_t out) override { real->setupQueues(in, out); }
     bool modemStatus(uint32_t& status) override {
-      status = line->present() ? serial::MsDsrOn : 0;
+      if (watch->line == nullptr) return real->modemStatus(status);
+      status = watch->line->present() ? serial::MsDsrOn : 0;
       return true;
     }
     bool clearErrors(uint32_t& errors, uint32_t& waiting) override {
       return real->clearErrors(errors, waiting);
     }
     bool write(const std::string& bytes, uint32_t& written) override {
+      if (bytes.starts_with("VERS")) ++watch->probes;
       return real->write(bytes, written);
     }
     TSerialFailure lastWriteFailure() const override { return real->lastWriteFailure(); }
@@ -454,17 +458,44 @@ struct TPresenceSerial : TSerialSystem {
     void close() override { real->close(); }
     std::unique_ptr<TSerialWaiter> makeWaiter() override { return real->makeWaiter(); }
     void wakeReader() override { real->wakeReader(); }
+    void rearmReader() override { real->rearmReader(); }
   };
   TSerialSystem& real = platformSerialSystem();
   const UnitLine* line = nullptr;
+  std::atomic<int> opens{0}, probes{0};
   std::unique_ptr<TSerialDevice> createDevice() override {
     auto device = std::make_unique<TDevice>();
     device->real = real.createDevice();
-    device->line = line;
+    device->watch = this;
     return device;
   }
   int32_t portNumber(const std::string& name) override { return real.portNumber(name); }
 };
+
+// A waiting slot opens its port once: each open and close would drop and
+// raise DTR, and reset a unit whose reset is wired to it. The unit answers
+// the first probe too late; a later one, through the port kept open, hears it.
+TEST(StationSlot, WaitingSlotProbesThroughThePortItOpenedOnce) {
+  TDispatchScope dispatch;
+  runStartProcs();
+  devsim::SimulatorOptions late;
+  late.delay = 1000ms;
+  late.delayed = AnswerPick::at(0);
+  TSimulatedDevice unit(late);
+  TMovingAdapter noAdapter;
+  TWatchedSerial serial;
+  TStationSlot slot(unit.portPath(), noAdapter, serial);
+  const auto start = std::chrono::steady_clock::now();
+  slot.step(start, true);
+  // The first probe's answer window closes before its answer comes.
+  slot.step(start + 1s, true);
+  EXPECT_TRUE(eventually("a later probe to find the unit", [&] {
+    slot.step(std::chrono::steady_clock::now() + 1s, true);
+    return slot.state() == TSlotState::Flashing;
+  }));
+  EXPECT_GE(serial.probes, 2);
+  EXPECT_EQ(serial.opens, 1);
+}
 
 // Units that reboot into their bootloader and a swap shorter than the
 // silence: the presence line, or the operator's key, tells each unit off.
@@ -478,7 +509,7 @@ TEST(Station, PresenceLineAndKeyTellTheUnitOff) {
     for (LineUnit& unit : units) unit.reboot = 600ms;
     UnitLine line({link, units, 800ms, 2000ms});
     ASSERT_TRUE(line.start()) << line.error();
-    TPresenceSerial serial;
+    TWatchedSerial serial;
     serial.line = &line;
     std::string error;
     TStationOptions options{{link}, false, log, nullptr, nullptr, &serial};
