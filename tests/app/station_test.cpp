@@ -24,6 +24,7 @@
 #include "support/runCommand.h"
 #include "support/simulatedDevice.h"
 #include "support/testFiles.h"
+#include "tools/devsim/fixtureSerial.h"
 #include "tools/devsim/unitLine.h"
 
 namespace {
@@ -154,62 +155,6 @@ TEST(Station, ThreeSlotsFiveUnitsEachOneRecordPerUnit) {
   ::unlink(log.c_str());
 }
 
-// The platform's ports, watched: how often one is opened and probed; with
-// made, only the ports the test made are listed (a station on every port
-// must not probe real equipment); with a line, the fixture's "unit present"
-// switch on DSR.
-struct TWatchedSerial : TSerialSystem {
-  struct TDevice : TSerialDevice {
-    std::unique_ptr<TSerialDevice> real;
-    TWatchedSerial* watch;
-    bool open(const std::string& name, std::string& error) override {
-      ++watch->opens;
-      return real->open(name, error);
-    }
-    bool configure(const TSerialSettings& s) override { return real->configure(s); }
-    bool setTimeouts(const TSerialTimeouts& t) override { return real->setTimeouts(t); }
-    bool setEventMask(uint32_t mask) override { return real->setEventMask(mask); }
-    bool purge(uint32_t flags) override { return real->purge(flags); }
-    void setupQueues(uint32_t in, uint32_t out) override { real->setupQueues(in, out); }
-    bool modemStatus(uint32_t& status) override {
-      if (watch->line == nullptr) return real->modemStatus(status);
-      status = watch->line->present() ? serial::MsDsrOn : 0;
-      return true;
-    }
-    bool clearErrors(uint32_t& errors, uint32_t& waiting) override {
-      return real->clearErrors(errors, waiting);
-    }
-    bool write(const std::string& bytes, uint32_t& written) override {
-      if (bytes.starts_with("VERS")) ++watch->probes;
-      return real->write(bytes, written);
-    }
-    TSerialFailure lastWriteFailure() const override { return real->lastWriteFailure(); }
-    bool read(uint32_t count, std::string& bytes) override { return real->read(count, bytes); }
-    bool drain(bool unbounded) override { return real->drain(unbounded); }
-    void close() override { real->close(); }
-    std::unique_ptr<TSerialWaiter> makeWaiter() override { return real->makeWaiter(); }
-    void wakeReader() override { real->wakeReader(); }
-    void rearmReader() override { real->rearmReader(); }
-  };
-  TSerialSystem& real = platformSerialSystem();
-  const UnitLine* line = nullptr;
-  std::vector<std::string> made;
-  std::atomic<int> opens{0}, probes{0};
-  std::unique_ptr<TSerialDevice> createDevice() override {
-    auto device = std::make_unique<TDevice>();
-    device->real = real.createDevice();
-    device->watch = this;
-    return device;
-  }
-  int32_t portNumber(const std::string& name) override { return real.portNumber(name); }
-  std::vector<TListedPort> systemPorts() override {
-    std::vector<TListedPort> present;
-    for (const std::string& path : made)
-      if (::access(path.c_str(), F_OK) == 0) present.push_back({path});
-    return present;
-  }
-};
-
 TEST(Station, PortThatAppearsIsArmedAndOneThatVanishesLosesItsUnit) {
   TDispatchScope dispatch;
   runStartProcs();
@@ -217,7 +162,7 @@ TEST(Station, PortThatAppearsIsArmedAndOneThatVanishesLosesItsUnit) {
   std::vector<LineUnit> units(2);
   units[0].options.vanishAt = 100;
   auto line = startLine(first, units, true);
-  TWatchedSerial ports;
+  devsim::FixtureSerial ports(platformSerialSystem());
   ports.made = {first, later};
   TStation station(
       {{}, true, log, nullptr, nullptr, &ports, nullptr, {TRemovalRule::TKind::PortGone}});
@@ -459,7 +404,7 @@ TEST(StationSlot, WaitingSlotProbesThroughThePortItOpenedOnce) {
   late.delayed = AnswerPick::at(0);
   TSimulatedDevice unit(late);
   TMovingAdapter noAdapter;
-  TWatchedSerial serial;
+  devsim::FixtureSerial serial(platformSerialSystem());
   TStationSlot slot(unit.portPath(), noAdapter, serial);
   const auto start = std::chrono::steady_clock::now();
   slot.step(start, true);
@@ -485,8 +430,8 @@ TEST(Station, PresenceLineAndKeyTellTheUnitOff) {
     for (LineUnit& unit : units) unit.reboot = 600ms;
     UnitLine line({link, units, 800ms, 2000ms});
     ASSERT_TRUE(line.start()) << line.error();
-    TWatchedSerial serial;
-    serial.line = &line;
+    devsim::FixtureSerial serial(platformSerialSystem());
+    serial.present = [&](const std::string&) { return line.present(); };
     std::string error;
     TStationOptions options{{link}, false, log, nullptr, nullptr, &serial};
     options.removal = *TRemovalRule::parse(rule, error);
