@@ -270,8 +270,10 @@ bool appendTimes(const std::string& path, const std::string& line, int times) {
 
 // A disk that takes part of a record (here a file-size limit) leaves no
 // torn line: the part is taken back, and a log an older run left without a
-// line end gets one, so the next record stands on a line of its own.
-TEST(AppendFile, PartOfARecordIsTakenBackAndTheNextOneStandsAlone) {
+// line end gets one, so the next record stands on a line of its own. Two
+// stations on one log (two processes) write each record at the end under
+// the file's lock, so none overwrites another.
+TEST(AppendFile, RecordsAreWholeAfterAShortWriteAndWithTwoWriters) {
   const std::string path = tempPath("limit.log"), torn = "{\"time\": \"2026-12-08T14:49";
   const std::string record = "{\"unit\": 1, \"detail\": \"" + std::string(300, 'x') + "\"}\n";
   std::ofstream(path, std::ios::binary) << torn;
@@ -282,20 +284,15 @@ TEST(AppendFile, PartOfARecordIsTakenBackAndTheNextOneStandsAlone) {
   EXPECT_EQ(fileText(path), torn) << "a part of the record was left behind";
   EXPECT_TRUE(appendTimes(path, record, 1));
   EXPECT_EQ(fileText(path), torn + "\n" + record);
-  ::unlink(path.c_str());
-}
-
-// Two stations on one log (two processes): each record is written at the
-// end under the file's lock, so none overwrites another.
-TEST(AppendFile, TwoWritersLeaveEveryLineWhole) {
-  const std::string path = tempPath("shared.log"), a(3000, 'a'), b(3000, 'b');
+  const std::string a(3000, 'a'), b(3000, 'b');
   const pid_t first = inChild([&] { return appendTimes(path, a + "\n", 200); });
   const pid_t second = inChild([&] { return appendTimes(path, b + "\n", 200); });
   EXPECT_TRUE(succeeded(first) && succeeded(second)) << "a writer failed";
   std::istringstream lines(fileText(path));
   std::map<std::string, int> counted;
   for (std::string line; std::getline(lines, line);) ++counted[line];
-  EXPECT_EQ(counted, (std::map<std::string, int>{{a, 200}, {b, 200}}));
+  EXPECT_EQ(counted, (std::map<std::string, int>{
+                         {torn, 1}, {record.substr(0, record.size() - 1), 1}, {a, 200}, {b, 200}}));
   ::unlink(path.c_str());
 }
 
@@ -344,17 +341,10 @@ TEST(Station, LogThatHangsFreezesNeitherTheScreenNorTheOtherSlots) {
 
 // The port-information double: one adapter, wherever the test puts it.
 struct TMovingAdapter : TPortInfoSource {
-  std::mutex lock;
   std::string port, serial;
   std::vector<TPortInfo> ports() override {
-    std::lock_guard guard(lock);
     if (port.empty()) return {};
     return {{port, "FT232R USB UART", "0403", "6001", serial, "1-1.2"}};
-  }
-  void moveTo(const std::string& to, const std::string& number) {
-    std::lock_guard guard(lock);
-    port = to;
-    serial = number;
   }
 };
 
@@ -373,7 +363,8 @@ TEST(StationSlot, RecordNamesTheAdapterTheUnitWasFlashedThrough) {
     SCOPED_TRACE(serial);
     TSimulatedDevice device;
     ASSERT_EQ(::symlink(device.portPath().c_str(), link.c_str()), 0);
-    adapter.moveTo(device.portPath(), serial);
+    adapter.port = device.portPath();
+    adapter.serial = serial;
     ASSERT_TRUE(eventually(
         "the upload", [&] { return step() || slot.flashing(); }, 30s));
     // Decided while the slot is not moved on.
@@ -386,7 +377,7 @@ TEST(StationSlot, RecordNamesTheAdapterTheUnitWasFlashedThrough) {
     EXPECT_EQ(kept->Adapter.SerialNumber, serial);
     EXPECT_EQ(kept->Result.outcome, TPortOutcome::Done) << kept->Result.detail;
     // Unplugged: the slot has lost its unit and waits for the adapter.
-    adapter.moveTo("", "");
+    adapter.port.clear();
     ::unlink(link.c_str());
     EXPECT_TRUE(eventually(
         "the port's loss", [&] { return !step() && slot.state() == TSlotState::PortGone; }, 30s));
