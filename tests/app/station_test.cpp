@@ -1,6 +1,7 @@
 // The production station against simulated lines of units: quilmatronx-flash
-// --station as a process (its log, its screen as events, its exit status,
-// Ctrl-C), and one slot in-process for an adapter that moves to another port.
+// --station as a process (its log, its screen, its exit status, the signals
+// it takes), the station in-process where the test plays the machine's ports
+// or the log's disk, and one slot stepped by the test.
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <signal.h>
@@ -47,10 +48,6 @@ std::map<std::string, std::vector<Json>> records(const std::string& log) {
     bySlot[record["slot"]].push_back(record);
   }
   return bySlot;
-}
-
-std::string station(const std::string& args) {
-  return std::string(QUIL_FLASH) + " --station " + args;
 }
 
 // quilmatronx-flash --station as a child process that takes signals; its
@@ -190,7 +187,8 @@ TEST(Station, PortThatAppearsIsArmedAndOneThatVanishesLosesItsUnit) {
 // A log that cannot be opened stops the station at its start, and so do two
 // names for one port.
 TEST(Station, LogThatCannotBeOpenedOrTwoNamesForOnePortStopTheStation) {
-  TRun unusable = run(station("COM1 --log /nonexistent-dir/station.log"));
+  const std::string station = std::string(QUIL_FLASH) + " --station ";
+  TRun unusable = run(station + "COM1 --log /nonexistent-dir/station.log");
   EXPECT_EQ(unusable.exitCode, 4);
   EXPECT_THAT(unusable.output, HasSubstr("cannot write the log /nonexistent-dir/station.log: No "
                                          "such file or directory; the station does not start"));
@@ -200,7 +198,7 @@ TEST(Station, LogThatCannotBeOpenedOrTwoNamesForOnePortStopTheStation) {
   for (const auto& [first, second, device] :
        {std::tuple{std::string("ttyS0"), std::string("/dev/ttyS0"), std::string("/dev/ttyS0")},
         std::tuple{other, target, target}}) {
-    TRun refused = run(station(first + " " + second));
+    TRun refused = run(station + first + " " + second);
     EXPECT_EQ(refused.exitCode, 64);
     EXPECT_THAT(refused.output, HasSubstr("slots " + first + " and " + second + " are one port, " +
                                           device + "; the station does not start"));
