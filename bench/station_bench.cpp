@@ -9,6 +9,10 @@
 //   so the ratio is that rule's price; with the key rule (an operator
 //   pressing each slot's key twice a second) the swap is one second
 //   (target: at least 0.97).
+//   PresenceLine: the same with the presence-line rule (DSR) and a
+//   one-second swap. A pty has no modem lines, so the station and the
+//   lines run in this process (no CPU figure), the lines' switches reported
+//   on DSR (devsim::FixtureSerial).
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -19,15 +23,36 @@
 
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "app/station/station.h"
+#include "runtime/link.h"
+#include "runtime/startList.h"
+#include "tools/devsim/fixtureSerial.h"
+#include "tools/devsim/unitLine.h"
 
 extern char** environ;
 
 namespace {
 
 constexpr int slots = 8;
+constexpr int units = 10;
+// One unit's bytes on a 38462 Bd line: the image's blocks and the answers.
+const double lineSeconds = (130048.0 + 4 + 508 * 2 + 2 + 4) * 10.0 / 38462.0;
+constexpr double swapSeconds = 1;
+
+// The units per hour, what line time and a one-second swap allow, and
+// their ratio (the last unit's swap is still part of the line's run).
+void countUnits(benchmark::State& state, double wall) {
+  const double allowed = units * (lineSeconds + swapSeconds);
+  state.SetIterationTime(wall);
+  state.counters["units_per_hour"] = slots * units / wall * 3600;
+  state.counters["allowed_per_hour"] = slots * units / allowed * 3600;
+  state.counters["ratio"] = allowed / wall;
+}
 
 // input: the child's standard input, or -1 to keep this one's.
 pid_t spawn(const std::vector<std::string>& args, int input = -1) {
@@ -109,9 +134,6 @@ BENCHMARK(BM_EightIdleSlotsForAMinute)->Unit(benchmark::kSecond)->Iterations(1)-
 // About six minutes each: run them on purpose, e.g. --benchmark_filter=Paced.
 // Arguments: the swap in ms, and 1 for the key rule.
 void BM_EightSlotsTenUnitsPaced38462(benchmark::State& state) {
-  constexpr int units = 10;
-  constexpr double swapSeconds = 1;
-  const double lineSeconds = (130048.0 + 4 + 508 * 2 + 2 + 4) * 10.0 / 38462.0;
   const std::string swap = std::to_string(state.range(0));
   const bool keys = state.range(1) != 0;
   for (auto _ : state) {
@@ -154,18 +176,53 @@ void BM_EightSlotsTenUnitsPaced38462(benchmark::State& state) {
       stopLines(lines);
       return state.SkipWithError("a line did not play all its units");
     }
-    // The last unit's swap is still part of the line's run.
-    const double allowed = units * (lineSeconds + swapSeconds);
-    state.SetIterationTime(wall);
-    state.counters["units_per_hour"] = slots * units / wall * 3600;
-    state.counters["allowed_per_hour"] = slots * units / allowed * 3600;
-    state.counters["ratio"] = allowed / wall;
+    countUnits(state, wall);
     state.counters["cpu_s"] = cpu;
   }
 }
 BENCHMARK(BM_EightSlotsTenUnitsPaced38462)
     ->Args({2300, 0})
     ->Args({1000, 1})
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseManualTime();
+
+void BM_EightSlotsTenUnitsPresenceLine(benchmark::State& state) {
+  enableDispatch();
+  runStartProcs();
+  for (auto _ : state) {
+    const auto started = std::chrono::steady_clock::now();
+    devsim::SimulatorOptions paced;
+    paced.baud = 38462;
+    std::map<std::string, std::unique_ptr<devsim::UnitLine>> lines;
+    TStationOptions options;
+    for (int i = 0; i < slots; ++i) {
+      const std::string link =
+          "/tmp/quil-station-bench-" + std::to_string(::getpid()) + "-line-" + std::to_string(i);
+      lines[link] = std::make_unique<devsim::UnitLine>(devsim::LineOptions{
+          link, std::vector<devsim::LineUnit>(units, {paced}), std::chrono::milliseconds(1000)});
+      if (!lines[link]->start()) return state.SkipWithError("a line did not start");
+      options.slots.push_back(link);
+    }
+    devsim::FixtureSerial fixture(platformSerialSystem());
+    fixture.present = [&](const std::string& port) { return lines.at(port)->present(); };
+    options.serial = &fixture;
+    std::string error;
+    options.removal = *TRemovalRule::parse("line=DSR", error);
+    TStation station(options);
+    std::atomic<int> stops{0};
+    std::thread running([&] { station.run([&] { return stops.load(); }); });
+    bool complete = true;
+    for (auto& [link, line] : lines) complete = line->waitFor(std::chrono::minutes(10)) && complete;
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    stops = 1;
+    running.join();
+    if (!complete) return state.SkipWithError("a line did not play all its units");
+    countUnits(state, wall);
+  }
+}
+BENCHMARK(BM_EightSlotsTenUnitsPresenceLine)
     ->Unit(benchmark::kSecond)
     ->Iterations(1)
     ->UseManualTime();

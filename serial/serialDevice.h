@@ -185,6 +185,9 @@ class TSerialDevice {
   virtual std::unique_ptr<TSerialWaiter> makeWaiter() = 0;
   // Makes the current and any later wait of this open port end with Stopped.
   virtual void wakeReader() = 0;
+  // Once the reader that wakeReader stopped has ended: the waits of the next
+  // reader on this port, kept open, block again.
+  virtual void rearmReader() {}
 };
 
 // A serial port as the system lists it.

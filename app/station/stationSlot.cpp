@@ -126,10 +126,10 @@ TStationSlot::TStationSlot(const std::string& name, TPortInfoSource& ports, TSer
     : name_(name),
       slot_(TSlotName::parse(name)),
       ports_(ports),
-      serial_(serial),
       removal_(removal),
       key_(key),
       holder_(std::move(holder)),
+      held_(serial),
       unitPeriod_(quickPeriod) {}
 
 TStationSlot::~TStationSlot() { endAttempt(); }
@@ -199,7 +199,7 @@ bool TStationSlot::resolvePort(Clock::time_point now) {
 
 void TStationSlot::startProbe(Clock::time_point now) {
   if (!resolvePort(now)) return;
-  schema_ = std::make_unique<TFlashSchema>(port_, nullptr, serial_);
+  schema_ = std::make_unique<TFlashSchema>(port_, nullptr, held_);
   attempt_ = TPortAttempt{};
   attempt_.started = now;
   phase_ = TPhase::Probing;
@@ -280,6 +280,8 @@ void TStationSlot::portLost(const std::string& why, Clock::time_point now) {
 }
 
 void TStationSlot::fault(const std::string& why, Clock::time_point now) {
+  // Opened afresh when the slot can probe again.
+  held_.release();
   state_ = TSlotState::PortGone;
   detail_ = why;
   // A slot that cannot look sees no silence.
@@ -316,6 +318,10 @@ TUnitRecord TStationSlot::attemptRecord() const {
 TUnitRecord TStationSlot::unitEnded() {
   TUnitRecord record = attemptRecord();
   endAttempt();
+  // An upload's end closes the port, as a single upload's does: the unit's
+  // bootloader learns that the host is done with it (one that failed half
+  // way would wait for the rest of its image). Waiting is what keeps it open.
+  held_.release();
   const bool passed = record.Result.outcome == TPortOutcome::Done;
   (passed ? passed_ : failed_)++;
   state_ = passed ? TSlotState::Done : TSlotState::Failed;

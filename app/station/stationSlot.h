@@ -1,7 +1,8 @@
 // One slot of the station: a port, or an adapter named by its identity, on
 // which units are flashed one after another, one pass each. Each probe and
 // each upload runs in a command-line schema of its own, built for it and
-// ended after it; the station's main thread moves every slot on (step).
+// ended after it, on the port the slot keeps open between them (heldPort.h);
+// the station's main thread moves every slot on (step).
 //
 // A slot waits for a unit (a probe a second, quicker for a while after a
 // unit has gone), flashes it, tells the outcome, and then waits for the
@@ -19,6 +20,7 @@
 
 #include "app/flash/portResult.h"
 #include "app/station/auditLog.h"
+#include "app/station/heldPort.h"
 #include "serial/portInfo.h"
 
 enum class TSlotState { Waiting, Flashing, Done, Failed, RemoveUnit, PortGone };
@@ -109,10 +111,11 @@ class TStationSlot {
   const std::string name_;
   const TSlotName slot_;
   TPortInfoSource& ports_;
-  TSerialSystem& serial_;
   const TRemovalRule removal_;
   const char key_;
   const THolder holder_;
+  // The port, open from one probe to the next; its schemas go before it.
+  THeldPort held_;
   std::unique_ptr<TFlashSchema> schema_;
   TPortAttempt attempt_;
   TPortInfo adapter_;

@@ -328,6 +328,14 @@ class TPosixDevice final : public TSerialDevice {
     [[maybe_unused]] const ssize_t ignored = ::write(wake, &one, sizeof one);
   }
 
+  void rearmReader() override {
+    uint64_t count = 0;
+    const int wake = wake_;
+    // Reading the counter resets it; an unwoken one refuses (non-blocking).
+    if (wake < 0) return;
+    [[maybe_unused]] const ssize_t ignored = ::read(wake, &count, sizeof count);
+  }
+
   uint32_t mask() const { return mask_; }
   uint64_t bytesRead() const { return bytesRead_; }
 

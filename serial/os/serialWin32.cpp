@@ -314,6 +314,7 @@ class TWin32Device final : public TSerialDevice {
   }
 
   void wakeReader() override { SetEvent(wake_); }
+  void rearmReader() override { ResetEvent(wake_); }
 
  private:
   static constexpr DWORD NoQueue = 0xFFFFFFFF;

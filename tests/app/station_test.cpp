@@ -1,6 +1,7 @@
 // The production station against simulated lines of units: quilmatronx-flash
-// --station as a process (its log, its screen as events, its exit status,
-// Ctrl-C), and one slot in-process for an adapter that moves to another port.
+// --station as a process (its log, its screen, its exit status, the signals
+// it takes), the station in-process where the test plays the machine's ports
+// or the log's disk, and one slot stepped by the test.
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <signal.h>
@@ -21,8 +22,10 @@
 #include "runtime/startList.h"
 #include "support/boundedWait.h"
 #include "support/recorder.h"
+#include "support/runCommand.h"
 #include "support/simulatedDevice.h"
 #include "support/testFiles.h"
+#include "tools/devsim/fixtureSerial.h"
 #include "tools/devsim/unitLine.h"
 
 namespace {
@@ -47,48 +50,37 @@ std::map<std::string, std::vector<Json>> records(const std::string& log) {
   return bySlot;
 }
 
-// quilmatronx-flash as a child process; its output goes to a file.
-class TFlashProcess {
- public:
-  explicit TFlashProcess(const std::vector<std::string>& args) : output_(tempPath("output")) {
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      const int fd = ::open(output_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(fd, 1);
-      ::dup2(fd, 2);
-      std::vector<char*> argv{const_cast<char*>(QUIL_FLASH)};
-      for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-      argv.push_back(nullptr);
-      ::execv(QUIL_FLASH, argv.data());
-      ::_exit(127);
-    }
+// quilmatronx-flash --station as a child process that takes signals; its
+// output goes to a file.
+struct TStationProcess {
+  const std::string output = tempPath("output");
+  const pid_t pid = ::fork();
+  int status = -1;
+
+  explicit TStationProcess(const std::vector<std::string>& args) {
+    if (pid != 0) return;
+    const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(fd, 1);
+    ::dup2(fd, 2);
+    std::vector<char*> argv{const_cast<char*>(QUIL_FLASH), const_cast<char*>("--station")};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    ::execv(QUIL_FLASH, argv.data());
+    ::_exit(127);
   }
-  ~TFlashProcess() {
-    if (pid_ > 0 && status_ < 0) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-    ::unlink(output_.c_str());
+  ~TStationProcess() {
+    if (status < 0) ::kill(pid, SIGKILL), ::waitpid(pid, nullptr, 0);
+    ::unlink(output.c_str());
   }
-  void signal(int number) { ::kill(pid_, number); }
-  void interrupt() { signal(SIGINT); }
   // The exit status; -1 when it has not ended within the limit.
   int wait(std::chrono::seconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    int status = 0;
-    while (::waitpid(pid_, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > deadline) return -1;
-      std::this_thread::sleep_for(20ms);
-    }
-    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return status_;
+    int raw = 0;
+    if (!eventually(
+            "the station's end", [&] { return ::waitpid(pid, &raw, WNOHANG) == pid; }, limit))
+      return -1;
+    return status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
   }
-  std::string output() const { return fileText(output_); }
-
- private:
-  std::string output_;
-  pid_t pid_ = -1;
-  int status_ = -1;
+  std::string text() const { return fileText(output); }
 };
 
 // Units swapped in 2.5 s: time enough for a slot to hear two seconds of
@@ -136,44 +128,29 @@ TEST(Station, ThreeSlotsFiveUnitsEachOneRecordPerUnit) {
   plan[1][1].rebootsEvery = true;
   plan[2][2].reboot = 300ms;
   std::vector<std::unique_ptr<UnitLine>> lines;
-  std::vector<std::string> args{"--station"};
+  std::vector<std::string> args;
   for (size_t i = 0; i < plan.size(); ++i) {
     args.push_back(tempPath("slot" + std::to_string(i)));
     lines.push_back(startLine(args.back(), plan[i]));
   }
   const std::string log = tempPath("three.log");
   args.insert(args.end(), {"--log", log});
-  TFlashProcess station(args);
-  for (auto& line : lines) ASSERT_TRUE(line->waitFor(120s)) << station.output();
-  station.interrupt();
-  EXPECT_EQ(station.wait(10s), 1) << "a unit failed: " << station.output();
+  TStationProcess station(args);
+  for (auto& line : lines) ASSERT_TRUE(line->waitFor(120s)) << station.text();
+  ::kill(station.pid, SIGINT);
+  EXPECT_EQ(station.wait(10s), 1) << "a unit failed: " << station.text();
   const auto bySlot = records(log);
   for (size_t i = 0; i < lines.size(); ++i)
-    expectRecordsMatch(bySlot.count(args[i + 1]) ? bySlot.at(args[i + 1]) : std::vector<Json>{},
-                       *lines[i], args[i + 1]);
-  EXPECT_EQ(bySlot.at(args[1])[1]["failingBlock"], 100);
-  EXPECT_EQ(bySlot.at(args[2])[3]["failure"], "no-answer");
-  EXPECT_THAT(station.output(), HasSubstr(args[3] + ": remove the unit  (unit 1 done"));
-  EXPECT_THAT(station.output(), HasSubstr("13 passed  2 failed"));
-  EXPECT_EQ(bySlot.at(args[1])[0]["removal"], "silence=2000");
-  EXPECT_THAT(station.output(), Not(HasSubstr("\x1b["))) << "colours off a terminal";
+    expectRecordsMatch(bySlot.count(args[i]) ? bySlot.at(args[i]) : std::vector<Json>{}, *lines[i],
+                       args[i]);
+  EXPECT_EQ(bySlot.at(args[0])[1]["failingBlock"], 100);
+  EXPECT_EQ(bySlot.at(args[1])[3]["failure"], "no-answer");
+  EXPECT_THAT(station.text(), HasSubstr(args[2] + ": remove the unit  (unit 1 done"));
+  EXPECT_THAT(station.text(), HasSubstr("13 passed  2 failed"));
+  EXPECT_EQ(bySlot.at(args[0])[0]["removal"], "silence=2000");
+  EXPECT_THAT(station.text(), Not(HasSubstr("\x1b["))) << "colours off a terminal";
   ::unlink(log.c_str());
 }
-
-// The machine's serial ports, but only those the test made are listed: a
-// station on every port must not probe real equipment.
-struct TMadePorts : TSerialSystem {
-  std::vector<std::string> made;
-  TSerialSystem& real = platformSerialSystem();
-  std::unique_ptr<TSerialDevice> createDevice() override { return real.createDevice(); }
-  int32_t portNumber(const std::string& name) override { return real.portNumber(name); }
-  std::vector<TListedPort> systemPorts() override {
-    std::vector<TListedPort> present;
-    for (const std::string& path : made)
-      if (::access(path.c_str(), F_OK) == 0) present.push_back({path});
-    return present;
-  }
-};
 
 TEST(Station, PortThatAppearsIsArmedAndOneThatVanishesLosesItsUnit) {
   TDispatchScope dispatch;
@@ -182,7 +159,7 @@ TEST(Station, PortThatAppearsIsArmedAndOneThatVanishesLosesItsUnit) {
   std::vector<LineUnit> units(2);
   units[0].options.vanishAt = 100;
   auto line = startLine(first, units, true);
-  TMadePorts ports;
+  devsim::FixtureSerial ports(platformSerialSystem());
   ports.made = {first, later};
   TStation station(
       {{}, true, log, nullptr, nullptr, &ports, nullptr, {TRemovalRule::TKind::PortGone}});
@@ -191,7 +168,9 @@ TEST(Station, PortThatAppearsIsArmedAndOneThatVanishesLosesItsUnit) {
   std::atomic<int> stops{0};
   TTestThread running(
       "the station", [&] { EXPECT_EQ(station.run([&] { return stops.load(); }), 1); }, 20s);
-  std::this_thread::sleep_for(1500ms);
+  // Made once the station has flashed a port it found at its start.
+  ASSERT_TRUE(eventually(
+      "the first unit", [&] { return !line->reports().empty(); }, 20s));
   auto appearing = startLine(later, std::vector<LineUnit>(1), true);
   EXPECT_TRUE(line->waitFor(60s) && appearing->waitFor(30s)) << "a line did not end";
   stops = 1;
@@ -205,20 +184,27 @@ TEST(Station, PortThatAppearsIsArmedAndOneThatVanishesLosesItsUnit) {
   ::unlink(log.c_str());
 }
 
-TEST(Station, LogThatCannotBeWrittenStopsTheStation) {
-  TFlashProcess unusable({"--station", "COM1", "--log", "/nonexistent-dir/station.log"});
-  EXPECT_EQ(unusable.wait(10s), 4);
-  EXPECT_THAT(unusable.output(), HasSubstr("cannot write the log /nonexistent-dir/station.log: No "
-                                           "such file or directory; the station does not start"));
-  // A disk that fills up: the unit is told on standard error, and the
-  // station ends by itself rather than arm for the next unit.
-  const std::string link = tempPath("full");
-  auto line = startLine(link, std::vector<LineUnit>(2));
-  TFlashProcess station({"--station", link, "--log", "/dev/full"});
-  EXPECT_EQ(station.wait(30s), 4) << station.output();
-  EXPECT_THAT(station.output(),
-              HasSubstr("No space left on device; the station flashes nothing more"));
-  EXPECT_THAT(station.output(), HasSubstr("unrecorded: {\"time\""));
+// A log that cannot be opened stops the station at its start, and so do two
+// names for one port.
+TEST(Station, LogThatCannotBeOpenedOrTwoNamesForOnePortStopTheStation) {
+  const std::string station = std::string(QUIL_FLASH) + " --station ";
+  TRun unusable = run(station + "COM1 --log /nonexistent-dir/station.log");
+  EXPECT_EQ(unusable.exitCode, 4);
+  EXPECT_THAT(unusable.output, HasSubstr("cannot write the log /nonexistent-dir/station.log: No "
+                                         "such file or directory; the station does not start"));
+  const std::string target = tempPath("target"), other = tempPath("link");
+  std::ofstream{target};
+  ASSERT_EQ(::symlink(target.c_str(), other.c_str()), 0);
+  for (const auto& [first, second, device] :
+       {std::tuple{std::string("ttyS0"), std::string("/dev/ttyS0"), std::string("/dev/ttyS0")},
+        std::tuple{other, target, target}}) {
+    TRun refused = run(station + first + " " + second);
+    EXPECT_EQ(refused.exitCode, 64);
+    EXPECT_THAT(refused.output, HasSubstr("slots " + first + " and " + second + " are one port, " +
+                                          device + "; the station does not start"));
+  }
+  ::unlink(other.c_str());
+  ::unlink(target.c_str());
 }
 
 // A hang-up (the terminal closed, SSH dropped) ends as a second Ctrl-C does.
@@ -238,19 +224,18 @@ TEST(Station, CtrlCOnceLetsTheUnitFinishTwiceOrAHangUpEndsItAtOnce) {
     };
     const std::string link = tempPath("stop"), log = tempPath("stop.log");
     auto line = startLine(link, {unit});
-    TFlashProcess station({"--station", link, "--log", log});
-    for (int i = 0; i < 500 && !uploading; ++i) std::this_thread::sleep_for(20ms);
-    ASSERT_TRUE(uploading) << "the upload did not begin: " << station.output();
-    station.signal(signals[0]);
+    TStationProcess station({link, "--log", log});
+    ASSERT_TRUE(eventually("the upload", uploading, 10s)) << station.text();
+    ::kill(station.pid, signals[0]);
+    // Signals do not queue: a second press comes once the first is seen.
     if (signals.size() == 2) {
-      // Signals do not queue: the second press comes once the first is seen.
-      for (int i = 0; i < 250 && station.output().find("stopping") == std::string::npos; ++i)
-        std::this_thread::sleep_for(20ms);
-      station.signal(signals[1]);
+      EXPECT_TRUE(eventually("the stop",
+                             [&] { return station.text().find("stopping") != std::string::npos; }));
+      ::kill(station.pid, signals[1]);
     }
-    EXPECT_EQ(station.wait(20s), exitCode) << station.output();
+    EXPECT_EQ(station.wait(20s), exitCode) << station.text();
     const auto bySlot = records(log);
-    ASSERT_EQ(bySlot.count(link), 1u) << station.output();
+    ASSERT_EQ(bySlot.count(link), 1u) << station.text();
     EXPECT_EQ(bySlot.at(link).back()["outcome"], outcome);
     ::unlink(log.c_str());
   }
@@ -277,8 +262,10 @@ bool appendTimes(const std::string& path, const std::string& line, int times) {
 
 // A disk that takes part of a record (here a file-size limit) leaves no
 // torn line: the part is taken back, and a log an older run left without a
-// line end gets one, so the next record stands on a line of its own.
-TEST(AppendFile, PartOfARecordIsTakenBackAndTheNextOneStandsAlone) {
+// line end gets one, so the next record stands on a line of its own. Two
+// stations on one log (two processes) write each record at the end under
+// the file's lock, so none overwrites another.
+TEST(AppendFile, RecordsAreWholeAfterAShortWriteAndWithTwoWriters) {
   const std::string path = tempPath("limit.log"), torn = "{\"time\": \"2026-12-08T14:49";
   const std::string record = "{\"unit\": 1, \"detail\": \"" + std::string(300, 'x') + "\"}\n";
   std::ofstream(path, std::ios::binary) << torn;
@@ -289,20 +276,15 @@ TEST(AppendFile, PartOfARecordIsTakenBackAndTheNextOneStandsAlone) {
   EXPECT_EQ(fileText(path), torn) << "a part of the record was left behind";
   EXPECT_TRUE(appendTimes(path, record, 1));
   EXPECT_EQ(fileText(path), torn + "\n" + record);
-  ::unlink(path.c_str());
-}
-
-// Two stations on one log (two processes): each record is written at the
-// end under the file's lock, so none overwrites another.
-TEST(AppendFile, TwoWritersLeaveEveryLineWhole) {
-  const std::string path = tempPath("shared.log"), a(3000, 'a'), b(3000, 'b');
+  const std::string a(3000, 'a'), b(3000, 'b');
   const pid_t first = inChild([&] { return appendTimes(path, a + "\n", 200); });
   const pid_t second = inChild([&] { return appendTimes(path, b + "\n", 200); });
   EXPECT_TRUE(succeeded(first) && succeeded(second)) << "a writer failed";
   std::istringstream lines(fileText(path));
   std::map<std::string, int> counted;
   for (std::string line; std::getline(lines, line);) ++counted[line];
-  EXPECT_EQ(counted, (std::map<std::string, int>{{a, 200}, {b, 200}}));
+  EXPECT_EQ(counted, (std::map<std::string, int>{
+                         {torn, 1}, {record.substr(0, record.size() - 1), 1}, {a, 200}, {b, 200}}));
   ::unlink(path.c_str());
 }
 
@@ -351,120 +333,73 @@ TEST(Station, LogThatHangsFreezesNeitherTheScreenNorTheOtherSlots) {
 
 // The port-information double: one adapter, wherever the test puts it.
 struct TMovingAdapter : TPortInfoSource {
-  std::mutex lock;
   std::string port, serial;
   std::vector<TPortInfo> ports() override {
-    std::lock_guard guard(lock);
     if (port.empty()) return {};
     return {{port, "FT232R USB UART", "0403", "6001", serial, "1-1.2"}};
   }
-  void moveTo(const std::string& to, const std::string& number) {
-    std::lock_guard guard(lock);
-    port = to;
-    serial = number;
-  }
 };
 
-// A slot named by its adapter follows it to another port; one named by a
-// link (as /dev/serial/by-id names one) records the adapter behind it, and
-// after a re-plug the new one.
+// A slot named by a link (as /dev/serial/by-id names one) records the
+// adapter behind it, and after a re-plug the new one. The record's time is
+// when the outcome was decided, not when the slot was next moved on.
 TEST(StationSlot, RecordNamesTheAdapterTheUnitWasFlashedThrough) {
   TDispatchScope dispatch;
   runStartProcs();
   const std::string link = tempPath("by-id");
-  for (const auto& [name, serials] :
-       {std::pair{std::string("serial=A50285BI"), std::vector<std::string>{"A50285BI", "A50285BI"}},
-        std::pair{link, std::vector<std::string>{"A50285BI", "FT9XQ2LK"}}}) {
-    SCOPED_TRACE(name);
-    TMovingAdapter adapter;
-    TStationSlot slot(name, adapter, platformSerialSystem(), {TRemovalRule::TKind::PortGone});
-    const auto stepUntil = [&](const std::function<bool(std::optional<TUnitRecord>&)>& done) {
-      for (const auto deadline = std::chrono::steady_clock::now() + 30s;
-           std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(20ms)) {
-        std::optional<TUnitRecord> record = slot.step(std::chrono::steady_clock::now(), true);
-        if (done(record)) return true;
-      }
-      return false;
-    };
-    for (int unit = 1; unit <= 2; ++unit) {
-      SCOPED_TRACE(unit);
-      TSimulatedDevice device;
-      ::unlink(link.c_str());
-      ASSERT_EQ(::symlink(device.portPath().c_str(), link.c_str()), 0);
-      adapter.moveTo(device.portPath(), serials[unit - 1]);
-      std::optional<TUnitRecord> kept;
-      ASSERT_TRUE(stepUntil([&](auto& record) { return (kept = record).has_value(); }));
-      EXPECT_EQ(kept->Unit, unit);
-      EXPECT_EQ(kept->Adapter.SerialNumber, serials[unit - 1]);
-      EXPECT_EQ(kept->Result.outcome, TPortOutcome::Done) << kept->Result.detail;
-      // Unplugged: the slot has lost its unit and waits for the adapter.
-      adapter.moveTo("", "");
-      ::unlink(link.c_str());
-      ASSERT_TRUE(stepUntil([&](auto&) { return slot.state() == TSlotState::PortGone; }));
-    }
-    if (name != link) {
-      EXPECT_EQ(slot.stateText({}), "no adapter with serial=A50285BI is plugged in");
-    }
+  TMovingAdapter adapter;
+  TStationSlot slot(link, adapter, platformSerialSystem(), {TRemovalRule::TKind::PortGone});
+  std::optional<TUnitRecord> kept;
+  const auto step = [&] { return (kept = slot.step(std::chrono::steady_clock::now(), true)); };
+  for (const std::string serial : {"A50285BI", "FT9XQ2LK"}) {
+    SCOPED_TRACE(serial);
+    TSimulatedDevice device;
+    ASSERT_EQ(::symlink(device.portPath().c_str(), link.c_str()), 0);
+    adapter.port = device.portPath();
+    adapter.serial = serial;
+    ASSERT_TRUE(eventually(
+        "the upload", [&] { return step() || slot.flashing(); }, 30s));
+    // Decided while the slot is not moved on.
+    ASSERT_TRUE(device.waitFor(30s));
+    const auto ended = std::chrono::system_clock::now();
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(eventually(
+        "the record", [&] { return step().has_value(); }, 30s));
+    EXPECT_LT(kept->Finished, ended + 100ms);
+    EXPECT_EQ(kept->Adapter.SerialNumber, serial);
+    EXPECT_EQ(kept->Result.outcome, TPortOutcome::Done) << kept->Result.detail;
+    // Unplugged: the slot has lost its unit and waits for the adapter.
+    adapter.port.clear();
+    ::unlink(link.c_str());
+    EXPECT_TRUE(eventually(
+        "the port's loss", [&] { return !step() && slot.state() == TSlotState::PortGone; }, 30s));
   }
 }
 
-TEST(Station, TwoNamesForOnePortAreRefused) {
-  const std::string target = tempPath("target"), link = tempPath("link");
-  std::ofstream{target};
-  ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
-  for (const auto& [first, second, device] :
-       {std::tuple{std::string("ttyS0"), std::string("/dev/ttyS0"), std::string("/dev/ttyS0")},
-        std::tuple{link, target, target}}) {
-    TFlashProcess station({"--station", first, second});
-    EXPECT_EQ(station.wait(10s), 64);
-    EXPECT_THAT(station.output(),
-                HasSubstr("slots " + first + " and " + second + " are one port, " + device +
-                          "; the station does not start"));
-  }
-  ::unlink(link.c_str());
-  ::unlink(target.c_str());
+// A waiting slot opens its port once: each open and close would drop and
+// raise DTR, and reset a unit whose reset is wired to it. The unit answers
+// the first probe too late; a later one, through the port kept open, hears it.
+TEST(StationSlot, WaitingSlotProbesThroughThePortItOpenedOnce) {
+  TDispatchScope dispatch;
+  runStartProcs();
+  devsim::SimulatorOptions late;
+  late.delay = 1000ms;
+  late.delayed = AnswerPick::at(0);
+  TSimulatedDevice unit(late);
+  TMovingAdapter noAdapter;
+  devsim::FixtureSerial serial(platformSerialSystem());
+  TStationSlot slot(unit.portPath(), noAdapter, serial);
+  const auto start = std::chrono::steady_clock::now();
+  slot.step(start, true);
+  // The first probe's answer window closes before its answer comes.
+  slot.step(start + 1s, true);
+  EXPECT_TRUE(eventually("a later probe to find the unit", [&] {
+    slot.step(std::chrono::steady_clock::now() + 1s, true);
+    return slot.state() == TSlotState::Flashing;
+  }));
+  EXPECT_GE(serial.probes, 2);
+  EXPECT_EQ(serial.opens, 1);
 }
-
-// The platform's ports, the fixture's "unit present" switch on DSR.
-struct TPresenceSerial : TSerialSystem {
-  struct TDevice : TSerialDevice {
-    std::unique_ptr<TSerialDevice> real;
-    const UnitLine* line;
-    bool open(const std::string& name, std::string& error) override {
-      return real->open(name, error);
-    }
-    bool configure(const TSerialSettings& s) override { return real->configure(s); }
-    bool setTimeouts(const TSerialTimeouts& t) override { return real->setTimeouts(t); }
-    bool setEventMask(uint32_t mask) override { return real->setEventMask(mask); }
-    bool purge(uint32_t flags) override { return real->purge(flags); }
-    void setupQueues(uint32_t in, uint32_t out) override { real->setupQueues(in, out); }
-    bool modemStatus(uint32_t& status) override {
-      status = line->present() ? serial::MsDsrOn : 0;
-      return true;
-    }
-    bool clearErrors(uint32_t& errors, uint32_t& waiting) override {
-      return real->clearErrors(errors, waiting);
-    }
-    bool write(const std::string& bytes, uint32_t& written) override {
-      return real->write(bytes, written);
-    }
-    TSerialFailure lastWriteFailure() const override { return real->lastWriteFailure(); }
-    bool read(uint32_t count, std::string& bytes) override { return real->read(count, bytes); }
-    bool drain(bool unbounded) override { return real->drain(unbounded); }
-    void close() override { real->close(); }
-    std::unique_ptr<TSerialWaiter> makeWaiter() override { return real->makeWaiter(); }
-    void wakeReader() override { real->wakeReader(); }
-  };
-  TSerialSystem& real = platformSerialSystem();
-  const UnitLine* line = nullptr;
-  std::unique_ptr<TSerialDevice> createDevice() override {
-    auto device = std::make_unique<TDevice>();
-    device->real = real.createDevice();
-    device->line = line;
-    return device;
-  }
-  int32_t portNumber(const std::string& name) override { return real.portNumber(name); }
-};
 
 // Units that reboot into their bootloader and a swap shorter than the
 // silence: the presence line, or the operator's key, tells each unit off.
@@ -478,8 +413,8 @@ TEST(Station, PresenceLineAndKeyTellTheUnitOff) {
     for (LineUnit& unit : units) unit.reboot = 600ms;
     UnitLine line({link, units, 800ms, 2000ms});
     ASSERT_TRUE(line.start()) << line.error();
-    TPresenceSerial serial;
-    serial.line = &line;
+    devsim::FixtureSerial serial(platformSerialSystem());
+    serial.present = [&](const std::string&) { return line.present(); };
     std::string error;
     TStationOptions options{{link}, false, log, nullptr, nullptr, &serial};
     options.removal = *TRemovalRule::parse(rule, error);
