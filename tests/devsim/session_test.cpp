@@ -3,13 +3,13 @@
 #include <random>
 #include <thread>
 
-#include "simulatorFixture.h"
 #include "support/boundedWait.h"
+#include "support/simulatedDevice.h"
 
-namespace devsim_test {
 namespace {
 
 using devsim::SessionOutcome;
+using namespace std::chrono_literals;
 
 using Session = SimulatorTest;
 
@@ -21,7 +21,7 @@ TEST_F(Session, WholeUploadHoweverTheHostSplitsItsWrites) {
 
   std::mt19937 random(3);
   for (int n = 1; n <= 508; ++n) {
-    const std::string bytes = block(image_, n);
+    const std::string bytes = block(n);
     // Every 16th block one byte per write, as the uploader does; the others
     // in pieces of random size.
     for (size_t at = 0; at < bytes.size();) {
@@ -55,7 +55,7 @@ TEST_F(Session, HostMayReopenAndProbeAgainBeforeTheUpload) {
 TEST_F(Session, ImageThatBeginsLikeTheProbeIsNotTakenForIt) {
   start();
   ASSERT_TRUE(probe());
-  const std::string bytes = "VEXX" + block(image_, 1).substr(4);
+  const std::string bytes = "VEXX" + block(1).substr(4);
   ASSERT_TRUE(host().write(bytes));
   EXPECT_EQ(host().read(2), expectAnswer(bytes));
   EXPECT_EQ(simulator().received(), bytes);
@@ -88,4 +88,3 @@ TEST_F(Session, EndsAfterTheInactivityTimeOutOrWhenStopped) {
 }
 
 }  // namespace
-}  // namespace devsim_test
