@@ -16,6 +16,7 @@
 namespace {
 
 using devsim::SessionOutcome;
+using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
 using Kind = TTraceEntry::Kind;
 
@@ -32,15 +33,6 @@ std::string editedFixture(const char* name, const std::function<void(std::string
   const std::string path = tempPath(std::string("edited-") + name + ".trace");
   std::ofstream(path) << text;
   return path;
-}
-
-// quilmatronx-flash against the replay of a trace: the replay's difference.
-std::string replayDifference(const std::string& trace) {
-  TSimulatedDevice device(replaying(trace));
-  const TRun r = run(QUIL_FLASH " " + device.portPath());
-  EXPECT_TRUE(device.waitFor(std::chrono::seconds(10))) << "the replay did not end";
-  EXPECT_EQ(device.outcome(), SessionOutcome::ReplayDiffers) << r.output;
-  return device.difference();
 }
 
 void expectReplayedToTheEnd(TSimulatedDevice& device) {
@@ -127,48 +119,40 @@ TEST(Replay, WholeUploadRecordedByTheWindowProgram) {
   expectReplayedToTheEnd(device);
 }
 
-// One host byte of block 1 changed in a fixture: the replay stops there and
-// says where, what it expected and what came.
-TEST(Replay, AProgramThatSendsSomethingElseFailsAtTheFirstDifference) {
-  const TTraceEntry block1 = traceOf(fixturePath("early-final-answer")).entries.at(4);
-  ASSERT_EQ(block1.kind, Kind::Written);
-  char hex[3];
-  std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned char>(block1.bytes[0]));
-  char changed = 0;
-  const std::string path = editedFixture("early-final-answer", [&](std::string& text) {
-    const size_t at = text.find(std::string("  >  ") + hex, text.find("VERS"));
-    ASSERT_NE(at, std::string::npos);
-    changed = text[at + 5] = text[at + 5] == '0' ? '1' : '0';
-  });
-  const std::string difference = replayDifference(path);
-  EXPECT_THAT(difference, HasSubstr("at host byte 5 (trace line " + std::to_string(block1.line) +
-                                    "): expected " + std::string(1, changed) + hex[1]));
-  EXPECT_THAT(difference, HasSubstr(std::string("received ") + hex));
-}
-
-// After a lost port a host can only fail to write and close: a trace that
-// goes on with an answer is no longer what happened.
-TEST(Replay, ATraceEditedAfterALostPortFails) {
-  const std::string path = editedFixture("vanishing-device", [](std::string& text) {
-    const size_t lost = text.find("  lost\n");
-    ASSERT_NE(lost, std::string::npos);
-    text.insert(lost + 7, traceFormat::bytesLine(0.07, "/dev/pts/14", '<', "A"));
-  });
-  EXPECT_THAT(replayDifference(path), HasSubstr("trace line 45: a read after the port was lost"));
-}
-
-// A trace cut short (no close, as after a second interrupt) is played to its
-// last byte; host bytes beyond it are a difference, not the trace's end.
-TEST(Replay, ACutTracesExtraHostBytesAreChecked) {
-  const std::string path = editedFixture("early-final-answer", [](std::string& text) {
-    // The device line and the first 32 bytes of block 1.
-    size_t cut = text.find("  >  ", text.find("VERS") + 4);
-    for (int line = 0; line < 2; ++line) cut = text.find('\n', cut) + 1;
-    text.resize(cut);
-  });
-  EXPECT_THAT(
-      replayDifference(path),
-      HasSubstr("at host byte 37 (trace line 12): expected nothing more, received 6C 3F 57"));
+// A fixture edited is no longer what the program does: the replay stops at
+// the first difference and says where, what it expected and what came.
+TEST(Replay, AnEditedTraceFailsAtTheFirstDifferenceSayingWhere) {
+  const struct {
+    const char* fixture;
+    std::function<void(std::string&)> edit;
+    const char* difference;  // a pattern
+  } cases[] = {
+      // One host byte of block 1 changed.
+      {"early-final-answer", [](std::string& text) { text[text.find("  >  3A B6") + 6] = 'B'; },
+       R"(at host byte 5 \(trace line 11\): expected 3B.*, received 3A)"},
+      // After a lost port a host can only fail to write and close: an answer
+      // after it is no longer what happened.
+      {"vanishing-device",
+       [](std::string& text) {
+         text.insert(text.find("  lost\n") + 7,
+                     traceFormat::bytesLine(0.07, "/dev/pts/14", '<', "A"));
+       },
+       "trace line 45: a read after the port was lost"},
+      // Cut short (no close, as after a second interrupt), after the device
+      // line and 32 bytes of block 1: played to its last byte, and the host
+      // bytes beyond it are a difference, not the trace's end.
+      {"early-final-answer",
+       [](std::string& text) { text.resize(text.rfind('\n', text.find("  >  6C 3F 57")) + 1); },
+       R"(at host byte 37 \(trace line 12\): expected nothing more, received 6C 3F 57)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.difference);
+    TSimulatedDevice device(replaying(editedFixture(c.fixture, c.edit)));
+    const TRun r = run(QUIL_FLASH " " + device.portPath());
+    ASSERT_TRUE(device.waitFor(std::chrono::seconds(10))) << "the replay did not end";
+    EXPECT_EQ(device.outcome(), SessionOutcome::ReplayDiffers) << r.output;
+    EXPECT_THAT(device.difference(), ContainsRegex(c.difference));
+  }
 }
 
 // The port closed and opened again (a window program at each pick, a

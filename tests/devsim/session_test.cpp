@@ -3,7 +3,6 @@
 #include <random>
 #include <thread>
 
-#include "support/boundedWait.h"
 #include "support/simulatedDevice.h"
 
 namespace {
@@ -60,18 +59,6 @@ TEST_F(Session, ImageThatBeginsLikeTheProbeIsNotTakenForIt) {
   ASSERT_TRUE(host().write(bytes));
   EXPECT_EQ(host().read(2), expectAnswer(bytes));
   EXPECT_EQ(simulator().received(), bytes);
-}
-
-TEST_F(Session, HostClosingDuringTheUploadEndsIt) {
-  start();
-  ASSERT_TRUE(probe());
-  ASSERT_TRUE(host().write(image_.substr(0, 100)));
-  // The upload has begun once the simulator has taken the bytes.
-  ASSERT_TRUE(eventually("the simulator to take 100 bytes",
-                         [&] { return simulator().received().size() >= 100; }));
-  host().close();
-  EXPECT_TRUE(ended(SessionOutcome::HostClosed));
-  EXPECT_EQ(simulator().received(), image_.substr(0, 100));
 }
 
 TEST_F(Session, EndsAfterTheInactivityTimeOutOrWhenStopped) {
