@@ -128,8 +128,4 @@ class TRunningProgram {
   int exitCode_ = -1;
 };
 
-bool errorShown(Form& form) {
-  return shown(form.labelError) && shown(form.labelCheck) && shown(form.imageMark);
-}
-
 }  // namespace

@@ -24,6 +24,10 @@ void expectFinishedState(Form& form) {
   EXPECT_TRUE(enabled(form.formMain));
 }
 
+bool errorShown(Form& form) {
+  return shown(form.labelError) && shown(form.labelCheck) && shown(form.imageMark);
+}
+
 void fireUploadError(Form& form) {
   TData d;
   makeInteger(d, 0);

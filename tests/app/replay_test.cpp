@@ -1,13 +1,13 @@
-// Recorded traces played back by the simulator against both front ends.
-// Each fixture in tests/traces was recorded with quilmatronx-flash --trace
-// against the simulator and shows one way a device behaved; the programs
-// must send exactly what was recorded and come to the same outcome.
+// Recorded traces played back by the simulator. Each fixture in tests/traces
+// was recorded with quilmatronx-flash --trace against the simulator and shows
+// one way a device behaved; the program must send exactly what was recorded
+// and come to the same outcome. The window program's own recording plays
+// back against it too: both programs send the same bytes.
 #include <gmock/gmock.h>
 
 #include <fstream>
 #include <functional>
 
-#include "app/texts.h"
 #include "programHarness.h"
 #include "support/deviceBehaviours.h"
 #include "support/runCommand.h"
@@ -60,37 +60,6 @@ TEST(Replay, EachFixtureAgainstTheCommandLineUploader) {
       EXPECT_EQ(recorded.bytes(device.portPath(), kind),
                 fixture.bytes(fixture.ports().front(), kind));
     }
-  }
-}
-
-TEST(Replay, EachFixtureAgainstTheWindowProgram) {
-  for (const TDeviceBehaviour& f : deviceBehaviours) {
-    if (f.trace == nullptr) continue;
-    SCOPED_TRACE(f.trace);
-    TDevice device(replaying(fixturePath(f.trace)));
-    {
-      TRunningProgram program;
-      ASSERT_TRUE(program.onForm([](Form& form) {
-        form.sleepAfterDone.Delay = 1000;  // the pause after the upload, shortened
-        return true;
-      }));
-      ASSERT_TRUE(f.shown == TShown::NoDevice ? program.choose(device)
-                                              : program.startUpload(device));
-      EXPECT_TRUE(program.onForm([&](Form& form) {
-        switch (f.shown) {
-          case TShown::Done:
-            return shown(form.labelSuccess);
-          case TShown::Failed:
-            return errorShown(form);
-          case TShown::NoDevice:
-            return native(form.editStatus).text() == texts::noDevice();
-          case TShown::Either:
-            return shown(form.labelSuccess) || errorShown(form);
-        }
-        return false;
-      })) << "the outcome was not shown";
-    }  // the form's close closes the port, as the recording program did
-    expectReplayedToTheEnd(device);
   }
 }
 

@@ -2,7 +2,7 @@
 // show for it. Each front end has one driver that runs every row: the
 // uploader's schema (Upload.*), quilmatronx-flash (FlashCommandLine.*), the
 // window program (Program.*) and, where a recorded trace shows the row, the
-// replay of that trace against both programs (Replay.*). A new behaviour is
+// replay of that trace against the command line (Replay.*). A new behaviour is
 // a new row; a new front end is a new driver.
 #pragma once
 
