@@ -313,7 +313,6 @@ def main():
                     code, out, err = ui.drive(how, FLASH)
                     ended(process, 30)
                     output = final_output(process, log, run_env, FLASH)
-                print(f"{' '.join(args[:-1])} {how}: {out.strip()}", flush=True)
                 outcomes = []
                 if os.path.exists(record):
                     with open(record) as f:
