@@ -225,6 +225,9 @@ TEST(FlashCommandLine, EachDeviceBehaviourInOneRun) {
       std::string bytes;
       for (char c : unquoted(m[3])) bytes += intToHex(static_cast<unsigned char>(c), 2);
       EXPECT_EQ(detail, "block " + m[1].str() + ": expected " + m[2].str() + ", received " + bytes);
+      if (m[4] == "bytes swapped") {
+        EXPECT_EQ(bytes, m[2].str().substr(2) + m[2].str().substr(0, 2));
+      }
     }
     // What the device received is what the trace says was written, and
     // nothing came after a failure.
