@@ -39,7 +39,7 @@ TEST(Probe, IdentityStatusAndRouting) {
     SCOPED_TRACE(c.identity + " " + std::to_string(c.gap.count()));
     const auto split = c.gap.count() > 0 ? devsim::AnswerPick::at(0) : devsim::AnswerPick{};
     FlashHarness harness({.identity = c.identity, .gap = c.gap, .split = split});
-    EXPECT_EQ(harness.probe(), c.stage);
+    ASSERT_EQ(harness.probe(), c.stage);
     EXPECT_THAT(harness.statusText(), HasSubstr(c.status));
     TData route;
     harness.schema().probe.varPoint(route, 0);

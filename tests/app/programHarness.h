@@ -74,20 +74,21 @@ class TRunningProgram {
 
   // Runs fn on the UI thread once the form is shown, again until it answers
   // true; false when the time ran out first.
-  bool onForm(const std::function<bool(Form&)>& fn, std::chrono::milliseconds limit = 10s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-      bool done = false;
-      ui_->invokeSync([&] {
-        Form* form = ClassSimpleForm_20F8870;
-        done = form != nullptr && form->formMain.shownOnce() && fn(*form);
-      });
-      if (done) return true;
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(5ms);
-    }
+  testing::AssertionResult onForm(const std::function<bool(Form&)>& fn,
+                                  std::chrono::milliseconds limit = 10s) {
+    return eventually(
+        "the form's state",
+        [&] {
+          bool done = false;
+          ui_->invokeSync([&] {
+            Form* form = ClassSimpleForm_20F8870;
+            done = form != nullptr && form->formMain.shownOnce() && fn(*form);
+          });
+          return done;
+        },
+        limit);
   }
-  bool choose(const TDevice& device) {
+  testing::AssertionResult choose(const TDevice& device) {
     return onForm([&](Form& form) {
       THeadlessControl& combo = native(form.comboPort);
       for (int32_t i = 0; i < combo.itemCount(); ++i)
@@ -97,12 +98,13 @@ class TRunningProgram {
   }
   // Chooses the device's port, waits until the device is identified and
   // presses the write button.
-  bool startUpload(const TDevice& device) {
-    return choose(device) && onForm([&](Form& form) {
-             if (!enabled(form.buttonWrite)) return false;
-             ui_->click(*form.buttonWrite.nativeControl());
-             return true;
-           });
+  testing::AssertionResult startUpload(const TDevice& device) {
+    if (auto chosen = choose(device); !chosen) return chosen;
+    return onForm([&](Form& form) {
+      if (!enabled(form.buttonWrite)) return false;
+      ui_->click(*form.buttonWrite.nativeControl());
+      return true;
+    });
   }
   // Presses "OK"; the program's exit code.
   int pressOk() {
@@ -125,9 +127,5 @@ class TRunningProgram {
   std::optional<TTestThread> entry_;
   int exitCode_ = -1;
 };
-
-bool errorShown(Form& form) {
-  return shown(form.labelError) && shown(form.labelCheck) && shown(form.imageMark);
-}
 
 }  // namespace

@@ -1,38 +1,24 @@
-// Recorded traces played back by the simulator against both front ends.
-// Each fixture in tests/traces was recorded with quilmatronx-flash --trace
-// against the simulator and shows one way a device behaved; the programs
-// must send exactly what was recorded and come to the same outcome.
+// Recorded traces played back by the simulator. Each fixture in tests/traces
+// was recorded with quilmatronx-flash --trace against the simulator and shows
+// one way a device behaved; the program must send exactly what was recorded
+// and come to the same outcome. The window program's own recording plays
+// back against it too: both programs send the same bytes.
 #include <gmock/gmock.h>
 
 #include <fstream>
 #include <functional>
 
-#include "app/texts.h"
 #include "programHarness.h"
+#include "support/deviceBehaviours.h"
 #include "support/runCommand.h"
 #include "support/testFiles.h"
 
 namespace {
 
 using devsim::SessionOutcome;
+using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
 using Kind = TTraceEntry::Kind;
-
-enum class TShown { Success, Error, NoDevice };
-
-const struct TFixture {
-  const char* name;
-  int flashExit;
-  const char* flashDetail;
-  TShown window;
-} fixtures[] = {
-    {"adapter-cut-answers", 0, "done", TShown::Success},
-    {"late-answer", 1, "no answer for 3 s after block 2", TShown::Error},
-    {"stray-byte", 1, "block 1: expected 2C64, received 5A2C64", TShown::Error},
-    {"vanishing-device", 1, "the port vanished after block 2", TShown::Error},
-    {"early-final-answer", 0, "done", TShown::Success},
-    {"refused-device-line", 2, "refused device line \"QUILMATRONXX M1 V2\"", TShown::NoDevice},
-};
 
 std::string fixturePath(const char* name) { return std::string(QUIL_TRACES "/") + name + ".trace"; }
 
@@ -49,15 +35,6 @@ std::string editedFixture(const char* name, const std::function<void(std::string
   return path;
 }
 
-// quilmatronx-flash against the replay of a trace: the replay's difference.
-std::string replayDifference(const std::string& trace) {
-  TSimulatedDevice device(replaying(trace));
-  const TRun r = run(QUIL_FLASH " " + device.portPath());
-  EXPECT_TRUE(device.waitFor(std::chrono::seconds(10))) << "the replay did not end";
-  EXPECT_EQ(device.outcome(), SessionOutcome::ReplayDiffers) << r.output;
-  return device.difference();
-}
-
 void expectReplayedToTheEnd(TSimulatedDevice& device) {
   ASSERT_TRUE(device.waitFor(std::chrono::seconds(10))) << "the replay did not end";
   EXPECT_EQ(device.outcome(), SessionOutcome::Complete) << device.difference();
@@ -66,15 +43,16 @@ void expectReplayedToTheEnd(TSimulatedDevice& device) {
 // Recorded again while replayed (compressed this time), the exchange is the
 // fixture's own.
 TEST(Replay, EachFixtureAgainstTheCommandLineUploader) {
-  for (const TFixture& f : fixtures) {
-    SCOPED_TRACE(f.name);
-    TSimulatedDevice device(replaying(fixturePath(f.name)));
-    const std::string again = tempPath(std::string(f.name) + ".trace.gz");
+  for (const TDeviceBehaviour& f : deviceBehaviours) {
+    if (f.trace == nullptr) continue;
+    SCOPED_TRACE(f.trace);
+    TSimulatedDevice device(replaying(fixturePath(f.trace)));
+    const std::string again = tempPath(std::string(f.trace) + ".trace.gz");
     const TRun r = run(QUIL_FLASH " --trace " + again + " " + device.portPath());
-    EXPECT_EQ(r.exitCode, f.flashExit) << r.output;
-    EXPECT_THAT(r.output, HasSubstr(f.flashDetail));
+    EXPECT_EQ(r.exitCode, static_cast<int>(f.shown)) << r.output;
+    EXPECT_THAT(r.output, HasSubstr(f.detail));
     expectReplayedToTheEnd(device);
-    const TTrace fixture = traceOf(fixturePath(f.name));
+    const TTrace fixture = traceOf(fixturePath(f.trace));
     const TTrace recorded = traceOf(again);
     std::ifstream file(again, std::ios::binary);
     EXPECT_EQ(file.get(), 0x1F) << "not compressed";
@@ -82,34 +60,6 @@ TEST(Replay, EachFixtureAgainstTheCommandLineUploader) {
       EXPECT_EQ(recorded.bytes(device.portPath(), kind),
                 fixture.bytes(fixture.ports().front(), kind));
     }
-  }
-}
-
-TEST(Replay, EachFixtureAgainstTheWindowProgram) {
-  for (const TFixture& f : fixtures) {
-    SCOPED_TRACE(f.name);
-    TDevice device(replaying(fixturePath(f.name)));
-    {
-      TRunningProgram program;
-      ASSERT_TRUE(program.onForm([](Form& form) {
-        form.sleepAfterDone.Delay = 1000;  // the pause after the upload, shortened
-        return true;
-      }));
-      ASSERT_TRUE(f.window == TShown::NoDevice ? program.choose(device)
-                                               : program.startUpload(device));
-      EXPECT_TRUE(program.onForm([&](Form& form) {
-        switch (f.window) {
-          case TShown::Success:
-            return shown(form.labelSuccess);
-          case TShown::Error:
-            return errorShown(form);
-          case TShown::NoDevice:
-            return native(form.editStatus).text() == texts::noDevice();
-        }
-        return false;
-      })) << "the outcome was not shown";
-    }  // the form's close closes the port, as the recording program did
-    expectReplayedToTheEnd(device);
   }
 }
 
@@ -138,48 +88,40 @@ TEST(Replay, WholeUploadRecordedByTheWindowProgram) {
   expectReplayedToTheEnd(device);
 }
 
-// One host byte of block 1 changed in a fixture: the replay stops there and
-// says where, what it expected and what came.
-TEST(Replay, AProgramThatSendsSomethingElseFailsAtTheFirstDifference) {
-  const TTraceEntry block1 = traceOf(fixturePath("early-final-answer")).entries.at(4);
-  ASSERT_EQ(block1.kind, Kind::Written);
-  char hex[3];
-  std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned char>(block1.bytes[0]));
-  char changed = 0;
-  const std::string path = editedFixture("early-final-answer", [&](std::string& text) {
-    const size_t at = text.find(std::string("  >  ") + hex, text.find("VERS"));
-    ASSERT_NE(at, std::string::npos);
-    changed = text[at + 5] = text[at + 5] == '0' ? '1' : '0';
-  });
-  const std::string difference = replayDifference(path);
-  EXPECT_THAT(difference, HasSubstr("at host byte 5 (trace line " + std::to_string(block1.line) +
-                                    "): expected " + std::string(1, changed) + hex[1]));
-  EXPECT_THAT(difference, HasSubstr(std::string("received ") + hex));
-}
-
-// After a lost port a host can only fail to write and close: a trace that
-// goes on with an answer is no longer what happened.
-TEST(Replay, ATraceEditedAfterALostPortFails) {
-  const std::string path = editedFixture("vanishing-device", [](std::string& text) {
-    const size_t lost = text.find("  lost\n");
-    ASSERT_NE(lost, std::string::npos);
-    text.insert(lost + 7, traceFormat::bytesLine(0.07, "/dev/pts/14", '<', "A"));
-  });
-  EXPECT_THAT(replayDifference(path), HasSubstr("trace line 45: a read after the port was lost"));
-}
-
-// A trace cut short (no close, as after a second interrupt) is played to its
-// last byte; host bytes beyond it are a difference, not the trace's end.
-TEST(Replay, ACutTracesExtraHostBytesAreChecked) {
-  const std::string path = editedFixture("early-final-answer", [](std::string& text) {
-    // The device line and the first 32 bytes of block 1.
-    size_t cut = text.find("  >  ", text.find("VERS") + 4);
-    for (int line = 0; line < 2; ++line) cut = text.find('\n', cut) + 1;
-    text.resize(cut);
-  });
-  EXPECT_THAT(
-      replayDifference(path),
-      HasSubstr("at host byte 37 (trace line 12): expected nothing more, received 6C 3F 57"));
+// A fixture edited is no longer what the program does: the replay stops at
+// the first difference and says where, what it expected and what came.
+TEST(Replay, AnEditedTraceFailsAtTheFirstDifferenceSayingWhere) {
+  const struct {
+    const char* fixture;
+    std::function<void(std::string&)> edit;
+    const char* difference;  // a pattern
+  } cases[] = {
+      // One host byte of block 1 changed.
+      {"early-final-answer", [](std::string& text) { text[text.find("  >  3A B6") + 6] = 'B'; },
+       R"(at host byte 5 \(trace line 11\): expected 3B.*, received 3A)"},
+      // After a lost port a host can only fail to write and close: an answer
+      // after it is no longer what happened.
+      {"vanishing-device",
+       [](std::string& text) {
+         text.insert(text.find("  lost\n") + 7,
+                     traceFormat::bytesLine(0.07, "/dev/pts/14", '<', "A"));
+       },
+       "trace line 45: a read after the port was lost"},
+      // Cut short (no close, as after a second interrupt), after the device
+      // line and 32 bytes of block 1: played to its last byte, and the host
+      // bytes beyond it are a difference, not the trace's end.
+      {"early-final-answer",
+       [](std::string& text) { text.resize(text.rfind('\n', text.find("  >  6C 3F 57")) + 1); },
+       R"(at host byte 37 \(trace line 12\): expected nothing more, received 6C 3F 57)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.difference);
+    TSimulatedDevice device(replaying(editedFixture(c.fixture, c.edit)));
+    const TRun r = run(QUIL_FLASH " " + device.portPath());
+    ASSERT_TRUE(device.waitFor(std::chrono::seconds(10))) << "the replay did not end";
+    EXPECT_EQ(device.outcome(), SessionOutcome::ReplayDiffers) << r.output;
+    EXPECT_THAT(device.difference(), ContainsRegex(c.difference));
+  }
 }
 
 // The port closed and opened again (a window program at each pick, a

@@ -15,7 +15,6 @@ import json
 import os
 import re
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
@@ -30,8 +29,6 @@ from wineports import build_shim, com_port_prefix, thread_stacks, wine_tools  # 
 
 PORT = "COM7"
 CLOSE_PORTS = {"transfer": "COM8", "pause": "COM9"}
-FLASH_PORT = "COM10"
-STATION_PORT = "COM11"
 HELD_PORT = "COM12"
 CONSOLE_PORT = "COM13"
 STALL_PORT = "COM16"
@@ -156,10 +153,9 @@ def main():
     shim = build_shim(shim_source, work_dir)
     with open(image_path, "rb") as f:
         image = f.read()
-    received_paths = [os.path.join(work_dir, f"wine-received{i}.bin") for i in (1, 2)]
-    for path in received_paths:
-        if os.path.exists(path):
-            os.remove(path)
+    received_path = os.path.join(work_dir, "wine-received.bin")
+    if os.path.exists(received_path):
+        os.remove(received_path)
     unpacked = os.path.join(work_dir, "unpacked")
     shutil.rmtree(unpacked, ignore_errors=True)
     found = {}
@@ -192,29 +188,15 @@ def main():
 
     # Through a USB-serial adapter with a latency timer: the seed cuts the
     # device line, block answers and the final answer.
-    simulator, tty_path = simulate("--received", received_paths[0], "--adapter", "latency",
+    simulator, tty_path = simulate("--received", received_path, "--adapter", "latency",
                                    "--adapter-seed", "11")
-    flash_simulator, flash_tty_path = simulate("--received", received_paths[1])
     closing = {"transfer": simulate(), "pause": simulate("--early-final", "1")}
     held_simulator, held_tty_path = simulate()
     console_simulator, console_tty_path = simulate("--baud", "38462")
     # The transmit stops after two blocks: block 3's write must not wait.
     stall_simulator, stall_tty_path = simulate("--stall-after", str(4 + 2 * 256))
     station_end = {how: simulate("--baud", "38462") for how in STATION_END_PORTS}
-    # A line of two units on one port for the station; the swap is longer
-    # than the default removal rule's 2 s of silence, so the slot sees the
-    # first unit go. Its first unit waits for the station as long as the
-    # other devices wait for their turn.
-    line_link = os.path.join(work_dir, "station-line")
-    line = subprocess.Popen([devsim, "--line", line_link, "--units", "2", "--swap", "3000",
-                             "--timeout", str(DEVICE_IDLE_LIMIT)],
-                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=simulator_log)
-    first_line(line, 30, "the simulated line")
-    station_log = os.path.join(work_dir, "station.jsonl")
-    if os.path.exists(station_log):
-        os.remove(station_log)
-    ports = {PORT: tty_path, FLASH_PORT: flash_tty_path, STATION_PORT: line_link,
-             HELD_PORT: held_tty_path, CONSOLE_PORT: console_tty_path,
+    ports = {PORT: tty_path, HELD_PORT: held_tty_path, CONSOLE_PORT: console_tty_path,
              STALL_PORT: stall_tty_path}
     ports.update({CLOSE_PORTS[when]: closing[when][1] for when in closing})
     ports.update({STATION_END_PORTS[how]: station_end[how][1] for how in station_end})
@@ -277,44 +259,14 @@ def main():
                     raise StepFailed("the error display instead of success:\n" + view.raw)
                 print(f"upload to the success text: {time.monotonic() - began:.1f} s", flush=True)
 
-            def image_received(device=simulator, path=received_paths[0]):
-                status = ended(device, 60)
+            def image_received():
+                status = ended(simulator, 60)
                 if status != 0:
                     raise StepFailed(f"the simulator ended with status {status}")
-                with open(path, "rb") as f:
+                with open(received_path, "rb") as f:
                     received = f.read()
                 if received != image:
                     raise StepFailed(f"received {len(received)} bytes that differ from the image")
-
-            def flash_uploads():
-                with tempfile.TemporaryFile() as log:
-                    process = start(loader, os.path.join(found["folder"], FLASH), run_env, log,
-                                    FLASH_PORT)
-                    status = ended(process, UPLOAD_LIMIT)
-                    output = final_output(process, log, run_env, FLASH)
-                    if status != 0 or "fault" in output:
-                        raise StepFailed(f"status {status}:\n{output[-10000:]}")
-                image_received(flash_simulator, received_paths[1])
-
-            def station_flashes_two_units():
-                with tempfile.TemporaryFile() as log:
-                    process = start(loader, os.path.join(found["folder"], FLASH), run_env, log,
-                                    "--station", STATION_PORT, "--log",
-                                    "Z:" + station_log.replace("/", "\\"))
-                    played = ended(line, 2 * UPLOAD_LIMIT)
-                    # Ctrl-C: the console's handler stops the station.
-                    process.send_signal(signal.SIGINT)
-                    status = ended(process, 30)
-                    output = final_output(process, log, run_env, FLASH)
-                records = []
-                if os.path.exists(station_log):
-                    with open(station_log) as f:
-                        records = [json.loads(text) for text in f]
-                outcomes = [(r["unit"], r["outcome"]) for r in records]
-                if played != 0 or status != 0 or outcomes != [(1, "done"), (2, "done")] \
-                        or "fault" in output:
-                    raise StepFailed(f"line {played}, station {status}, records {outcomes}:\n"
-                                     + output[-10000:])
 
             def held_report_replaced():
                 folder = os.path.join(work_dir, "held")
@@ -361,7 +313,6 @@ def main():
                     code, out, err = ui.drive(how, FLASH)
                     ended(process, 30)
                     output = final_output(process, log, run_env, FLASH)
-                print(f"{' '.join(args[:-1])} {how}: {out.strip()}", flush=True)
                 outcomes = []
                 if os.path.exists(record):
                     with open(record) as f:
@@ -374,8 +325,8 @@ def main():
                                      f"outcomes {outcomes}:\n{output[-4000:]}")
 
             def stalled_transmit_fails_in_time():
-                # A block's write is cancelled at its 3 s limit, not given
-                # the 26.6 s of its 256 bytes, and fails the transfer.
+                # The Windows port's own write limit: a block's write is
+                # cancelled at 3 s, not given the 26.6 s of its 256 bytes.
                 report = os.path.join(work_dir, "stalled.json")
                 with tempfile.TemporaryFile() as log:
                     process = start(loader, os.path.join(found["folder"], FLASH), run_env, log,
@@ -427,8 +378,6 @@ def main():
             steps.run("WholeUploadEndsInTheSuccessText", upload)
             steps.run("SimulatorReceivedExactlyTheImage", image_received)
             steps.run("OkEndsTheProgram", ok_ends_program)
-            steps.run("CommandLineUploaderWritesTheImage", flash_uploads)
-            steps.run("StationFlashesTwoUnitsOnOneSlot", station_flashes_two_units)
             steps.run("ReportHeldOpenIsReplacedOnceLetGo", held_report_replaced)
             steps.run("ConsoleCloseWaitsForTheReport",
                       lambda: session_end_keeps_the_record("console-close", "--report",
@@ -445,8 +394,7 @@ def main():
             if form_process is not None:
                 stop(form_process)
     finally:
-        for process in [simulator, flash_simulator, line, held_simulator, console_simulator,
-                        stall_simulator] + \
+        for process in [simulator, held_simulator, console_simulator, stall_simulator] + \
                 [p for p, _ in closing.values()] + [p for p, _ in station_end.values()]:
             stop(process)
 

@@ -20,11 +20,11 @@
 //                          the window's close button does: its handlers get
 //                          CTRL_CLOSE_EVENT on a thread of their own, and
 //                          the process ends once they return (as Windows
-//                          ends it); prints "held N ms", their time
+//                          ends it)
 //   sign-out EXE           sign the session out as Windows tells the running
 //                          program EXE's hidden window: WM_QUERYENDSESSION,
 //                          then WM_ENDSESSION, after which the process is
-//                          ended; prints "answered N, held M ms"
+//                          ended; prints "answered N"
 //
 // Exit status: 0 done, 1 no such window or program, 2 no such control or
 // item, a disabled button, no version resource, or no console routine, 64
@@ -232,16 +232,11 @@ int closeConsole(const std::wstring& exe) {
     std::fprintf(stderr, "no console control routine\n");
     return 2;
   }
-  const auto began = std::chrono::steady_clock::now();
   const HANDLE thread = CreateRemoteThread(process, nullptr, 0, routine,
                                            reinterpret_cast<void*>(CTRL_CLOSE_EVENT), 0, nullptr);
   if (thread == nullptr) return 2;
   WaitForSingleObject(thread, 30000);
-  const auto held = std::chrono::steady_clock::now() - began;
   TerminateProcess(process, STATUS_CONTROL_C_EXIT);
-  std::printf(
-      "held %lld ms\n",
-      static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(held).count()));
   CloseHandle(thread);
   CloseHandle(process);
   return 0;
@@ -262,13 +257,9 @@ int signOut(const std::wstring& exe) {
   DWORD_PTR answer = 0, ended = 0;
   SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000,
                       &answer);
-  const auto began = std::chrono::steady_clock::now();
   SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &ended);
-  const auto held = std::chrono::steady_clock::now() - began;
   TerminateProcess(process, 1);
-  std::printf(
-      "answered %d, held %lld ms\n", static_cast<int>(answer),
-      static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(held).count()));
+  std::printf("answered %d\n", static_cast<int>(answer));
   CloseHandle(process);
   return 0;
 }

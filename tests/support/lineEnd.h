@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -61,15 +60,6 @@ class TLineEnd {
     const ssize_t count = ::read(fd_, bytes.data(), most);
     bytes.resize(count > 0 ? static_cast<size_t>(count) : 0);
     return bytes;
-  }
-
-  // True when the other end has gone (the pty reports a hang-up).
-  bool hungUp() {
-    pollfd fd{fd_, POLLIN, 0};
-    if (::poll(&fd, 1, 3000) <= 0) return false;
-    if (fd.revents & POLLHUP) return true;
-    char byte;
-    return ::read(fd_, &byte, 1) < 0 && errno == EIO;
   }
 
  protected:
