@@ -49,21 +49,6 @@ TEST(Conversion, ToIntegerToIndexToBool) {
   EXPECT_EQ(toStream(broken), nullptr);
 }
 
-TEST(Conversion, ConstructorsClearLinksButKeepOtherPayloads) {
-  TData d = chained(stringData("s"), TData{});
-  d.TailLink.Index = 3;
-  makeInteger(d, 4);
-  EXPECT_EQ(d.StrValue, "s");
-  EXPECT_EQ(d.Next, nullptr);
-  EXPECT_EQ(d.TailLink.Index, 0);
-  TMemoryStream stream;
-  makeStream(d, &stream);
-  EXPECT_EQ(toStream(d), &stream);
-  EXPECT_EQ(d.IntValue, 4);
-  makeNull(d);
-  EXPECT_EQ(kindOf(d), TDataKind::Null);
-}
-
 TEST(Chains, CopyStopsAfterNull) {
   const TData c = integerData(3);
   // NULL ends the copy.
