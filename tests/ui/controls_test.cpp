@@ -1,7 +1,8 @@
-// Label and combo box with the settings the program gives them; the edit's
-// cross-thread texts are in windowSystem_test.cpp.
+// Label, combo box and progress bar with the settings the program gives
+// them; the edit's cross-thread texts are in windowSystem_test.cpp.
 #include "ui/zkComboBox.h"
 #include "ui/zkLabel.h"
+#include "ui/zkProgressBar.h"
 #include "uiFixture.h"
 
 TEST_F(UiTest, LabelAutoSizeFitsTheTextAndDocksWithAlign) {
@@ -47,4 +48,16 @@ TEST_F(UiTest, ComboSelectionReportsTheTextAndTheItemDataZeroUntilSet) {
   EXPECT_EQ(second[0], 4);
   EXPECT_EQ(selected.received[1].StrValue, "COM9");
   EXPECT_EQ(second[1], 0);  // the item data is 0 until set
+}
+
+// The bar starts empty: a range from 1 showed a sliver before the first block.
+TEST_F(UiTest, ProgressBarRunsFromEmptyToItsMax) {
+  TZKProgressBar bar(formControl());
+  bar.Max = 507;
+  bar.init();
+  for (const auto& [position, shown] : {std::pair{0, 0}, std::pair{600, 507}}) {
+    TData d = integerData(position);
+    bar.inSetPosition(d, 0);
+    EXPECT_EQ(native(bar).progressPosition(), shown) << position;
+  }
 }
