@@ -1,6 +1,7 @@
-// Firing and the dispatch switch.
+// Firing, the dispatch switch and the start list.
 #include <gtest/gtest.h>
 
+#include "runtime/startList.h"
 #include "support/recorder.h"
 
 namespace {
@@ -40,6 +41,21 @@ TEST(Firing, UnassignedLinkAndDisabledDispatchDoNothing) {
   enableDispatch();
   fireEvent(switchingOff.link(), d);
   EXPECT_EQ(r.received.size(), 1u);
+}
+
+TEST(StartList, RunsInOrderIncludingLateEntriesThenEmpties) {
+  std::vector<int> order;
+  Started = false;
+  addStartProc([&] { order.push_back(1); });
+  addStartProc([&] {
+    order.push_back(2);
+    addStartProc([&] { order.push_back(3); });
+  });
+  runStartProcs();
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+  EXPECT_TRUE(StartList.empty());
+  EXPECT_TRUE(Started);
+  Started = false;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// The hub.
+// Hub and commutator.
 #include <gtest/gtest.h>
 
+#include "runtime/zkCommutator.h"
 #include "runtime/zkHub.h"
 #include "support/recorder.h"
 
@@ -25,6 +26,41 @@ TEST(Hub, FiresInOrderEachWithTheIncomingValue) {
   EXPECT_EQ(second.received[0].StrValue, "in");
   EXPECT_EQ(third.received[0].StrValue, "in");
   EXPECT_EQ(d.StrValue, "in");
+}
+
+// The serial answers' route: the linked index chooses the one output.
+class CommutatorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sw.setOutCount(2);
+    sw.outEvent = {a.link(), b.link()};
+    sw.dataOutput = output.link();
+  }
+  TDispatchScope on;
+  TZKCommutator sw;
+  TRecorder a, b;
+  TProvider output;
+};
+
+TEST_F(CommutatorTest, TheLinkedIndexChoosesTheOutput) {
+  output.answer = integerData(1);
+  fireEvent(makeEventLink<&TZKCommutator::inWork>(&sw), "bytes");
+  EXPECT_EQ(a.received.size(), 0u);
+  ASSERT_EQ(b.received.size(), 1u);
+  EXPECT_EQ(b.received[0].StrValue, "bytes");
+  output.answer = integerData(0);
+  fireEvent(makeEventLink<&TZKCommutator::inWork>(&sw), "bytes");
+  EXPECT_EQ(a.received.size(), 1u);
+  EXPECT_EQ(b.received.size(), 1u);
+}
+
+TEST_F(CommutatorTest, ReceiverChangesDoNotReachTheCaller) {
+  output.answer = integerData(0);
+  a.onReceive = [](TData& d, uint16_t) { makeInteger(d, 5); };
+  TData d = stringData("orig");
+  sw.inWork(d, 0);
+  EXPECT_EQ(d.StrValue, "orig");
+  EXPECT_EQ(kindOf(d), TDataKind::String);
 }
 
 }  // namespace
