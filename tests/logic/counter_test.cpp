@@ -30,21 +30,6 @@ TEST(Counter, AStepPastMaxWrapsOntoMin) {
   EXPECT_EQ(integers(out.received), (std::vector<int32_t>{1, 0, 1}));
 }
 
-TEST(Counter, ResetGoesToTheStartBoundSilently) {
-  TDispatchScope on;
-  TZKCounter counter;
-  TRecorder out;
-  counter.Min = 2;
-  counter.Max = 9;
-  counter.setDefault(5);
-  counter.outCount = out.link();
-  fireEvent(makeEventLink<&TZKCounter::inReset>(&counter));
-  EXPECT_TRUE(out.received.empty());
-  TData value;
-  readData(makeEventLink<&TZKCounter::varCount>(&counter), value);
-  EXPECT_EQ(value.IntValue, 2);
-}
-
 TEST(Counter, ConcurrentStepsLoseNoCountAndFireDistinctValues) {
   TDispatchScope on;
   TZKCounter counter;

@@ -1,8 +1,7 @@
-// Building texts: numbered placeholders and joining.
+// Building texts: numbered placeholders.
 #include <gtest/gtest.h>
 
 #include "elements/zkFormatStr.h"
-#include "elements/zkStrCat.h"
 #include "runtime/codepage.h"
 #include "support/recorder.h"
 
@@ -44,22 +43,6 @@ TEST_F(TFormatFixture, FillsNumberedPlaceholdersOnly) {
   EXPECT_EQ(run("[%2%1%2]", {"7", ""}), "[7]");
   EXPECT_EQ(run("%2 %1", {"a", "%1"}), "%1 a");
   EXPECT_EQ(run("%1", {std::string("a\1b\0c", 5)}), "ab%c");  // marker bytes
-}
-
-// The upload's final mask: the running check sum read back, then "FZ" as
-// hexadecimal text; the incoming value is not used.
-TEST(StrCat, NonEmptyDefaultsWinOverTheIncomingValue) {
-  TDispatchScope on;
-  TZKStrCat cat;
-  TProvider checkSum;
-  TRecorder out;
-  checkSum.answer = stringData("F00D");
-  cat.dataStr1 = checkSum.link();
-  cat.Str2 = "465A";
-  cat.outResult = out.link();
-  fireEvent(makeEventLink<&TZKStrCat::inStrCat>(&cat), "incoming");
-  ASSERT_EQ(out.received.size(), 1u);
-  EXPECT_EQ(out.received[0].StrValue, "F00D465A");
 }
 
 }  // namespace

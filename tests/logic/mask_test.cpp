@@ -58,15 +58,4 @@ TEST_F(TMaskFixture, WholeTextsCaseFoldedWildcardsOnlyInTheMask) {
   }
 }
 
-// The upload replaces its masks with the running check sum as it goes.
-// Without outPrefix a beginning is no match (the probe's identity word).
-TEST_F(TMaskFixture, TheMaskIsReplacedThroughItsInput) {
-  mask.Mask = "SZ";
-  mask.outPrefix = {};
-  fireEvent(makeEventLink<&TZKStrMask::inMask>(&mask), "4B37");
-  fireEvent(makeEventLink<&TZKStrMask::inCompare>(&mask), "4b37");
-  fireEvent(makeEventLink<&TZKStrMask::inCompare>(&mask), "4b");
-  EXPECT_EQ(out.indexes, (std::vector<uint16_t>{1, 0}));
-}
-
 }  // namespace

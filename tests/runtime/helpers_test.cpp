@@ -1,18 +1,10 @@
-// Shared helpers: text comparison and replacement, fonts.
+// Shared helpers: text replacement, fonts.
 #include <gtest/gtest.h>
 
 #include "runtime/helpers.h"
 #include "runtime/systemSeams.h"
 
 namespace {
-
-TEST(Helpers, CompareNoCaseFoldsAsciiOnlyAndStopsAtNul) {
-  EXPECT_EQ(compareNoCase("Quilmatronx", "QUILMATRONX"), 0);
-  EXPECT_EQ(compareNoCase(std::string_view("ab\0x", 4), "AB"), 0);
-  EXPECT_GT(compareNoCase("b", "A"), 0);
-  EXPECT_LT(compareNoCase("a", "ab"), 0);
-  EXPECT_NE(compareNoCase("\xE0", "\xC0"), 0);  // Cyrillic is not folded here
-}
 
 TEST(Helpers, ReplaceAllNeverRescansReplacements) {
   EXPECT_EQ(replaceAll("%1%1", "%1", "x%1"), "x%1x%1");

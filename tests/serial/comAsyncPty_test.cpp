@@ -124,20 +124,13 @@ TEST_F(ComAsyncPtyTest, UnpluggedDeviceEndsTheReaderWithoutSpinning) {
   EXPECT_EQ(log.entries().back(), "open=0");
 }
 
-TEST_F(ComAsyncPtyTest, BusyPortFailsToOpenAndIsMissingFromTheList) {
+TEST_F(ComAsyncPtyTest, ABusyPortIsMissingFromTheList) {
   ::setenv("QUILMATRONX_EXTRA_PORTS", ("/nonexistent/tty:relative:" + peer.portPath()).c_str(), 1);
   Strings ports = listPorts();
   EXPECT_NE(std::find(ports.begin(), ports.end(), peer.portPath()), ports.end());
 
+  // Busy: open here (what a second open says is FlashCommandLine's).
   open();
-  TPortLog secondLog;
-  TZKComAsync second;
-  secondLog.attach(second, false);
-  TData d = stringData(peer.portPath());
-  second.inOpen(d, 0);
-  EXPECT_EQ(secondLog.entries(), (Strings{"opening", "open=0"}));
-  EXPECT_EQ(second.openError(), "Device or resource busy");
-
   ports = listPorts();
   EXPECT_EQ(std::find(ports.begin(), ports.end(), peer.portPath()), ports.end());
   // Unchecked, every full path is listed; a relative entry never is.
@@ -161,12 +154,10 @@ TEST_F(ComAsyncPtyTest, WriteToAStalledPeerEndsAtTheTimeout) {
   EXPECT_LT(written, 1 << 20);
 }
 
-TEST_F(ComAsyncPtyTest, MissingDeviceFailsToOpen) {
-  TLoggedPort::open("/dev/pts/999999");
+// A missing device is FlashCommandLine's; this one opens, but is no tty.
+TEST_F(ComAsyncPtyTest, ADeviceThatIsNoTtyFailsToOpen) {
+  TLoggedPort::open("null");
   EXPECT_EQ(log.entries(), (Strings{"opening", "open=0"}));
-  EXPECT_EQ(port.openError(), "No such file or directory");
-  TLoggedPort::open("null");  // opens, but is no tty
-  EXPECT_EQ(log.entries().back(), "open=0");
   EXPECT_EQ(port.openError(), "not a serial port (Inappropriate ioctl for device)");
 }
 

@@ -1,6 +1,6 @@
 // The Windows backend under Wine against a pty mapped as a COM port. Run by
 // winePortPeer.py, which maps the port, plays a device that echoes every
-// byte and unplugs itself when it has echoed "UNPLUG".
+// byte and unplugs itself on "UNPLUG", which it does not echo.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -130,7 +130,6 @@ TEST_F(WinePortTest, UnpluggedDeviceClosesThePortAndSaysSo) {
            Strings(e.end() - static_cast<ptrdiff_t>(gone.size()), e.end()) == gone;
   };
   EXPECT_TRUE(eventually("a vanished port", endsGone));
-  EXPECT_EQ(log.received(), "UNPLUG");
   log.clear();
   close();
   EXPECT_TRUE(log.entries().empty());

@@ -71,12 +71,6 @@ struct TFakePort {
     std::lock_guard lock(Lock);
     return Calls;
   }
-  // Waits until the last call recorded is this one.
-  void waitForCall(const std::string& name) {
-    std::unique_lock lock(Lock);
-    waitOrEnd("the call \"" + name + "\"", Changed, lock,
-              [&] { return !Calls.empty() && Calls.back() == name; });
-  }
   void pushEvent(uint32_t mask, std::string bytes = {}) {
     std::lock_guard lock(Lock);
     Incoming += bytes;

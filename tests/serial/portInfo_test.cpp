@@ -39,13 +39,6 @@ TEST(SlotName, ResolvesByPortSerialNumberOrPosition) {
   }
 }
 
-TEST(SlotName, SlotFollowsItsAdapterToAnotherPortName) {
-  std::vector<TPortInfo> later = plugged;
-  later[0].Port = "ttyUSB7";
-  std::string error;
-  EXPECT_EQ(resolveSlot(TSlotName::parse("serial=A50285BI"), later, error), "ttyUSB7");
-}
-
 TEST(PortInfo, IdentityLineForTheList) {
   EXPECT_EQ(identityText(plugged[0]), "FT232R USB UART  0403:6001  serial=A50285BI  usb=1-1.2");
   EXPECT_EQ(identityText(plugged[3]), "");

@@ -7,7 +7,8 @@ Makes a pty pair, maps its slave side as COM7 in a Wine prefix of its own
 (HKLM\\Software\\Wine\\Ports, then a fresh wineserver so the port shows under
 HARDWARE\\DEVICEMAP\\SERIALCOMM), builds the TIOCMGET preload with the host
 compiler, runs the test program and plays the device on the master side:
-every byte is echoed; after echoing "UNPLUG" the device hangs up.
+every byte is echoed but "UNPLUG", on which the device hangs up (a hang-up
+throws away what the program has not read yet, so nothing is left in flight).
 """
 import os
 import pty
@@ -27,7 +28,7 @@ TIME_LIMIT = int(os.environ.get("QUIL_SERIAL_TIME_LIMIT", "300"))
 
 
 def play_device(master, process, env, exe):
-    """Echoes until the program ends; hangs up after "UNPLUG"."""
+    """Echoes until the program ends; hangs up on "UNPLUG"."""
     heard = b""
     deadline = time.monotonic() + TIME_LIMIT
     while process.poll() is None:
@@ -49,12 +50,13 @@ def play_device(master, process, env, exe):
         if not data:
             time.sleep(0.01)
             continue
-        os.write(master, data)
         heard = (heard + data)[-16:]
-        if heard.endswith(b"UNPLUG"):
-            time.sleep(0.1)  # let the echo be read first
-            os.close(master)
-            master = None
+        if not heard.endswith(b"UNPLUG"):
+            os.write(master, data)
+            continue
+        os.write(master, data[:-len(b"UNPLUG")])
+        os.close(master)
+        master = None
     return master
 
 

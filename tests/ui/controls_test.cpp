@@ -1,6 +1,5 @@
-// Label, button, combo box and progress bar with the settings the program
-// gives them; the edit's cross-thread texts are in windowSystem_test.cpp.
-#include "ui/zkButton.h"
+// Label, combo box and progress bar with the settings the program gives
+// them; the edit's cross-thread texts are in windowSystem_test.cpp.
 #include "ui/zkComboBox.h"
 #include "ui/zkLabel.h"
 #include "ui/zkProgressBar.h"
@@ -24,22 +23,6 @@ TEST_F(UiTest, LabelAutoSizeFitsTheTextAndDocksWithAlign) {
   top.init();
   const TSize client = formControl()->clientSize();
   EXPECT_EQ(native(top).bounds(), (TRect{0, 0, client.width, -fontHeight(12) + 1}));
-}
-
-TEST_F(UiTest, AClickSendsNothingOrTheButtonsData) {
-  TZKButton plain(formControl()), valued(formControl());
-  valued.Data = integerData(0);
-  plain.init();
-  valued.init();
-  TRecorder clicks;
-  plain.outClick = clicks.link();
-  valued.outClick = clicks.link();
-  ui().click(*plain.nativeControl());
-  ui().click(*valued.nativeControl());
-  ASSERT_EQ(clicks.received.size(), 2u);
-  EXPECT_EQ(kindOf(clicks.received[0]), TDataKind::Null);
-  EXPECT_TRUE(isInteger(clicks.received[1]));
-  EXPECT_EQ(clicks.received[1].IntValue, 0);
 }
 
 // The port list: the program's settings, items added as its port names come.
@@ -67,18 +50,14 @@ TEST_F(UiTest, ComboSelectionReportsTheTextAndTheItemDataZeroUntilSet) {
   EXPECT_EQ(second[1], 0);  // the item data is 0 until set
 }
 
-TEST_F(UiTest, ProgressBarTakesNumbersAndTextsInItsRange) {
+// The bar starts empty: a range from 1 showed a sliver before the first block.
+TEST_F(UiTest, ProgressBarRunsFromEmptyToItsMax) {
   TZKProgressBar bar(formControl());
   bar.Max = 507;
-  bar.BarColor = 0xFF00000D;  // a system colour, resolved
   bar.init();
-  EXPECT_EQ(native(bar).progressHigh(), 507);
-  EXPECT_EQ(native(bar).BarColor, systemColorRgb(13));
-  const std::pair<TData, int32_t> cases[] = {
-      {integerData(12), 12}, {stringData("250"), 250}, {integerData(600), 507}};
-  for (const auto& [position, shown] : cases) {
-    TData d = position;
+  for (const auto& [position, shown] : {std::pair{0, 0}, std::pair{600, 507}}) {
+    TData d = integerData(position);
     bar.inSetPosition(d, 0);
-    EXPECT_EQ(native(bar).progressPosition(), shown);
+    EXPECT_EQ(native(bar).progressPosition(), shown) << position;
   }
 }

@@ -20,15 +20,6 @@ TEST_F(UiTest, StartFiresCreateBeforeTheFormShows) {
   EXPECT_TRUE(form->shownOnce());
 }
 
-TEST_F(UiTest, UserCloseFiresCloseAndEndsTheProgram) {
-  TRecorder closed;
-  form->outClose = closed.link();
-  ui().userClose(*formControl());
-  EXPECT_EQ(closed.received.size(), 1u);
-  EXPECT_TRUE(ui().quitRequested());
-  EXPECT_FALSE(native(*form).isVisible());
-}
-
 TEST_F(UiTest, NothingFiresAfterCloseNotEvenFromOtherThreads) {
   TZKButton button(formControl());
   button.init();
@@ -47,18 +38,6 @@ TEST_F(UiTest, NothingFiresAfterCloseNotEvenFromOtherThreads) {
   EXPECT_EQ(native(edit).text(), "late");  // applied, but reported to nobody
   EXPECT_TRUE(clicks.received.empty());
   EXPECT_TRUE(changes.received.empty());
-}
-
-TEST_F(UiTest, MessageLoopEndsWhenAnotherThreadClosesTheForm) {
-  TRecorder closed;
-  form->outClose = closed.link();
-  disableDispatch();
-  startApplication(*form);
-  TTestThread closer("the close", [&] { form->inClose(EmptyData, 0); });
-  EXPECT_EQ(bounded("the message loop's end", [] { return runMessageLoop(); }), 0);
-  closer.join();
-  EXPECT_EQ(closed.received.size(), 1u);
-  EXPECT_EQ(ApplicationWindow, nullptr);
 }
 
 TEST_F(UiTest, ClosingTheApplicationWindowEndsTheLoopWithoutTheProtocol) {

@@ -1,5 +1,5 @@
-// The child element base: the program's uses of it (visibility, colours and
-// fonts, tab navigation, docking at the top) and its end with the form.
+// The child element base: the program's uses of it (colours and fonts, tab
+// navigation, docking at the top) and its end with the form.
 #include "ui/zkButton.h"
 #include "ui/zkEdit.h"
 #include "ui/zkLabel.h"
@@ -8,20 +8,6 @@
 namespace {
 constexpr int32_t Tab = 9;
 }  // namespace
-
-TEST_F(UiTest, VisibleAndEnabledFollowToBool) {
-  TZKLabel label(formControl());
-  label.init();
-  const std::pair<TData, bool> cases[] = {
-      {integerData(0), false}, {stringData("x"), true}, {integerData(0), false}, {TData{}, true}};
-  for (const auto& [value, on] : cases) {
-    TData d = value;
-    label.inSetVisible(d, 0);
-    label.inSetEnabled(d, 0);
-    EXPECT_EQ(native(label).isVisible(), on);
-    EXPECT_EQ(native(label).isEnabled(), on);
-  }
-}
 
 TEST_F(UiTest, AChildTakesTheFormsColourAndFont) {
   form->Color = 0xFF00000F;
