@@ -36,9 +36,7 @@ struct ComAsyncPtyTest : TLoggedPort, ::testing::Test {
   std::string opened() const { return "open=" + std::to_string(devicePortNumber(peer.portPath())); }
 };
 
-// The line as the uploader leaves it, read back from the tty: 38462 Bd both
-// ways (not 38400), 8 data bits, no parity, one stop bit, no flow control,
-// raw bytes, reads that return at once.
+// 38462 Bd both ways, not 38400.
 TEST_F(ComAsyncPtyTest, TheUploadersSettingsAreOnTheLine) {
   open();
   EXPECT_EQ(log.entries(), (Strings{"opening", opened()}));
@@ -76,7 +74,6 @@ TEST_F(ComAsyncPtyTest, ReceivesExactlyWhatWasSentHoweverSplitAndWritesRawBytes)
   }
   ASSERT_TRUE(log.waitForReceived(sent.size()));
   EXPECT_EQ(log.received(), sent);
-  // Every notification carried bytes and was read at once.
   for (const std::string& entry : log.entries()) EXPECT_NE(entry, "rxchar=0");
 
   const std::string block("PUSK\0\x01\n\r\xfe", 9);
@@ -88,8 +85,7 @@ TEST_F(ComAsyncPtyTest, ReceivesExactlyWhatWasSentHoweverSplitAndWritesRawBytes)
   EXPECT_EQ(Strings(entries.end() - 2, entries.end()), (Strings{"written=9", "written=2"}));
 }
 
-// A close purges the port; on a pty that threw away, now and then, what
-// the device had not read yet: "PUSK" written right before the close.
+// A pty's purge threw away, now and then, "PUSK" written right before a close.
 TEST_F(ComAsyncPtyTest, APurgeKeepsWhatWasWrittenBeforeIt) {
   const std::unique_ptr<TSerialDevice> device = platformSerialSystem().createDevice();
   std::string error;
@@ -111,8 +107,6 @@ TEST_F(ComAsyncPtyTest, UnpluggedDeviceEndsTheReaderWithoutSpinning) {
   ASSERT_TRUE(log.waitForReceived(4));
   log.clear();
   peer.close();
-  // The reader notices the hang-up, closes the port from its own thread,
-  // says so and ends; the next open joins it.
   Strings gone = CloseEvents;
   gone.push_back("vanished");
   EXPECT_TRUE(eventually("a vanished port", [&] { return log.entries() == gone; }));

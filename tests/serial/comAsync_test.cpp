@@ -1,6 +1,4 @@
-// The serial port element's own logic over an in-memory port, with the
-// uploader's settings: name checks, what the port is told, event orders,
-// dispatch and closing.
+// The serial port element over an in-memory port, with the uploader's settings.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -57,10 +55,8 @@ TEST_F(ComAsyncTest, ANameThatIsNoPortFailsBeforeThePortIsTouched) {
   EXPECT_EQ(system.Port.OpenedName, "com3");  // as typed
 }
 
-// The list opens no port just to list it. With CheckPorts each port is
-// tried once, all at once, and a port whose open blocks is left out after
-// a bounded wait; a Bluetooth port is never tried (its open is a connection
-// attempt of seconds) and is offered marked as such.
+// A port whose open blocks is left out after a bounded wait; a Bluetooth
+// port is never tried (its open is a connection attempt of seconds).
 TEST_F(ComAsyncTest, PortListTriesAllPortsAtOnceForABoundedTimeButNoBluetoothPort) {
   system.Listed = {{"COM3"}, {"COM1"}, {"COM7"}, {"COM4", true}, {"COM9"}, {"COM2"}};
   std::mutex lock;
@@ -97,8 +93,6 @@ TEST_F(ComAsyncTest, PortListTriesAllPortsAtOnceForABoundedTimeButNoBluetoothPor
   EXPECT_EQ(system.Port.OpenedName, "COM4");
 }
 
-// Adapters plugged in or pulled while the operator chooses join and leave
-// the list, checked as at the start, until the watch is told to stop.
 TEST_F(ComAsyncTest, PortsThatComeAndGoJoinAndLeaveTheListUntilTheWatchStops) {
   struct TSeen {
     std::mutex Lock;
@@ -129,9 +123,7 @@ TEST_F(ComAsyncTest, PortsThatComeAndGoJoinAndLeaveTheListUntilTheWatchStops) {
   EXPECT_EQ(seen.names(), changed);
 }
 
-// What both front ends give their port, as the port is told it, beyond what
-// the line shows (comAsyncPty_test.cpp): DTR and RTS off, no flow control,
-// reads that return at once, bounded writes.
+// What the line shows is comAsyncPty_test.cpp's.
 TEST_F(ComAsyncTest, TheUploadersSettingsReachThePort) {
   open("COM5");
   const TSerialSettings& s = system.Port.Settings;
@@ -145,13 +137,10 @@ TEST_F(ComAsyncTest, TheUploadersSettingsReachThePort) {
   EXPECT_EQ(t.ReadTotalTimeoutMultiplier, 0u);
   EXPECT_EQ(t.WriteTotalTimeoutConstant, 1000u);
   EXPECT_EQ(t.WriteTotalTimeoutMultiplier, 100u);
-  // Purge and queues before the settings.
   EXPECT_EQ(system.Port.calls(), (Strings{"open COM5", "purge 12", "queues 4096 4096", "configure",
                                           "timeouts", "mask 1"}));
 }
 
-// The program's way: the chosen name comes through the data link; an open
-// port ignores another open.
 TEST_F(ComAsyncTest, TheLinkedNameWinsAndAnOpenPortIgnoresOpen) {
   TProvider name;
   name.answer = stringData("COM9");
@@ -166,7 +155,7 @@ TEST_F(ComAsyncTest, TheLinkedNameWinsAndAnOpenPortIgnoresOpen) {
 TEST_F(ComAsyncTest, AMissingPortOrRefusedSettingsLeaveItClosed) {
   const Strings steps = {"open COM2", "purge 12", "queues 4096 4096",
                          "configure", "timeouts", "mask 1"};
-  // Each failure and the steps taken up to it; a refused setting closes again.
+  // Each failure and the steps taken up to it.
   const std::tuple<std::string, size_t, std::string> cases[] = {
       {"open", 1, "no such port COM2"},
       {"purge", 3, "the port refused to clear its queues: the fake refused purge"},
@@ -175,30 +164,25 @@ TEST_F(ComAsyncTest, AMissingPortOrRefusedSettingsLeaveItClosed) {
       {"mask", 6, "the port refused the event watch: the fake refused mask"}};
   for (const auto& [failing, taken, error] : cases) {
     TFakeSystem fresh;
-    TPortLog events;
-    TZKComAsync element(fresh);
-    events.attach(element, false);
+    TLoggedPort element(fresh);
     fresh.Port.Failing = failing;
-    TData d = stringData("COM2");
-    element.inOpen(d, 0);
+    element.open("COM2");
     const bool refused = taken > 1;
     Strings calls(steps.begin(), steps.begin() + static_cast<ptrdiff_t>(taken));
     if (refused) calls.insert(calls.end(), {"drain", "purge 10", "close"});
     Strings expected{"opening"};
     if (refused) expected.insert(expected.end(), CloseEvents.begin(), CloseEvents.end());
     expected.push_back("open=0");
-    EXPECT_EQ(events.entries(), expected) << failing;
+    EXPECT_EQ(element.log.entries(), expected) << failing;
     EXPECT_EQ(fresh.Port.calls(), calls);
-    EXPECT_FALSE(element.opened());
+    EXPECT_FALSE(element.port.opened());
     EXPECT_EQ(fresh.Port.Waiters, 0);
-    EXPECT_EQ(element.openError(), error);
+    EXPECT_EQ(element.port.openError(), error);
   }
 }
 
-// "PUSK" may still be in a USB adapter's own buffer when the driver's queue
-// is empty: the purge waits its time on the line (4 bytes of 10 bits at
-// 38462 Bd) and a margin, and leaves the output alone (a virtual port's far
-// end may not have read it yet).
+// "PUSK" may still be in a USB adapter's own buffer: the purge waits its time
+// on the line (40 bits at 38462 Bd) and leaves the output alone.
 TEST_F(ComAsyncTest, CloseClearsTheMaskStopsTheReaderAndFiresInOrder) {
   port.FlushOnClose = true;
   open("COM1");
@@ -212,14 +196,11 @@ TEST_F(ComAsyncTest, CloseClearsTheMaskStopsTheReaderAndFiresInOrder) {
   EXPECT_EQ(Strings(calls.end() - 4, calls.end()),
             (Strings{"mask 0", "drain unbounded", "purge 10", "close"}));
   EXPECT_FALSE(port.opened());
-  // Closing a closed port does nothing.
   log.clear();
   close();
   EXPECT_TRUE(log.entries().empty());
 }
 
-// A close on another thread returns only once the port is closed; the one
-// under way goes on alone.
 TEST_F(ComAsyncTest, ASecondCloseWaitsUntilTheFirstHasFinished) {
   open("COM1");
   std::atomic<bool> draining{false};
@@ -246,9 +227,7 @@ TEST_F(ComAsyncTest, ASecondCloseWaitsUntilTheFirstHasFinished) {
 }
 
 // The descriptor a close releases may be handed out again at once: a write
-// still under way on another thread must end before it goes. A write a
-// driver never completes, made in a reader's handler, does not hang the
-// close either: the purge comes before the reader is waited for.
+// still under way must end before it goes.
 TEST_F(ComAsyncTest, ACloseAbortsAWriteUnderWayAndReleasesThePortAfterIt) {
   log.onReceive = [&](TData& d, uint16_t event) {
     if (event == TPortLog::Read) write(d.StrValue);
@@ -273,8 +252,7 @@ TEST_F(ComAsyncTest, ACloseAbortsAWriteUnderWayAndReleasesThePortAfterIt) {
   EXPECT_EQ(calls.back(), "close");
 }
 
-// This thread is the UI thread of a window system in memory, which a
-// handler on the reader thread calls synchronously.
+// This thread is the UI thread of a window system in memory.
 TEST_F(ComAsyncTest, ReopenWhileTheOldReaderWaitsForThisThread) {
   installWindowSystem(createHeadlessWindowSystem());
   std::atomic<bool> closedInHandler{false};
@@ -302,13 +280,11 @@ TEST_F(ComAsyncTest, CloseKeepsServingSyncCallsOfABusyHandler) {
   log.onReceive = [&](TData&, uint16_t event) {
     if (event != TPortLog::Read) return;
     inHandler = true;
-    // The handler shows the bytes in a window: a synchronous UI call.
-    windowSystem().invokeSync([&] { ++uiChanges; });
+    windowSystem().invokeSync([&] { ++uiChanges; });  // shows the bytes
   };
   open("COM1");
   system.Port.pushEvent(serial::EvRxChar, "status");
   ASSERT_TRUE(eventually("the read's handler", inHandler));
-  // The reader now waits for this thread, which closes the port.
   log.clear();
   close();
   EXPECT_EQ(uiChanges, 1);
@@ -319,9 +295,7 @@ TEST_F(ComAsyncTest, CloseKeepsServingSyncCallsOfABusyHandler) {
   EXPECT_EQ(log.entries(), CloseEvents);
 }
 
-// A line error (AbortOnError) fails every call until it is cleared: a write
-// runs once more after clearing it and says why when even that fails; a wait
-// it ends does not end the reader.
+// A line error (AbortOnError) fails every call until it is cleared.
 TEST_F(ComAsyncTest, ALineErrorIsClearedAndTheCallRunsOnceMore) {
   open("COM1");
   for (const bool stuck : {false, true}) {
@@ -338,11 +312,8 @@ TEST_F(ComAsyncTest, ALineErrorIsClearedAndTheCallRunsOnceMore) {
   EXPECT_TRUE(log.waitForReceived(2)) << "the reader did not go on after a line error";
 }
 
-// A reader that finds the port gone (a failed wait, or waits ending with no
-// event on a port whose error query fails) closes it and says so at once;
-// empty masks from a port that answers are waited through, not spun on.
-// Each way the reader finds its port gone is recorded in a trace as
-// "lost", again after the port is opened once more.
+// Empty masks from a port that answers are waited through, not spun on;
+// each way of finding the port gone is traced as "lost".
 TEST_F(ComAsyncTest, AReaderClosesAPortFoundGoneAndSaysSo) {
   using TResult = TSerialWaiter::TResult;
   Strings gone = CloseEvents;
@@ -354,24 +325,21 @@ TEST_F(ComAsyncTest, AReaderClosesAPortFoundGoneAndSaysSo) {
   for (const TResult ending : {TResult::Failed, TResult::Aborted, TResult::Event}) {
     TFakeSystem fresh;
     TTracedSerialSystem traced(fresh, *trace);
-    TPortLog events;
-    TZKComAsync element(traced);
-    events.attach(element);
+    TLoggedPort element(traced);
     for (int opening = 0; opening < 2; ++opening) {
-      TData d = stringData("COM1");
-      element.inOpen(d, 0);
-      events.clear();
+      element.open("COM1");
+      element.log.clear();
       fresh.Port.set([&] { fresh.Port.WaitsEnd = ending; });
       if (ending != TResult::Failed && opening == 0) {
         std::this_thread::sleep_for(100ms);
         EXPECT_LT(fresh.Port.ErrorQueries, 30) << "spins";
-        EXPECT_TRUE(element.opened());
+        EXPECT_TRUE(element.port.opened());
         fresh.Port.set([&] { fresh.Port.ErrorQueryFails = true; });
       }
       EXPECT_TRUE(eventually(
-          "the port closed and reported gone", [&] { return events.entries() == gone; }, 2s))
+          "the port closed and reported gone", [&] { return element.log.entries() == gone; }, 2s))
           << "ending " << static_cast<int>(ending);
-      EXPECT_FALSE(element.opened());
+      EXPECT_FALSE(element.port.opened());
     }
   }
   trace->finish();

@@ -1,5 +1,4 @@
-// A serial seam in memory: records what the element asks of the port and
-// lets a test play port events, failures and slow writes.
+// A serial port in memory: records the element's calls, plays events and failures.
 #pragma once
 
 #include <atomic>
@@ -27,8 +26,7 @@ struct TFakePort {
   uint32_t Mask = 0;
   std::string Written;
   int Writes = 0;
-  // A write takes at most this many bytes (an adapter that stops taking
-  // them); -1: every byte.
+  // At most this many bytes per write (an adapter that stops taking them); -1: all.
   long Takes = -1;
   std::string Incoming;
   std::deque<uint32_t> Events;
@@ -44,8 +42,7 @@ struct TFakePort {
   // Runs, unlocked, after a read took its bytes.
   std::function<void()> OnRead;
   std::chrono::steady_clock::time_point PurgedAt;
-  // A line error with AbortOnError: writes, reads, purges and waits fail
-  // until the error query clears it; a stuck one comes back at once.
+  // Calls fail until the error query clears it; a stuck one comes back at once.
   bool LineError = false;
   bool LineErrorStuck = false;
   // What every wait returns while set: a failure, or Event with no bits.

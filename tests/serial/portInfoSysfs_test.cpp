@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "serial/os/portInfoSysfs.h"
+#include "serial/portInfo.h"
 
 namespace fs = std::filesystem;
 
@@ -54,16 +55,11 @@ class SysfsFixture : public testing::Test {
 TEST_F(SysfsFixture, ReadsEachAdaptersIdentity) {
   const std::vector<TPortInfo> ports = readSysfsPorts(root);
   ASSERT_EQ(ports.size(), 3u) << "tty1 has no driver and is no serial port";
-  const auto expect = [](const TPortInfo& p, const TPortInfo& want) {
-    EXPECT_EQ(p.Port, want.Port);
-    EXPECT_EQ(p.Description, want.Description) << want.Port;
-    EXPECT_EQ(p.VendorId + ":" + p.ProductId, want.VendorId + ":" + want.ProductId) << want.Port;
-    EXPECT_EQ(p.SerialNumber, want.SerialNumber) << want.Port;
-    EXPECT_EQ(p.Location, want.Location) << want.Port;
-  };
-  expect(ports[0], {"ttyACM0", "Arduino Uno", "2341", "0043", "", "1-3"});
-  expect(ports[1], {"ttyS4", "", "", "", "", "pci-0000:00:16.3"});
-  expect(ports[2], {"ttyUSB0", "FT232R USB UART", "0403", "6001", "A50285BI", "1-1.2"});
+  EXPECT_EQ(ports[0].Port + ": " + identityText(ports[0]),
+            "ttyACM0: Arduino Uno  2341:0043  usb=1-3");
+  EXPECT_EQ(ports[1].Port + ": " + identityText(ports[1]), "ttyS4: usb=pci-0000:00:16.3");
+  EXPECT_EQ(ports[2].Port + ": " + identityText(ports[2]),
+            "ttyUSB0: FT232R USB UART  0403:6001  serial=A50285BI  usb=1-1.2");
 }
 
 }  // namespace

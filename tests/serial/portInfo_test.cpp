@@ -45,25 +45,17 @@ TEST(PortInfo, IdentityLineForTheList) {
 }
 
 TEST(SetupApiTexts, UsbIdsSerialNumberAndPosition) {
-  struct TCase {
-    const char* instanceId;
-    const char* vendor;
-    const char* product;
-    const char* serial;
-  };
-  for (const TCase& c : std::initializer_list<TCase>{
-           {"USB\\VID_0403&PID_6001\\A50285BI", "0403", "6001", "A50285BI"},
-           {"USB\\VID_10C4&PID_EA60\\0001", "10c4", "ea60", "0001"},
-           // No serial number: Windows makes one up with '&' in it.
-           {"USB\\VID_1A86&PID_7523\\5&2E3A1C47&0&2", "1a86", "7523", ""},
-           {"ACPI\\PNP0501\\1", "", "", ""},
-           {"FTDIBUS\\VID_0403+PID_6001+A50285BIA\\0000", "", "", ""},
-       }) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"USB\\VID_0403&PID_6001\\A50285BI", "0403:6001  serial=A50285BI"},
+      {"USB\\VID_10C4&PID_EA60\\0001", "10c4:ea60  serial=0001"},
+      // No serial number: Windows makes one up with '&' in it.
+      {"USB\\VID_1A86&PID_7523\\5&2E3A1C47&0&2", "1a86:7523"},
+      {"ACPI\\PNP0501\\1", ""},
+      {"FTDIBUS\\VID_0403+PID_6001+A50285BIA\\0000", ""}};
+  for (const auto& [instanceId, identity] : cases) {
     TPortInfo info;
-    applyUsbInstanceId(c.instanceId, info);
-    EXPECT_EQ(info.VendorId, c.vendor) << c.instanceId;
-    EXPECT_EQ(info.ProductId, c.product) << c.instanceId;
-    EXPECT_EQ(info.SerialNumber, c.serial) << c.instanceId;
+    applyUsbInstanceId(instanceId, info);
+    EXPECT_EQ(identityText(info), identity) << instanceId;
   }
 }
 
@@ -71,50 +63,32 @@ TEST(SetupApiTexts, UsbIdsSerialNumberAndPosition) {
 TEST(SetupApiTexts, AdaptersByTheirNodes) {
   const std::string xhci = "PCIROOT(0)#PCI(1400)#USBROOT(0)",
                     bridged = "PCIROOT(0)#PCI(1C04)#PCI(0000)#USBROOT(0)";
-  struct TCase {
-    std::vector<TDeviceNode> nodes;
-    const char* serial;
-    const char* location;
-    bool bluetooth;
-  };
-  for (const TCase& c : std::initializer_list<TCase>{
-           // One chip, plain: the port is the USB device.
-           {{{"USB\\VID_0403&PID_6001\\A50285BI", xhci + "#USB(2)#USB(1)"}},
-            "A50285BI",
-            "1400-2.1",
-            false},
-           // The same hub port on a second controller is another position.
-           {{{"USB\\VID_0403&PID_6001\\A50285BJ", bridged + "#USB(2)#USB(1)"}},
-            "A50285BJ",
-            "1c04.0000-2.1",
-            false},
-           // A four-port chip: the vendor's bus node, the interface, the device.
-           {{{"FTDIBUS\\VID_0403+PID_6011+FT4232XYZB\\0000", ""},
-             {"USB\\VID_0403&PID_6011&MI_01\\6&2A3B4C5D&0&0001", xhci + "#USB(3)#USB(2)#USBMI(1)"},
-             {"USB\\VID_0403&PID_6011\\FT4232XYZ", xhci + "#USB(3)#USB(2)"}},
-            "FT4232XYZ",
-            "1400-3.2:1",
-            false},
-           // A CDC device with an interface association: the port is the interface.
-           {{{"USB\\VID_2341&PID_0043&MI_00\\7&1F2E3D4C&0&0000", xhci + "#USB(1)#USBMI(0)"},
-             {"USB\\VID_2341&PID_0043\\75830333238351E0A1B1", xhci + "#USB(1)"}},
-            "75830333238351E0A1B1",
-            "1400-1:0",
-            false},
-           {{{"BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&0002\\7&3A1B2C3D&0&"
-              "000000000000_00000000",
-              ""},
-             {"BTH\\MS_BTHBRB\\7&1C5E2F1&0&1", ""}},
-            "",
-            "",
-            true},
-           {{{"ACPI\\PNP0501\\1", "ACPI(_SB_)#ACPI(PCI0)#ACPI(UAR1)"}}, "", "", false},
-       }) {
+  const std::pair<std::vector<TDeviceNode>, const char*> cases[] = {
+      // One chip, plain: the port is the USB device.
+      {{{"USB\\VID_0403&PID_6001\\A50285BI", xhci + "#USB(2)#USB(1)"}},
+       "0403:6001  serial=A50285BI  usb=1400-2.1"},
+      // The same hub port on a second controller is another position.
+      {{{"USB\\VID_0403&PID_6001\\A50285BJ", bridged + "#USB(2)#USB(1)"}},
+       "0403:6001  serial=A50285BJ  usb=1c04.0000-2.1"},
+      // A four-port chip: the vendor's bus node, the interface, the device.
+      {{{"FTDIBUS\\VID_0403+PID_6011+FT4232XYZB\\0000", ""},
+        {"USB\\VID_0403&PID_6011&MI_01\\6&2A3B4C5D&0&0001", xhci + "#USB(3)#USB(2)#USBMI(1)"},
+        {"USB\\VID_0403&PID_6011\\FT4232XYZ", xhci + "#USB(3)#USB(2)"}},
+       "0403:6011  serial=FT4232XYZ  usb=1400-3.2:1"},
+      // A CDC device with an interface association: the port is the interface.
+      {{{"USB\\VID_2341&PID_0043&MI_00\\7&1F2E3D4C&0&0000", xhci + "#USB(1)#USBMI(0)"},
+        {"USB\\VID_2341&PID_0043\\75830333238351E0A1B1", xhci + "#USB(1)"}},
+       "2341:0043  serial=75830333238351E0A1B1  usb=1400-1:0"},
+      {{{"BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&0002\\7&3A1B2C3D&0&"
+         "000000000000_00000000",
+         ""},
+        {"BTH\\MS_BTHBRB\\7&1C5E2F1&0&1", ""}},
+       "Bluetooth"},
+      {{{"ACPI\\PNP0501\\1", "ACPI(_SB_)#ACPI(PCI0)#ACPI(UAR1)"}}, ""}};
+  for (const auto& [nodes, identity] : cases) {
     TPortInfo info;
-    applyDeviceNodes(c.nodes, info);
-    EXPECT_EQ(info.SerialNumber, c.serial) << c.nodes[0].InstanceId;
-    EXPECT_EQ(info.Location, c.location) << c.nodes[0].InstanceId;
-    EXPECT_EQ(info.Bluetooth, c.bluetooth) << c.nodes[0].InstanceId;
+    applyDeviceNodes(nodes, info);
+    EXPECT_EQ(identityText(info), identity) << nodes[0].InstanceId;
   }
 }
 

@@ -20,7 +20,6 @@ inline const Strings CloseEvents = {"closing", "cts=0", "dsr=0", "rlsd=0", "clos
 
 class TPortLog : public TEventLog {
  public:
-  // Points by their place in the names below.
   enum : uint16_t { Read = 1, RxChar = 3 };
 
   TPortLog()
@@ -28,8 +27,7 @@ class TPortLog : public TEventLog {
                    "break", "rx80full", "txempty", "error", "opening", "open", "closing", "closed",
                    "vanished"}) {}
 
-  // Links every output of the element here; with readLoop, outRxChar also
-  // reaches the element's own inRead, as in the program.
+  // With readLoop, outRxChar also reaches the element's inRead, as in the program.
   void attach(TZKComAsync& port, bool readLoop = true) {
     TEventLink* links[] = {&port.outWritten, &port.outRead,    &port.outPort,     &port.outRxChar,
                            &port.outRing,    &port.outCts,     &port.outDsr,      &port.outRlsd,

@@ -1,5 +1,4 @@
-// The multimedia timer element's stopping and threading over a manual
-// platform timer that the test ticks (the watchdog's test runs the real one).
+// The timer element over a platform timer that the test ticks.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -123,9 +122,8 @@ TEST_F(ManualTimer, ATickArrivingWhileOneIsHandledIsDropped) {
   EXPECT_EQ(log.text(), "TT");
 }
 
-// The watchdog's time-out: the tick that fails the transfer stops its own
-// timer, then runs the failure's chain; a stop from another thread (the
-// schema's owner ending it) must still wait for that tick.
+// The watchdog's time-out tick stops its own timer; the schema's owner
+// stopping it from another thread must still wait for that tick.
 TEST_F(ManualTimer, StopFromAnotherThreadReturnsOnlyAfterTheRunningTick) {
   for (const bool tickStopsItself : {false, true}) {
     SCOPED_TRACE(tickStopsItself ? "the tick stops its own timer" : "the timer runs");
@@ -160,7 +158,6 @@ TEST_F(ManualTimer, AStopWaitingForATickKeepsServingSyncCalls) {
   std::atomic<int> served{0};
   log.on(Tick, [&] {
     entered = true;
-    // A display change waits for the thread that is stopping the timer.
     windowSystem().invokeSync([&] { ++served; });
   });
   TTestThread ticker("the tick", [] { TManualTimers::tick(); });
@@ -171,8 +168,7 @@ TEST_F(ManualTimer, AStopWaitingForATickKeepsServingSyncCalls) {
   EXPECT_EQ(log.text(), "TS");
 }
 
-// A handler that tears down the timer's schema from the timer's own thread:
-// neither the element nor its automatic stop may touch it afterwards.
+// A handler may tear down the timer's schema on the timer's own thread.
 TEST_F(ManualTimer, ATickMayDestroyItsOwnTimer) {
   auto* own = new TZKMMTimer;
   TTimerLog ownLog;

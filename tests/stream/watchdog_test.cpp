@@ -1,6 +1,4 @@
-// The upload's watchdog on the real timer, the upload schema on its own with
-// the test as the device: after the last answer, silence fails the transfer
-// on the third one-second tick, and the outcome stops the watchdog.
+// The upload's watchdog on the real timer, with the test as the device.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -57,12 +55,8 @@ struct TWatchedUpload {
   }
 };
 
-// Silence fails a transfer 2 to 3 s after its last answer (answers reset
-// the count: B and C are answered after two ticks), then the watchdog
-// stops. Port A's time-out handler blocks for 1.5 s on A's tick, and the
-// other ports' time-outs still come on time: B answered just after A
-// blocked (a tick of B's delayed until A is done would come late), C half a
-// second later (a delayed tick counted after the answer would end it early).
+// A's time-out handler blocks for 1.5 s; B (answered just after) and C (half
+// a second later) must still time out neither late nor early.
 TEST(UploadWatchdog, SilenceFailsTwoToThreeSecondsAfterTheLastAnswerWhateverOthersDo) {
   TDispatchScope on;
   TWatchedUpload a, b, c;
