@@ -252,43 +252,31 @@ TEST_F(ComAsyncTest, ACloseAbortsAWriteUnderWayAndReleasesThePortAfterIt) {
   EXPECT_EQ(calls.back(), "close");
 }
 
-// This thread is the UI thread of a window system in memory.
-TEST_F(ComAsyncTest, ReopenWhileTheOldReaderWaitsForThisThread) {
+// This thread is the UI thread of a window system in memory: closing, or
+// reopening after the handler closed, joins a reader that waits for it.
+TEST_F(ComAsyncTest, CloseAndReopenKeepServingSyncCallsOfABusyHandler) {
   installWindowSystem(createHeadlessWindowSystem());
-  std::atomic<bool> closedInHandler{false};
-  std::atomic<int> uiCalls{0};
-  log.onReceive = [&](TData& d, uint16_t event) {
-    if (event != TPortLog::Read || d.StrValue != "bye") return;
+  for (const bool handlerCloses : {true, false}) {
+    std::atomic<bool> inHandler{false};
+    std::atomic<int> uiCalls{0};
+    log.onReceive = [&](TData&, uint16_t event) {
+      if (event != TPortLog::Read) return;
+      if (handlerCloses) close();
+      inHandler = true;
+      windowSystem().invokeSync([&] { ++uiCalls; });  // shows the bytes
+    };
+    open("COM1");
+    system.Port.pushEvent(serial::EvRxChar, "status");
+    ASSERT_TRUE(eventually("the read's handler", inHandler));
+    log.clear();
+    if (handlerCloses)
+      open("COM1");
+    else
+      close();
+    EXPECT_EQ(uiCalls, 1) << handlerCloses;
+    EXPECT_EQ(log.entries(), handlerCloses ? Strings({"opening", "open=1"}) : CloseEvents);
     close();
-    closedInHandler = true;
-    windowSystem().invokeSync([&] { ++uiCalls; });  // e.g. shows "disconnected"
-  };
-  open("COM1");
-  system.Port.pushEvent(serial::EvRxChar, "bye");
-  ASSERT_TRUE(eventually("the handler's close", closedInHandler));
-  // Reopening joins the old reader, which first needs this thread.
-  log.clear();
-  open("COM1");
-  EXPECT_EQ(log.entries(), (Strings{"opening", "open=1"}));
-  EXPECT_EQ(uiCalls, 1);
-}
-
-TEST_F(ComAsyncTest, CloseKeepsServingSyncCallsOfABusyHandler) {
-  installWindowSystem(createHeadlessWindowSystem());
-  std::atomic<bool> inHandler{false};
-  std::atomic<int> uiChanges{0};
-  log.onReceive = [&](TData&, uint16_t event) {
-    if (event != TPortLog::Read) return;
-    inHandler = true;
-    windowSystem().invokeSync([&] { ++uiChanges; });  // shows the bytes
-  };
-  open("COM1");
-  system.Port.pushEvent(serial::EvRxChar, "status");
-  ASSERT_TRUE(eventually("the read's handler", inHandler));
-  log.clear();
-  close();
-  EXPECT_EQ(uiChanges, 1);
-  EXPECT_EQ(log.entries(), CloseEvents);
+  }
   // Data still arriving after the close is never delivered.
   system.Port.pushEvent(serial::EvRxChar, "late");
   std::this_thread::sleep_for(20ms);
