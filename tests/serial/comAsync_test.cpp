@@ -94,33 +94,23 @@ TEST_F(ComAsyncTest, PortListTriesAllPortsAtOnceForABoundedTimeButNoBluetoothPor
 }
 
 TEST_F(ComAsyncTest, PortsThatComeAndGoJoinAndLeaveTheListUntilTheWatchStops) {
-  struct TSeen {
-    std::mutex Lock;
-    Strings Names;
-    void inWork(TData& d, uint16_t gone) {
-      std::lock_guard guard(Lock);
-      Names.push_back((gone != 0 ? "-" : "+") + d.StrValue);
-    }
-    Strings names() {
-      std::lock_guard guard(Lock);
-      return Names;
-    }
-  } seen;
-  port.outPort = makeEventLink<&TSeen::inWork>(&seen, 0);
-  port.outPortGone = makeEventLink<&TSeen::inWork>(&seen, 1);
+  TEventLog seen({"joined", "left"});
+  port.outPort = seen.link(0);
+  port.outPortGone = seen.link(1);
   port.WatchPorts = true;
   system.Listed = {{"COM1"}, {"COM2"}};
   system.Opens = [](const std::string& name) { return name != "COM5"; };
   TData none;
   port.inEnumPorts(none, 4);
   system.Port.set([&] { system.Listed = {{"COM2"}, {"COM5"}, {"COM3"}}; });
-  const Strings changed{"+COM1", "+COM2", "-COM1", "+COM3"};  // COM5 is busy
-  EXPECT_TRUE(eventually("COM1 to leave and COM3 to join", [&] { return seen.names() == changed; }))
-      << testing::PrintToString(seen.names());
+  const Strings changed{"joined=COM1", "joined=COM2", "left=COM1", "joined=COM3"};  // COM5 is busy
+  EXPECT_TRUE(eventually("COM1 to leave and COM3 to join", [&] {
+    return seen.entries() == changed;
+  })) << testing::PrintToString(seen.entries());
   port.inStopWatch(none, 5);
   system.Port.set([&] { system.Listed = {{"COM4"}}; });
   port.stopWatch();
-  EXPECT_EQ(seen.names(), changed);
+  EXPECT_EQ(seen.entries(), changed);
 }
 
 // What the line shows is comAsyncPty_test.cpp's.
