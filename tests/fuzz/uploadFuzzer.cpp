@@ -1,9 +1,5 @@
-// Arbitrary device answers and watchdog ticks against the probe and upload
-// schemas, through a port in memory and timers that tick on demand. An
-// input is a script of steps; after each step the invariants of a transfer
-// must hold: at most one outcome, nothing written after a failure, nothing
-// but "PUSK" after the final answer, progress one block at a time, and a
-// correct answer cut into any pieces (empty reads among them) accepted.
+// Scripts of device answers and watchdog ticks against the probe and upload
+// schemas; after each step the invariants of a transfer must hold.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -56,8 +52,7 @@ class TFuzzRun {
     schema.selectPort();
   }
 
-  // The bytes in reads cut where the bits of `cuts` say: bit i cuts after
-  // byte i; bit 7 adds an empty read first.
+  // Bit i of `cuts` cuts after byte i; bit 7 adds an empty read first.
   void answerInPieces(const std::string& bytes, uint8_t cuts) {
     if ((cuts & 0x80) != 0) answer({});
     std::string piece;
@@ -80,8 +75,7 @@ class TFuzzRun {
     }
     fireEvent(schema.comPort.outRxChar, static_cast<int32_t>(bytes.size()));
   }
-  // The running check sum over the image bytes written so far, high byte
-  // first: what a healthy device answers.
+  // What a healthy device answers: the running check sum, high byte first.
   std::string checkSum() {
     const std::string image = written().size() > 4 ? written().substr(4) : std::string();
     const uint16_t crc = devsim::crc16Modbus(devsim::kCrcInitial, image);
@@ -122,13 +116,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TFuzzRun run;
   size_t at = 0;
   const auto next = [&]() -> uint8_t { return at < size ? data[at++] : 0; };
-  // Each block writes 256 bytes through the whole chain: a start and a few
-  // acknowledged blocks per input keep the runs fast (the final answer may
-  // come after any block).
+  // A few acknowledged blocks per input keep the runs fast.
   int blocksLeft = 3;
   bool started = false;
-  // A block has just gone out and nothing has come since: a correct answer,
-  // however cut, must be taken.
+  // A block has just gone out and nothing has come since.
   bool waiting = false;
   for (int step = 0; step < 64 && at < size; ++step) {
     switch (next() % 6) {
@@ -152,8 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const size_t blocks = run.progress.received.size();
         const uint8_t cuts = next();
         run.answerInPieces(run.checkSum() + "FZ", cuts);
-        // Cut right after the check sum, before the last block, it is the
-        // block's answer: the next block goes out (and "FZ" fails it).
+        // Cut right after the check sum, it answers the block ("FZ" fails the next).
         if (waiting && ((cuts >> 1) & 1) != 0) {
           check(run.progress.received.size() == blocks + 1,
                 "a cut check sum is the block's answer");
