@@ -1,6 +1,5 @@
-// The Windows backend under Wine against a pty mapped as a COM port. Run by
-// winePortPeer.py, which maps the port, plays a device that echoes every
-// byte and unplugs itself on "UNPLUG", which it does not echo.
+// The Windows backend under Wine against a pty mapped as a COM port: the
+// device (winePortPeer.py) echoes every byte and unplugs on "UNPLUG".
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,8 +22,7 @@ struct WinePortTest : TLoggedPort, ::testing::Test {
   }
   std::string expectedOpen() const { return "open=" + std::to_string(comPortNumber(name)); }
   void open() { TLoggedPort::open(name); }
-  // The entries but those of the reader thread, which runs beside the
-  // writer and may still hand on an empty read of bytes it already gave.
+  // The reader may still hand on an empty read of bytes it already gave.
   Strings entriesBesideTheReader() const {
     Strings kept;
     for (const std::string& e : log.entries()) {
@@ -74,10 +72,8 @@ TEST_F(WinePortTest, OpenReceiveWriteCloseAndReopen) {
   close();
 }
 
-// What a close throws away after its drain. Wine's purge flushes the pty's
-// output for an abort as for a clear, and on a pty that throws away what the
-// far end has not read yet, although the queue reports empty: "PUSK" right
-// before a close was lost now and then.
+// Wine's purge flushed the pty's output although the queue reported empty:
+// "PUSK" right before a close was lost now and then.
 TEST_F(WinePortTest, ACloseKeepsWhatWasWrittenBeforeIt) {
   const std::unique_ptr<TSerialDevice> device = platformSerialSystem().createDevice();
   std::string error;
@@ -117,8 +113,7 @@ TEST_F(WinePortTest, HandlerClosesThePortOnTheReaderThread) {
   close();
 }
 
-// Last: the device goes away for good. The reader finds it gone, closes
-// the port and says so; the program's close then has nothing left to do.
+// Last: the device goes away for good.
 TEST_F(WinePortTest, UnpluggedDeviceClosesThePortAndSaysSo) {
   open();
   write("UNPLUG");

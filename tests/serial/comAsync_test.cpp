@@ -35,6 +35,10 @@ TEST(PortNames, WindowsAndLinuxRules) {
   EXPECT_EQ(canonicalComName("\\\\.\\com5"), "COM5");
 }
 
+// What an open asks of the port, in this order.
+const Strings OpenSteps = {"open COM2", "purge 12", "queues 4096 4096",
+                           "configure", "timeouts", "mask 1"};
+
 // The fake port system is made before the element that uses it.
 struct TFakeSystemFirst {
   TFakeSystem system;
@@ -115,7 +119,7 @@ TEST_F(ComAsyncTest, PortsThatComeAndGoJoinAndLeaveTheListUntilTheWatchStops) {
 
 // What the line shows is comAsyncPty_test.cpp's.
 TEST_F(ComAsyncTest, TheUploadersSettingsReachThePort) {
-  open("COM5");
+  open("COM2");
   const TSerialSettings& s = system.Port.Settings;
   EXPECT_EQ(s.dtrControl(), 0u);
   EXPECT_EQ(s.rtsControl(), 0u);
@@ -127,8 +131,7 @@ TEST_F(ComAsyncTest, TheUploadersSettingsReachThePort) {
   EXPECT_EQ(t.ReadTotalTimeoutMultiplier, 0u);
   EXPECT_EQ(t.WriteTotalTimeoutConstant, 1000u);
   EXPECT_EQ(t.WriteTotalTimeoutMultiplier, 100u);
-  EXPECT_EQ(system.Port.calls(), (Strings{"open COM5", "purge 12", "queues 4096 4096", "configure",
-                                          "timeouts", "mask 1"}));
+  EXPECT_EQ(system.Port.calls(), OpenSteps);
 }
 
 TEST_F(ComAsyncTest, TheLinkedNameWinsAndAnOpenPortIgnoresOpen) {
@@ -143,8 +146,6 @@ TEST_F(ComAsyncTest, TheLinkedNameWinsAndAnOpenPortIgnoresOpen) {
 }
 
 TEST_F(ComAsyncTest, AMissingPortOrRefusedSettingsLeaveItClosed) {
-  const Strings steps = {"open COM2", "purge 12", "queues 4096 4096",
-                         "configure", "timeouts", "mask 1"};
   // Each failure and the steps taken up to it.
   const std::tuple<std::string, size_t, std::string> cases[] = {
       {"open", 1, "no such port COM2"},
@@ -158,7 +159,7 @@ TEST_F(ComAsyncTest, AMissingPortOrRefusedSettingsLeaveItClosed) {
     fresh.Port.Failing = failing;
     element.open("COM2");
     const bool refused = taken > 1;
-    Strings calls(steps.begin(), steps.begin() + static_cast<ptrdiff_t>(taken));
+    Strings calls(OpenSteps.begin(), OpenSteps.begin() + static_cast<ptrdiff_t>(taken));
     if (refused) calls.insert(calls.end(), {"drain", "purge 10", "close"});
     Strings expected{"opening"};
     if (refused) expected.insert(expected.end(), CloseEvents.begin(), CloseEvents.end());

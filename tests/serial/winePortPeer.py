@@ -3,12 +3,8 @@
 
 Usage: winePortPeer.py TEST_EXE SHIM_SOURCE WORK_DIR REPORT_DIR
 
-Makes a pty pair, maps its slave side as COM7 in a Wine prefix of its own
-(HKLM\\Software\\Wine\\Ports, then a fresh wineserver so the port shows under
-HARDWARE\\DEVICEMAP\\SERIALCOMM), builds the TIOCMGET preload with the host
-compiler, runs the test program and plays the device on the master side:
-every byte is echoed but "UNPLUG", on which the device hangs up (a hang-up
-throws away what the program has not read yet, so nothing is left in flight).
+Plays the device on the master side: echoes every byte but "UNPLUG", on
+which it hangs up (which throws away what the program has not read yet).
 """
 import os
 import pty
