@@ -16,32 +16,22 @@ const std::vector<TPortInfo> plugged = {
 };
 
 TEST(SlotName, ResolvesByPortSerialNumberOrPosition) {
-  struct TCase {
-    const char* slot;
-    const char* port;  // empty: not resolved
-    const char* error;
-  };
-  for (const TCase& c : std::initializer_list<TCase>{
-           {"ttyS0", "ttyS0", ""},
-           {"serial=A50285BI", "ttyUSB0", ""},
-           {"usb=1-1.3", "ttyUSB1", ""},
-           {"usb=1-1", "", "no adapter with usb=1-1 is plugged in"},
-           // An empty identity must not match the ports that have none.
-           {"serial=", "", "no adapter with serial= is plugged in"},
-           {"serial=0001", "", "adapters on ttyUSB1 and ttyUSB2 both have serial=0001"},
-       }) {
+  // The slot, the port it resolves to (empty: none) and the error.
+  const std::tuple<const char*, const char*, const char*> cases[] = {
+      {"ttyS0", "ttyS0", ""},
+      {"serial=A50285BI", "ttyUSB0", ""},
+      {"usb=1-1.3", "ttyUSB1", ""},
+      {"usb=1-1", "", "no adapter with usb=1-1 is plugged in"},
+      // An empty identity must not match the ports that have none.
+      {"serial=", "", "no adapter with serial= is plugged in"},
+      {"serial=0001", "", "adapters on ttyUSB1 and ttyUSB2 both have serial=0001"}};
+  for (const auto& [text, port, expectedError] : cases) {
     std::string error;
-    const TSlotName slot = TSlotName::parse(c.slot);
-    EXPECT_EQ(slot.text(), c.slot);
-    const auto port = resolveSlot(slot, plugged, error);
-    EXPECT_EQ(port.value_or(""), c.port) << c.slot;
-    EXPECT_EQ(error, c.error) << c.slot;
+    const TSlotName slot = TSlotName::parse(text);
+    EXPECT_EQ(slot.text(), text);
+    EXPECT_EQ(resolveSlot(slot, plugged, error).value_or(""), port) << text;
+    EXPECT_EQ(error, expectedError) << text;
   }
-}
-
-TEST(PortInfo, IdentityLineForTheList) {
-  EXPECT_EQ(identityText(plugged[0]), "FT232R USB UART  0403:6001  serial=A50285BI  usb=1-1.2");
-  EXPECT_EQ(identityText(plugged[3]), "");
 }
 
 TEST(SetupApiTexts, UsbIdsSerialNumberAndPosition) {
