@@ -109,8 +109,7 @@ struct TTopLevel {
   std::unique_ptr<TNativeControl> form;
 };
 
-// One window system and form per suite: under Wine without a window manager
-// every top-level window that goes away costs a two-second wait.
+// One system and form per suite: under Wine each top-level window that goes costs two seconds.
 class Backend : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
