@@ -1,6 +1,4 @@
-// The shared comparison: how the first operand's kind reads the second. The
-// program asks for equality of integers (the watchdog's count, the blocks
-// left, the open result, the success mark).
+// The shared comparison: the first operand's kind reads the second.
 #include <gtest/gtest.h>
 
 #include <limits>

@@ -1,7 +1,4 @@
-// The elements whose behaviour the whole uploads do not pin down: the
-// stored chain that readers may free, and the upload's outcome latch under
-// threads. Branching, toggling, looping and constant values are each on
-// the path of every probe and upload.
+// What whole uploads do not pin down: a stored chain readers may free, the outcome latch.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -37,9 +34,7 @@ TEST(EventFromData, StoresAWholeChainAndAnswersItsFirstValue) {
   EXPECT_EQ(all.Next->StrValue, "second");
 }
 
-// The upload's outcome: a pass writes to the port on one thread while a
-// decision comes on another; once the decision fires, no pass may still be
-// writing, and nothing gets through afterwards.
+// Once a decision from another thread fires, no pass may still be writing; nothing follows.
 TEST(Latch, TheFirstDecisionWinsAfterAPassUnderWayAndNothingFollows) {
   TDispatchScope on;
   TZKLatch latch;
@@ -76,9 +71,7 @@ TEST(Latch, TheFirstDecisionWinsAfterAPassUnderWayAndNothingFollows) {
   EXPECT_EQ(open.IntValue, 0);
 }
 
-// A decision meets a pass that ends on another thread, round after round:
-// each must come through (a wake-up lost between the pass's end and the
-// decision's wait left it waiting for good, and the upload with it).
+// A wake-up lost between a pass's end and a decision's wait left the upload hanging.
 TEST(Latch, EveryDecisionThatWaitsForAPassComesThrough) {
   TDispatchScope on;
   for (int round = 0; round < 1000; ++round) {

@@ -7,14 +7,14 @@
 
 namespace {
 
-struct TFormatFixture : ::testing::Test {
+// The device's words, which may hold any byte, in the program's mask.
+TEST(FormatStr, FillsNumberedPlaceholdersOnly) {
   TDispatchScope on;
   TZKFormatStr format;
   TRecorder out;
+  format.outString = out.link();
   std::vector<TProvider> params;
-
-  // Mask with its parameters supplied through the data inputs.
-  std::string run(const std::string& mask, std::vector<std::string> values) {
+  const auto run = [&](const std::string& mask, std::vector<std::string> values) {
     format.Mask = mask;
     format.setCount(static_cast<uint16_t>(values.size()));
     params.resize(values.size());
@@ -27,18 +27,11 @@ struct TFormatFixture : ::testing::Test {
     EXPECT_EQ(out.received.size(), 1u);
     EXPECT_EQ(kindOf(out.received.at(0)), TDataKind::String);
     return out.received.at(0).StrValue;
-  }
-  TFormatFixture() { format.outString = out.link(); }
-};
-
-// The device line: the answer's words, which may hold any byte, in the
-// program's mask.
-TEST_F(TFormatFixture, FillsNumberedPlaceholdersOnly) {
+  };
   const std::string mask = utf8To1251("Устройство: %1   Текущая версия ПО: %2");
   EXPECT_EQ(run(mask, {"KVM3", "9.5"}), utf8To1251("Устройство: KVM3   Текущая версия ПО: 9.5"));
   EXPECT_EQ(run("%1", {""}), "");
-  // A placeholder right before an inserted value is replaced; one inside a
-  // value stays.
+  // A placeholder inside an inserted value stays.
   EXPECT_EQ(run("%2%1", {"5", "a"}), "a5");
   EXPECT_EQ(run("[%2%1%2]", {"7", ""}), "[7]");
   EXPECT_EQ(run("%2 %1", {"a", "%1"}), "%1 a");

@@ -6,10 +6,8 @@
 
 namespace {
 
-// Steps: a piece, "|" a quiet gap (flush), "~" a new block (clear). Out:
-// each joined text, "." for each wait. Lines end at a line end (a CR at
-// the end waits for its LF) or at the gap; upload answers grow until the
-// block starts again; an empty read is nothing.
+// Steps: a piece, "|" a gap (flush), "~" a new block (clear); out: joined texts, "." a wait.
+// A CR at the end waits for its LF; with no line end a text grows until the block restarts.
 TEST(StrJoin, PiecesUntilALineEndAGapOrANewBlock) {
   using Texts = std::vector<std::string>;
   const struct {

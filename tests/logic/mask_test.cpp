@@ -7,35 +7,19 @@
 
 namespace {
 
-struct TMaskFixture : ::testing::Test {
+// The program's masks are plain texts (the identity word, the running check sum) compared
+// case-blind with any byte in the device's text; outPrefix tells a match still arriving.
+TEST(StrMask, WholeTextsCaseFoldedWildcardsOnlyInTheMask) {
   TDispatchScope on;
   TZKStrMask mask;
-  TRecorder out;  // index 1 = outTrue, 0 = outFalse, 2 = outPrefix
-  TMaskFixture() {
-    mask.IgnoreCase = 1;
-    mask.outTrue = out.link(1);
-    mask.outFalse = out.link(0);
-    mask.outPrefix = out.link(2);
-  }
-  uint16_t matches(const std::string& pattern, const std::string& text) {
-    mask.Mask = pattern;
-    out.received.clear();
-    out.indexes.clear();
-    fireEvent(makeEventLink<&TZKStrMask::inCompare>(&mask), text);
-    EXPECT_EQ(out.received.size(), 1u);
-    EXPECT_EQ(out.received.at(0).StrValue, text);  // as received, not folded
-    return out.indexes.at(0);
-  }
-};
-
-// The program's masks are plain texts (the identity word, the running check
-// sum) compared with case ignored; the device's text may hold any byte, a
-// wildcard too. A text that is the beginning of a match (an answer still
-// arriving) is told apart when outPrefix is linked.
-TEST_F(TMaskFixture, WholeTextsCaseFoldedWildcardsOnlyInTheMask) {
+  TRecorder out;
+  mask.IgnoreCase = 1;
+  mask.outTrue = out.link(1);
+  mask.outFalse = out.link(0);
+  mask.outPrefix = out.link(2);
   const struct {
     std::string pattern, text;
-    uint16_t match;
+    uint16_t match;  // 1 = outTrue, 0 = outFalse, 2 = outPrefix
   } cases[] = {
       {"QUILMATRONX", "QuilmatronX", 1},
       {"QUILMATRONX", "QUILMATRONX ", 0},
@@ -53,8 +37,14 @@ TEST_F(TMaskFixture, WholeTextsCaseFoldedWildcardsOnlyInTheMask) {
       {"*Z", "abc", 2},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(matches(c.pattern, c.text), c.match)
-        << "\"" << c.pattern << "\" \"" << c.text << "\"";
+    SCOPED_TRACE("\"" + c.pattern + "\" \"" + c.text + "\"");
+    mask.Mask = c.pattern;
+    out.received.clear();
+    out.indexes.clear();
+    fireEvent(makeEventLink<&TZKStrMask::inCompare>(&mask), c.text);
+    ASSERT_EQ(out.received.size(), 1u);
+    EXPECT_EQ(out.received[0].StrValue, c.text);  // as received, not folded
+    EXPECT_EQ(out.indexes[0], c.match);
   }
 }
 

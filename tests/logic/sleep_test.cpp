@@ -1,5 +1,4 @@
-// The blocking wait: at least the delay, on the calling thread, and
-// interruptible by a stop request.
+// The blocking wait: at least the delay, interruptible by a stop request.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -27,9 +26,7 @@ TEST(Sleep, WaitsAtLeastTheDelayThenPassesTheValueOn) {
   EXPECT_EQ(out.received[0].StrValue, "done");
 }
 
-// The pause after an upload runs on the serial reader; a close that stops
-// that thread must not wait out the 15 seconds, whether the stop comes
-// before the pause or during it.
+// A close stopping the serial reader must not wait out the 15-second pause after an upload.
 TEST(Sleep, AStopRequestForItsThreadEndsItAtOnceWithoutPassingOn) {
   TDispatchScope on;
   TZKSleep sleep;

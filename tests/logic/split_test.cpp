@@ -6,54 +6,43 @@
 
 namespace {
 
-struct TSplitFixture : ::testing::Test {
+// Rows run in order on one element: a text without delimiter clears what the one before set.
+TEST(MultiStrPart, SplitsTheDeviceAnswerIntoItsPartsAndTheRest) {
+  using Texts = std::vector<std::string>;
+  const struct {
+    std::string text;
+    uint16_t output;  // 1 = outSplit, 0 = outNotFound
+    std::string rest;
+    Texts parts;
+  } cases[] = {
+      {"QUILMATRONX KVM3 9.5", 1, "", {"QUILMATRONX", "KVM3", "9.5"}},
+      {"A  B", 1, "", {"A", "", "B"}},
+      {"1 2 3 4 5", 1, "4 5", {"1", "2", "3"}},
+      {"ABC", 0, "ABC", {"", "", ""}},
+  };
   TDispatchScope on;
   TZKMultiStrPart split;
-  TRecorder out;  // index 1 = outSplit, 0 = outNotFound
-  TSplitFixture() {
-    split.Delimiters = " ";
-    split.setCount(3);
-    split.outSplit = out.link(1);
-    split.outNotFound = out.link(0);
-  }
-  void run(const std::string& text) {
+  TRecorder out;
+  split.Delimiters = " ";
+  split.setCount(3);
+  split.outSplit = out.link(1);
+  split.outNotFound = out.link(0);
+  for (const auto& c : cases) {
     out.received.clear();
     out.indexes.clear();
-    fireEvent(makeEventLink<&TZKMultiStrPart::inSplit>(&split), text);
-    ASSERT_EQ(out.received.size(), 1u);
-  }
-  std::vector<std::string> parts() {
-    std::vector<std::string> result;
+    fireEvent(makeEventLink<&TZKMultiStrPart::inSplit>(&split), c.text);
+    ASSERT_EQ(out.received.size(), 1u) << c.text;
+    EXPECT_EQ(out.indexes[0], c.output) << c.text;
+    EXPECT_EQ(out.received[0].StrValue, c.rest) << c.text;
+    Texts parts;
     for (uint16_t i = 0; i < 3; ++i) {
       TData d;
       readData(makeEventLink<&TZKMultiStrPart::varPart>(&split, i), d);
       EXPECT_EQ(kindOf(d), TDataKind::String);
-      result.push_back(d.StrValue);
+      parts.push_back(d.StrValue);
     }
-    return result;
+    EXPECT_EQ(parts, c.parts) << c.text;
   }
-};
-
-TEST_F(TSplitFixture, SplitsTheDeviceAnswer) {
-  run("QUILMATRONX KVM3 9.5");
-  EXPECT_EQ(out.indexes[0], 1);
-  EXPECT_EQ(out.received[0].StrValue, "");
-  EXPECT_EQ(parts(), (std::vector<std::string>{"QUILMATRONX", "KVM3", "9.5"}));
-}
-
-TEST_F(TSplitFixture, EmptyPartsAndTheRestAfterThem) {
-  run("A  B");
-  EXPECT_EQ(parts(), (std::vector<std::string>{"A", "", "B"}));
-  run("1 2 3 4 5");
-  EXPECT_EQ(out.received[0].StrValue, "4 5");
-}
-
-TEST_F(TSplitFixture, TextWithoutDelimiterClearsEveryPart) {
-  run("A B C");
-  run("ABC");
-  EXPECT_EQ(out.indexes[0], 0);
-  EXPECT_EQ(out.received[0].StrValue, "ABC");
-  EXPECT_EQ(parts(), (std::vector<std::string>{"", "", ""}));
 }
 
 }  // namespace

@@ -6,8 +6,7 @@
 
 namespace {
 
-// Passes what it receives on to its output with a tail event, after
-// appending its own mark to the string.
+// Passes what it receives on with a tail event, its mark appended.
 struct TForwarder {
   TEventLink out;
   std::string mark;
@@ -30,8 +29,7 @@ TEST(Firing, UnassignedLinkAndDisabledDispatchDoNothing) {
   ASSERT_EQ(r.received.size(), 1u);
   EXPECT_EQ(r.indexes[0], 7);
 
-  // Switched off by a handler of a chain in flight: its tail event is not
-  // delivered either.
+  // Switched off by a handler of a chain in flight: its tail event is not delivered either.
   TForwarder last{r.link(8), "!"};
   TRecorder switchingOff;
   switchingOff.onReceive = [&](TData& e, uint16_t) {

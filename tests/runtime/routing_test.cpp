@@ -29,20 +29,14 @@ TEST(Hub, FiresInOrderEachWithTheIncomingValue) {
 }
 
 // The serial answers' route: the linked index chooses the one output.
-class CommutatorTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    sw.setOutCount(2);
-    sw.outEvent = {a.link(), b.link()};
-    sw.dataOutput = output.link();
-  }
+TEST(Commutator, TheLinkedIndexChoosesTheOutputAndReceiverChangesStayThere) {
   TDispatchScope on;
   TZKCommutator sw;
   TRecorder a, b;
   TProvider output;
-};
-
-TEST_F(CommutatorTest, TheLinkedIndexChoosesTheOutput) {
+  sw.setOutCount(2);
+  sw.outEvent = {a.link(), b.link()};
+  sw.dataOutput = output.link();
   output.answer = integerData(1);
   fireEvent(makeEventLink<&TZKCommutator::inWork>(&sw), "bytes");
   EXPECT_EQ(a.received.size(), 0u);
@@ -52,10 +46,7 @@ TEST_F(CommutatorTest, TheLinkedIndexChoosesTheOutput) {
   fireEvent(makeEventLink<&TZKCommutator::inWork>(&sw), "bytes");
   EXPECT_EQ(a.received.size(), 1u);
   EXPECT_EQ(b.received.size(), 1u);
-}
 
-TEST_F(CommutatorTest, ReceiverChangesDoNotReachTheCaller) {
-  output.answer = integerData(0);
   a.onReceive = [](TData& d, uint16_t) { makeInteger(d, 5); };
   TData d = stringData("orig");
   sw.inWork(d, 0);

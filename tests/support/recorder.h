@@ -1,5 +1,4 @@
-// Test elements: a receiver that records what reaches it and a provider that
-// answers a fixed value.
+// Test elements: a receiver recording what reaches it, a provider answering a fixed value.
 #pragma once
 
 #include <functional>
@@ -58,9 +57,7 @@ inline TData chained(TData first, TData second) {
   return first;
 }
 
-// Turns dispatch on while a test needs it. Dispatch is one switch for the
-// process and scopes may overlap (cases run side by side), so it goes off
-// only when the last scope ends.
+// Dispatch on while a test needs it: one process-wide switch, off when the last scope ends.
 class TDispatchScope {
  public:
   TDispatchScope() {
@@ -85,8 +82,7 @@ class TDispatchScope {
   }
 };
 
-// Puts a timer seam in place of the installed one until the scope ends, on
-// every way out of a test.
+// A timer seam in place of the installed one until the scope ends.
 class TTimerSeamScope {
  public:
   explicit TTimerSeamScope(TTimerSeam seam) : saved_(timerSeam()) { timerSeam() = seam; }

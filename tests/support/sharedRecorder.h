@@ -1,6 +1,4 @@
-// Recorders for events fired on any thread (a serial reader, a timer): what
-// came, at which point and on which thread. Tests wait for them with
-// eventually() (boundedWait.h).
+// Recorders for events fired on any thread: what came, at which point, on which thread.
 #pragma once
 
 #include <functional>
@@ -52,8 +50,7 @@ class TSharedRecorder {
   std::vector<TEvent> events_;
 };
 
-// A shared recorder that names its points: each event reads "name", or
-// "name=value" when it carried a value.
+// A shared recorder naming its points: each event reads "name" or "name=value".
 class TEventLog : public TSharedRecorder {
  public:
   explicit TEventLog(std::vector<std::string> names) : names_(std::move(names)) {}

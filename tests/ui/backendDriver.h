@@ -1,6 +1,4 @@
-// The contract suite of the window backends (backend_test.cpp) runs the same
-// tests on every backend: headless, FLTK and Win32. Each backend has a driver
-// that does what a user does and reads what the screen shows.
+// Per backend of the contract suite (backend_test.cpp): does what a user does, reads the screen.
 #pragma once
 
 #include <memory>
@@ -10,8 +8,7 @@
 #include "ui/windowSystem.h"
 
 namespace driver {
-// Whether the driver's input takes the platform's own input path (a real
-// pointer and keyboard), so that what the platform filters is filtered.
+// Whether input takes the platform's own path, so that what the platform filters is filtered.
 extern const bool NativeInput;
 
 std::unique_ptr<TWindowSystem> createSystem();
@@ -28,17 +25,14 @@ void chooseItem(TWindowSystem& system, TNativeControl& combo, int32_t index);
 void pressDown(TWindowSystem& system, TNativeControl& combo);
 // The close button of the window's caption.
 void userClose(TWindowSystem& system, TNativeControl& window);
-// The left button down on the control, a move by (dx, dy) and the button up
-// (NativeInput only).
+// Button down on the control, a move by (dx, dy), button up (NativeInput only).
 void drag(TWindowSystem& system, TNativeControl& control, int dx, int dy);
 // The caption as the desktop shows it, UTF-8.
 std::string shownTitle(TWindowSystem& system, TNativeControl& window);
 // The tooltip's text as the tooltip shows it, UTF-8.
 std::string tooltipText(TNativeTooltip& tooltip, TNativeControl& owner);
-// How many items the opened list of a drop-down box has room for; none
-// where the list takes the size of its items.
+// Items the opened list of a drop-down box has room for; none where it fits its items.
 std::optional<int> listRoom(TNativeControl& combo);
-// The colour on the screen at a point of the control's client area, as
-// settle() left it; none where nothing is drawn.
+// The colour on the screen at a client point as settle() left it; none where nothing is drawn.
 std::optional<TColor> pixel(TNativeControl& control, int x, int y);
 }  // namespace driver

@@ -1,6 +1,4 @@
-// The contract suite's driver for the FLTK backend on a private Xvfb display
-// (with-xvfb): a real pointer and keyboard through xdotool while the UI loop
-// runs, the screen read back from the X server.
+// The FLTK driver on a private Xvfb display: xdotool input while the UI loop runs.
 #include <gtest/gtest.h>
 
 #include <FL/Fl.H>
@@ -31,8 +29,7 @@ bool loopUntil(const std::function<bool()>& done, double seconds) {
   return true;
 }
 
-// Runs xdotool on another thread while the UI loop runs, then lets the UI
-// thread handle what it caused.
+// xdotool on another thread while the UI loop runs, then the UI thread handles what it caused.
 void xdotool(const std::string& arguments) {
   std::atomic<bool> finished{false};
   std::atomic<int> status{-1};
@@ -59,18 +56,15 @@ TPoint rootPoint(TNativeControl& control, int x, int y) {
   return {window->x() + widget->x() + x, window->y() + widget->y() + y};
 }
 
-// Puts the pointer on the middle of the control; --sync waits for a move, so
-// the pointer leaves first.
+// The pointer to the control's middle; --sync waits for a move, so it leaves first.
 std::string pointAt(TNativeControl& control) {
   const Fl_Widget* widget = nativeWidget(control);
   const TPoint at = rootPoint(control, widget->w() / 2, widget->h() / 2);
   return "mousemove 0 0 mousemove --sync " + std::to_string(at.x) + " " + std::to_string(at.y);
 }
 
-// xdotool types a character that no key carries by binding it to a spare
-// key just for the press; a window that reads the press after the binding is
-// undone (on a busy machine) gets a key without a character, which is lost.
-// A keyboard's own keys stay bound: so are the characters bound here first.
+// xdotool binds a keyless character to a spare key only for the press, and a busy window
+// reading it later loses it: bind such characters to spare keys for good first.
 void bindToSpareKeys(const std::string& utf8) {
   int low = 0, high = 0;
   XDisplayKeycodes(fl_display, &low, &high);

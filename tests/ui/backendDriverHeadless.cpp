@@ -1,5 +1,4 @@
-// The contract suite's driver for the in-memory backend: input through the
-// headless window system's injection calls; nothing is drawn.
+// The headless driver: input through the injection calls; nothing is drawn.
 #include <gtest/gtest.h>
 
 #include <algorithm>

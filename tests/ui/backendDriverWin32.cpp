@@ -1,6 +1,4 @@
-// The contract suite's driver for the Win32 backend (under Wine in the cross
-// build): the messages a user's input makes, sent to the control itself, and
-// the pixels read back from its device context.
+// The Win32 driver: input messages sent to the control, pixels read from its device context.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,5 +1,4 @@
-// Label, combo box and progress bar with the settings the program gives
-// them; the edit's cross-thread texts are in windowSystem_test.cpp.
+// Label, combo box and progress bar with the program's settings.
 #include "ui/zkComboBox.h"
 #include "ui/zkLabel.h"
 #include "ui/zkProgressBar.h"

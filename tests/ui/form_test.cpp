@@ -66,10 +66,10 @@ TEST_F(UiTest, ApplicationWindowCarriesCaptionIconAndFollowsTheForm) {
 
 TEST_F(UiTest, DragByClientMovesTheFormOnAnyButton) {
   form->DragByClient = 1;
-  ui().mouse(*formControl(), mouseAt(TMouseAction::Down, 2, KeyState::RightButton));
+  ui().mouse(*formControl(), {TMouseAction::Down, 2, KeyState::RightButton, 0, 0});
   EXPECT_EQ(native(*form).Drags, 1);
   form->DragByClient = 0;
-  ui().mouse(*formControl(), mouseAt(TMouseAction::Down, 1, KeyState::LeftButton));
+  ui().mouse(*formControl(), {TMouseAction::Down, 1, KeyState::LeftButton, 0, 0});
   EXPECT_EQ(native(*form).Drags, 1);
 }
 

@@ -1,6 +1,5 @@
-// The Win32 form at the end of the session: while the program works (its
-// form disabled) Windows is asked to wait and the machine kept awake; a
-// session that ends anyway closes the form first.
+// While the program works (its form disabled) Windows waits and the machine stays awake;
+// a session that ends anyway closes the form first.
 #include <gtest/gtest.h>
 
 #include <vector>

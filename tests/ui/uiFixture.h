@@ -14,7 +14,6 @@ class UiTest : public ::testing::Test {
  protected:
   void SetUp() override {
     installWindowSystem(createHeadlessWindowSystem());
-    system_ = static_cast<THeadlessWindowSystem*>(&windowSystem());
     form = std::make_unique<TZKSimpleForm>();
     form->Width = 616;
     form->Height = 171;
@@ -29,19 +28,11 @@ class UiTest : public ::testing::Test {
     StartList.clear();
   }
 
-  THeadlessWindowSystem& ui() { return *system_; }
+  THeadlessWindowSystem& ui() { return static_cast<THeadlessWindowSystem&>(windowSystem()); }
   TNativeControl* formControl() { return form->nativeControl(); }
   THeadlessControl& native(const TWindowElement& element) {
     return THeadlessWindowSystem::of(*element.nativeControl());
   }
 
   std::unique_ptr<TZKSimpleForm> form;
-
- private:
-  THeadlessWindowSystem* system_ = nullptr;
 };
-
-inline TMouseInfo mouseAt(TMouseAction action, int32_t button, uint32_t state, int16_t x = 0,
-                          int16_t y = 0) {
-  return TMouseInfo{action, button, state, x, y};
-}

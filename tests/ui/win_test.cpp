@@ -1,13 +1,8 @@
-// The child element base: the program's uses of it (colours and fonts, tab
-// navigation, docking at the top) and its end with the form.
+// The child element base: colours and fonts, tab navigation, docking, its end with the form.
 #include "ui/zkButton.h"
 #include "ui/zkEdit.h"
 #include "ui/zkLabel.h"
 #include "uiFixture.h"
-
-namespace {
-constexpr int32_t Tab = 9;
-}  // namespace
 
 TEST_F(UiTest, AChildTakesTheFormsColourAndFont) {
   form->Color = 0xFF00000F;
@@ -35,9 +30,9 @@ TEST_F(UiTest, TabMovesTheFocusInCreationOrderSkippingHiddenAndDisabledControls)
   auto tab = [&](uint32_t modifiers = 0) {
     TNativeControl* focused = ui().focusedControl();
     TNativeControl& at = focused != nullptr ? *focused : *first.nativeControl();
-    EXPECT_EQ(ui().key(at, TKeyAction::Down, Tab, modifiers), 0);
-    EXPECT_EQ(ui().key(at, TKeyAction::Char, Tab, modifiers), 0);
-    ui().key(at, TKeyAction::Up, Tab, modifiers);
+    EXPECT_EQ(ui().key(at, TKeyAction::Down, '\t', modifiers), 0);
+    EXPECT_EQ(ui().key(at, TKeyAction::Char, '\t', modifiers), 0);
+    ui().key(at, TKeyAction::Up, '\t', modifiers);
     return ui().focusedControl();
   };
   EXPECT_EQ(tab(), first.nativeControl());

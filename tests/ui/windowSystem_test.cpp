@@ -1,6 +1,4 @@
-// The portable window library: element values from other threads and the
-// program's bitmaps. What every backend does is in the contract suite,
-// backend_test.cpp.
+// Element values from other threads and the program's bitmaps; backends: backend_test.cpp.
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -11,9 +9,8 @@
 #include "ui/zkProgressBar.h"
 #include "uiFixture.h"
 
-// The upload sets the hidden check-sum field once per image byte from the
-// reader thread, reads it back at once, and moves the progress bar once a
-// block, while the UI thread may be busy: the reader must not wait for it.
+// The reader thread sets and reads back the check-sum field per byte and moves the bar
+// per block while the UI thread may be busy: it must not wait for it.
 TEST_F(UiTest, TextsAndPositionsFromAnotherThreadDoNotWaitAndReadBackAtOnce) {
   TZKEdit edit(formControl());
   edit.init();
@@ -23,7 +20,6 @@ TEST_F(UiTest, TextsAndPositionsFromAnotherThreadDoNotWaitAndReadBackAtOnce) {
   TRecorder changes;
   edit.outChange = changes.link();
   bool allReadBack = true;
-  // This thread serves nothing meanwhile.
   TTestThread(
       "the texts from another thread, which must not wait for the UI thread",
       [&] {
@@ -55,42 +51,35 @@ TEST_F(UiTest, TextsAndPositionsFromAnotherThreadDoNotWaitAndReadBackAtOnce) {
 }
 
 namespace {
-void putLe(std::string& s, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) s.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
-// A 32-bit DIB: info header and rows.
-std::string dib(int32_t width, int32_t height, const std::string& rows) {
+// Little-endian fields as {value, bytes} pairs.
+std::string fields(std::initializer_list<std::pair<uint32_t, int>> values) {
   std::string s;
-  putLe(s, 40, 4);
-  putLe(s, static_cast<uint32_t>(width), 4);
-  putLe(s, static_cast<uint32_t>(height), 4);
-  putLe(s, 1, 2);
-  putLe(s, 32, 2);
-  putLe(s, 0, 4);
-  putLe(s, static_cast<uint32_t>(rows.size()), 4);
-  putLe(s, 0, 4);
-  putLe(s, 0, 4);
-  putLe(s, 0, 4);
-  putLe(s, 0, 4);
-  return s + rows;
-}
-
-std::string bmpFile(const std::string& info) {
-  std::string s = "BM";
-  putLe(s, static_cast<uint32_t>(14 + info.size()), 4);
-  putLe(s, 0, 4);
-  putLe(s, 14 + 40, 4);
-  return s + info;
+  for (const auto& [value, bytes] : values) {
+    for (int i = 0; i < bytes; ++i) s.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+  }
+  return s;
 }
 }  // namespace
 
 // The program's bitmap is a 32-bit file; its resource on Windows a bare DIB.
 TEST(Bitmaps, DecodesBottomUpFilesAndBareDibsAndRejectsTruncatedOnes) {
-  std::string rows;  // bottom row first: blue, green / red, white
-  for (const uint32_t rgb : {0x0000FFu, 0x00FF00u, 0xFF0000u, 0xFFFFFFu}) putLe(rows, rgb, 4);
-  const std::string info = dib(2, 2, rows);
-  for (const std::string& bytes : {bmpFile(info), info}) {
+  // Bottom row first: blue, green / red, white.
+  const std::string rows = fields({{0x0000FF, 4}, {0x00FF00, 4}, {0xFF0000, 4}, {0xFFFFFF, 4}});
+  // A 32-bit 2x2 DIB's info header, then the rows; the file adds its own header.
+  const std::string info = fields({{40, 4},
+                                   {2, 4},
+                                   {2, 4},
+                                   {1, 2},
+                                   {32, 2},
+                                   {0, 4},
+                                   {16, 4},
+                                   {0, 4},
+                                   {0, 4},
+                                   {0, 4},
+                                   {0, 4}}) +
+                           rows;
+  const std::string file = "BM" + fields({{14 + 56, 4}, {0, 4}, {14 + 40, 4}}) + info;
+  for (const std::string& bytes : {file, info}) {
     const TBitmap bitmap = decodeBitmap(bytes);
     ASSERT_EQ(bitmap.Width, 2);
     ASSERT_EQ(bitmap.Height, 2);
