@@ -147,20 +147,6 @@ TEST(FlashCommandLine, Usage) {
   EXPECT_EQ(run(QUIL_FLASH " --help").exitCode, 0);
 }
 
-// Bytes as the simulator's log quotes them: printable as is, others \xHH.
-std::string unquoted(const std::string& text) {
-  std::string bytes;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text.compare(i, 2, "\\x") != 0) {
-      bytes += text[i];
-      continue;
-    }
-    bytes += static_cast<char>(hexToInt(text.substr(i + 2, 2)));
-    i += 3;
-  }
-  return bytes;
-}
-
 // Every device behaviour on a device of its own, all in one run: each port's
 // report, output, summary row and trace; a wrong answer's detail agrees with
 // the device's own log.
@@ -215,8 +201,16 @@ TEST(FlashCommandLine, EachDeviceBehaviourInOneRun) {
     for (const std::string& line : device.log()) log += line + "\n";
     std::smatch m;
     if (std::regex_search(log, m, sent)) {
+      // In hex; the log quotes printable bytes as they are, others as \xHH.
+      const std::string quoted = m[3];
       std::string bytes;
-      for (char c : unquoted(m[3])) bytes += intToHex(static_cast<unsigned char>(c), 2);
+      for (size_t at = 0; at < quoted.size(); ++at) {
+        const bool escaped = quoted.compare(at, 2, "\\x") == 0;
+        bytes += intToHex(
+            escaped ? hexToInt(quoted.substr(at + 2, 2)) : static_cast<unsigned char>(quoted[at]),
+            2);
+        if (escaped) at += 3;
+      }
       EXPECT_EQ(detail, "block " + m[1].str() + ": expected " + m[2].str() + ", received " + bytes);
       if (m[4] == "bytes swapped") {
         EXPECT_EQ(bytes, m[2].str().substr(2) + m[2].str().substr(0, 2));

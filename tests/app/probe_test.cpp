@@ -10,12 +10,12 @@
 namespace {
 
 using ::testing::HasSubstr;
+using namespace std::chrono_literals;
 
 const std::string noDevice = "На этом порту устройств не найдено.";
 
 // With a gap, the answer comes in two reads that far apart.
 TEST(Probe, IdentityStatusAndRouting) {
-  using namespace std::chrono_literals;
   const struct {
     std::string identity;
     TFlashStage stage;
@@ -59,7 +59,6 @@ struct THandTicks : TTimerSeamScope {
 // A gap that ends while the rest of the line waits in the port, or in a
 // reader not done handing it on, is no quiet: the answer is still joined.
 TEST(Probe, AGapThatEndsWhileTheRestIsOnItsWayIsNoQuiet) {
-  using namespace std::chrono_literals;
   const THandTicks hand;
   const TDispatchScope dispatch;
   for (const bool inTheReader : {false, true}) {

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <functional>
 #include <optional>
-#include <thread>
 #include <vector>
 
 #include "app/formSchema.h"

@@ -16,12 +16,6 @@ bool errorShown(Form& form) {
   return shown(form.labelError) && shown(form.labelCheck) && shown(form.imageMark);
 }
 
-void fireUploadError(Form& form) {
-  TData d;
-  makeInteger(d, 0);
-  fireEvent(form.upload.outEvent[Upload::outError], d);
-}
-
 // Each device behaviour as the window shows it: the success or the error
 // display, or "no device" in the status line.
 TEST(Program, EachDeviceBehaviourShowsItsOutcome) {
@@ -89,14 +83,14 @@ TEST(Program, EachDeviceBehaviourShowsItsOutcome) {
       }
       if (succeeded) {
         // A late error after success changes nothing.
-        fireUploadError(form);
+        fireEvent(form.upload.outEvent[Upload::outError], 0);
         EXPECT_FALSE(errorShown(form));
         return true;
       }
       EXPECT_EQ(form.imageMark.stretchMode(), TStretchMode::Halftone);  // shrunk smoothed
       // The form shows a repeated error again.
       native(form.labelError).setVisible(false);
-      fireUploadError(form);
+      fireEvent(form.upload.outEvent[Upload::outError], 0);
       EXPECT_TRUE(shown(form.labelError));
       return true;
     }));

@@ -39,8 +39,7 @@ ERRORS = ["Ошибка при передаче данных!", "На этом �
 CLOSE_LIMIT = 2.0  # seconds from the close to the end of the process
 # The upload and its pause take under 75 s: a program not done by then hung.
 UPLOAD_LIMIT = int(os.environ.get("QUIL_WINE_UPLOAD_LIMIT", "300"))
-# The devices wait for their turn: the close tests come last.
-DEVICE_IDLE_LIMIT = 900
+DEVICE_IDLE_LIMIT = 900  # the devices wait for their turn: the close tests come last
 PROGRAM = "quilmatronx-bootloader.exe"
 FLASH = "quilmatronx-flash.exe"
 README = "readme.txt"

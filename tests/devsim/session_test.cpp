@@ -1,6 +1,5 @@
 // The simulator's normal exchange over a pty, and how the session ends.
 #include <random>
-#include <thread>
 
 #include "support/simulatedDevice.h"
 

@@ -16,17 +16,13 @@ struct TDeviceBehaviour {
   const char* name;
   devsim::SimulatorOptions device;
   TShown shown;
-  // The blocks the device receives; -1: as the timing gives.
-  int blocks;
+  int blocks;  // the blocks the device receives; -1: as the timing gives
   // The report's failure word and part of its detail ("" where timing decides).
   const char* failure = "";
   const char* detail = "";
-  // The recorded trace of tests/traces showing the same, if any.
-  const char* trace = nullptr;
-  // false: the outcome comes before the upload, which is not started.
-  bool upload = true;
-  // The outcome is shown within this long of the start (0: not checked).
-  std::chrono::milliseconds within{0};
+  const char* trace = nullptr;          // the recording in tests/traces, if any
+  bool upload = true;                   // false: the outcome comes before the upload
+  std::chrono::milliseconds within{0};  // the outcome shown this soon (0: not checked)
 };
 
 using devsim::AnswerPick;
