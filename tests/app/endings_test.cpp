@@ -108,8 +108,7 @@ TEST(Endings, APortThatFailsUnderTheTransferFailsItAtOnceSayingWhy) {
   }
 }
 
-// Eight ports whose close waits 1.5 s for a slow drain close side by side
-// after an interrupt, not in 12 s one after another.
+// After an interrupt, eight ports with 1.5 s drains close side by side.
 TEST(Endings, AfterAnInterruptThePortsCloseSideBySide) {
   std::FILE* console = std::tmpfile();
   TConsoleBoard board(console, console, false);

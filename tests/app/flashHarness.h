@@ -1,5 +1,4 @@
-// The command-line uploader's schema against the simulated device over a
-// pty, recording what the operator would see.
+// The uploader's schema against a simulated device, recording what is shown.
 #pragma once
 
 #include <gtest/gtest.h>

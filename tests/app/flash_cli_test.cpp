@@ -1,5 +1,4 @@
-// quilmatronx-flash as a script sees it: exit codes, output and the report,
-// against simulated devices over ptys, several at once.
+// quilmatronx-flash as a script sees it: exit codes, output and the report.
 #include <gmock/gmock.h>
 #include <sys/file.h>
 #include <sys/stat.h>

@@ -1,5 +1,4 @@
-// The window program on the headless window system, its entry on a thread of
-// its own that is the UI thread, and a simulated device it lists.
+// The window program with its UI thread of its own, and a device it lists.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// The whole window program on the headless window system against the
-// simulated device over a pty, seen as the operator sees it.
+// The whole window program against a simulated device, as the operator sees it.
 #include <gtest/gtest.h>
 
 #include "app/texts.h"

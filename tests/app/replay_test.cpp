@@ -57,8 +57,7 @@ TEST(Replay, EachFixtureAgainstTheCommandLineUploader) {
   }
 }
 
-// The window program's recording of a whole upload (under 1 MB) plays back
-// against the command line.
+// The window program's recording of a whole upload (under 1 MB) plays back.
 TEST(Replay, WholeUploadRecordedByTheWindowProgram) {
   const std::string trace = tempPath("whole.trace");
   {
@@ -113,8 +112,7 @@ TEST(Replay, AnEditedTraceFailsAtTheFirstDifferenceSayingWhere) {
   }
 }
 
-// A port closed and opened again makes a trace of two sessions, replayed one
-// after the other.
+// A port closed and opened again makes a trace of two sessions, both replayed.
 TEST(Replay, ATraceOfTwoSessionsReplays) {
   const std::string path = editedFixture("refused-device-line", [](std::string& text) {
     text += text.substr(text.find("\n    ") + 1);

@@ -36,8 +36,7 @@ TEST_F(Session, WholeUploadHoweverTheHostSplitsItsWrites) {
   EXPECT_TRUE(simulator().received() == image_);
 }
 
-// Neither probe counts as image data, nor is an image that begins like the
-// probe taken for one.
+// Neither probe is image data, nor is an image that begins like one a probe.
 TEST_F(Session, HostMayReopenAndProbeAgainBeforeTheUpload) {
   start();
   ASSERT_TRUE(probe());

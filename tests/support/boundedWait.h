@@ -1,5 +1,4 @@
-// Every wait in a test is bounded: a fault fails the test within seconds,
-// saying what did not happen, instead of hanging.
+// Every wait in a test is bounded: a fault fails, saying what did not happen.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -8,8 +8,7 @@
 
 #include "tools/devsim/simulatorOptions.h"
 
-// The outcome shown; the value is the command line's exit status. Either: as
-// the timing gives.
+// The outcome shown, valued as the command line's exit status; Either: timing.
 enum class TShown { Done = 0, Failed = 1, NoDevice = 2, Either };
 
 struct TDeviceBehaviour {

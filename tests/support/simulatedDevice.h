@@ -1,5 +1,4 @@
-// A simulated device on a pty for one test; SimulatorTest, for the
-// simulator's own tests, opens the host's end of its line.
+// A simulated device for one test; SimulatorTest opens its line's host end.
 #pragma once
 
 #include <gtest/gtest.h>
