@@ -1,13 +1,10 @@
-// Transfers ended at random moments, every way a run can end: a close of the
-// port (also by two threads at once), the device vanishing, the schema torn
-// down. Run under the sanitizers, this is where races between the closing
-// thread, the serial reader and the watchdog show.
+// Transfers ended every way a run can end; under the sanitizers, races
+// between the closing thread, the serial reader and the watchdog show here.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <random>
 #include <thread>
@@ -46,8 +43,7 @@ TEST(Endings, UploadsEndedAtRandomMomentsEndCleanlyAndAtOnce) {
     runStartProcs();
     schema->selectPort();
     const auto never = [] { return false; };
-    // A fault that loses the probe's outcome ends the runs here, not after
-    // two hundred waits.
+    // A lost probe outcome ends the runs here, not after two hundred waits.
     if (schema->outcome.waitPast(TFlashStage::Probing, WaitLimit, never) != TFlashStage::Found) {
       ADD_FAILURE() << "the probe did not find the device";
       break;
@@ -56,23 +52,13 @@ TEST(Endings, UploadsEndedAtRandomMomentsEndCleanlyAndAtOnce) {
     std::this_thread::sleep_for(moment);
 
     const auto started = std::chrono::steady_clock::now();
-    switch (ending) {
-      case TEnding::ClosePort:
-        schema->closePort();
-        break;
-      case TEnding::TwoCloses: {
-        TTestThread other("the other close", [&] { schema->closePort(); });
-        schema->closePort();
-        other.join();
-        EXPECT_FALSE(schema->comPort.opened());
-        break;
-      }
-      case TEnding::DeviceVanishes:
-        device.stop();
-        break;
-      case TEnding::TearDown:
-      case TEnding::Count:
-        break;
+    if (ending == TEnding::ClosePort) schema->closePort();
+    if (ending == TEnding::DeviceVanishes) device.stop();
+    if (ending == TEnding::TwoCloses) {
+      TTestThread other("the other close", [&] { schema->closePort(); });
+      schema->closePort();
+      other.join();
+      EXPECT_FALSE(schema->comPort.opened());
     }
     schema.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
@@ -82,9 +68,8 @@ TEST(Endings, UploadsEndedAtRandomMomentsEndCleanlyAndAtOnce) {
   std::fclose(console);
 }
 
-// A port its reader finds gone, whose writes a line error keeps failing, or
-// that takes only part of block 1's one write: the transfer fails at once
-// (the watchdog never ticks here), saying why, and nothing is written after.
+// A port that vanishes, keeps a line error, or takes part of block 1's one
+// write fails the transfer at once (no watchdog ticks), saying why.
 TEST(Endings, APortThatFailsUnderTheTransferFailsItAtOnceSayingWhy) {
   const TTimerSeamScope noTicks(
       {[](uint32_t, uint32_t, uintptr_t) -> uint32_t { return 1; }, [](uint32_t) {}});
@@ -123,10 +108,7 @@ TEST(Endings, APortThatFailsUnderTheTransferFailsItAtOnceSayingWhy) {
   }
 }
 
-// Eight ports whose close waits 1.5 s for a slow drain (a real adapter
-// holding bytes): after an interrupt they close side by side, not in 12 s
-// one after another. (The bound of that wait and a second interrupt: the
-// whole-program interrupt test.)
+// After an interrupt, eight ports with 1.5 s drains close side by side.
 TEST(Endings, AfterAnInterruptThePortsCloseSideBySide) {
   std::FILE* console = std::tmpfile();
   TConsoleBoard board(console, console, false);
@@ -149,9 +131,7 @@ TEST(Endings, AfterAnInterruptThePortsCloseSideBySide) {
   std::fclose(console);
 }
 
-// A console that takes no output for 10 s in the middle of three uploads
-// (a click into a Windows console, Ctrl-S in a terminal): the ports never
-// wait for it, so every upload still ends well.
+// A console that takes no output for 10 s mid-upload (Ctrl-S) stops no upload.
 TEST(Endings, AConsoleThatStopsTakingOutputStopsNoUpload) {
   static std::atomic<bool> blocked{false};
   cookie_io_functions_t blocking{};

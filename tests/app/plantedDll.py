@@ -1,8 +1,6 @@
-"""Each program run with a winmm.dll and a comctl32.dll planted beside it (as
-in a Downloads folder) and Wine told to prefer DLLs found there, as Windows
-does for DLLs that are not known system DLLs: no planted DLL may load.
-Arguments: wine-run, the planted DLL, then each program with its arguments
-(the first run also makes the Wine prefix; later ones get 15 s)."""
+"""Each program run with a winmm.dll and a comctl32.dll planted beside it and
+Wine told to prefer DLLs found there: no planted DLL may load.
+Arguments: wine-run, the planted DLL, then each program with its arguments."""
 import os, shutil, subprocess, sys, tempfile
 
 wine_run, planted, runs = sys.argv[1], sys.argv[2], sys.argv[3:]

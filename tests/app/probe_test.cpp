@@ -1,5 +1,4 @@
-// The probe against the simulated device: which answers identify a device
-// and what the status line says.
+// Which answers identify a device and what the status line says.
 #include <gmock/gmock.h>
 
 #include "app/flash/flashRun.h"
@@ -11,13 +10,12 @@
 namespace {
 
 using ::testing::HasSubstr;
+using namespace std::chrono_literals;
 
 const std::string noDevice = "На этом порту устройств не найдено.";
 
-// With a gap, the answer comes in two reads that far apart: one answer
-// within the quiet gap, two beyond it.
+// With a gap, the answer comes in two reads that far apart.
 TEST(Probe, IdentityStatusAndRouting) {
-  using namespace std::chrono_literals;
   const struct {
     std::string identity;
     TFlashStage stage;
@@ -58,11 +56,9 @@ struct THandTicks : TTimerSeamScope {
                          [](uint32_t) { gapTimer = 0; }}) {}
 };
 
-// The gap ends while the rest of the device line is already received:
-// waiting in the port, or taken by a reader not done handing it on. No
-// quiet: the answer is still joined.
+// A gap that ends while the rest of the line waits in the port, or in a
+// reader not done handing it on, is no quiet: the answer is still joined.
 TEST(Probe, AGapThatEndsWhileTheRestIsOnItsWayIsNoQuiet) {
-  using namespace std::chrono_literals;
   const THandTicks hand;
   const TDispatchScope dispatch;
   for (const bool inTheReader : {false, true}) {
@@ -91,8 +87,7 @@ TEST(Probe, AGapThatEndsWhileTheRestIsOnItsWayIsNoQuiet) {
   }
 }
 
-// The device line came in time, but its quiet gap ends only after the 3 s
-// limit: it is the device, never a refused line.
+// A device line in time whose quiet gap ends after the 3 s limit still counts.
 TEST(Probe, ADeviceLineStillBeingJoinedAtTheLimitCounts) {
   const THandTicks hand;
   const TDispatchScope dispatch;

@@ -1,6 +1,4 @@
-// The whole window program on the headless window system, for tests: the
-// program entry on a thread of its own that works as the UI thread, and a
-// simulated device whose pty the program lists.
+// The window program with its UI thread of its own, and a device it lists.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,7 +8,6 @@
 #include <cstdlib>
 #include <functional>
 #include <optional>
-#include <thread>
 #include <vector>
 
 #include "app/formSchema.h"
@@ -23,7 +20,6 @@
 
 namespace {
 
-using devsim::AnswerPick;
 using Form = TClassSimpleForm_20F8870;
 using Upload = TClassMultiElementEx_2168BB0;
 using namespace std::chrono_literals;
@@ -34,7 +30,6 @@ THeadlessControl& native(const TWindowElement& element) {
 bool shown(const TWindowElement& element) { return native(element).isVisible(); }
 bool enabled(const TWindowElement& element) { return native(element).isEnabled(); }
 
-// A simulated device whose pty the program lists.
 struct TDevice : TSimulatedDevice {
   explicit TDevice(devsim::SimulatorOptions options) : TSimulatedDevice(std::move(options)) {
     setenv("QUILMATRONX_EXTRA_PORTS", portPath().c_str(), 1);
@@ -42,8 +37,6 @@ struct TDevice : TSimulatedDevice {
   ~TDevice() { unsetenv("QUILMATRONX_EXTRA_PORTS"); }
 };
 
-// The program entry on a thread of its own, which is the UI thread; the test
-// works the window through calls to that thread.
 class TRunningProgram {
  public:
   explicit TRunningProgram(std::vector<const char*> argv = {"quilmatronx-bootloader"})
@@ -96,8 +89,7 @@ class TRunningProgram {
       return true;
     });
   }
-  // Chooses the device's port, waits until the device is identified and
-  // presses the write button.
+  // Chooses the device's port and presses write once it is identified.
   testing::AssertionResult startUpload(const TDevice& device) {
     if (auto chosen = choose(device); !chosen) return chosen;
     return onForm([&](Form& form) {
@@ -106,7 +98,6 @@ class TRunningProgram {
       return true;
     });
   }
-  // Presses "OK"; the program's exit code.
   int pressOk() {
     onForm([&](Form& form) {
       ui_->click(*form.buttonOk.nativeControl());
@@ -114,7 +105,6 @@ class TRunningProgram {
     });
     return join();
   }
-  // Waits for the entry to return; its exit code.
   int join() {
     entry_->join();
     return exitCode_;

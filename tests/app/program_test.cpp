@@ -1,11 +1,8 @@
-// The whole window program on the headless window system: the program
-// entry, the real form schema, serial backend, timer and hosted schemas
-// against the simulated device over a pty, seen as the operator sees it.
+// The whole window program against a simulated device, as the operator sees it.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "app/texts.h"
+#include "elements/hexText.h"
 #include "programHarness.h"
 #include "runtime/codepage.h"
 #include "support/deviceBehaviours.h"
@@ -14,29 +11,12 @@
 
 namespace {
 
-// Only "OK" and the result are left, and the window takes input again.
-void expectFinishedState(Form& form) {
-  for (const TWindowElement* gone : std::initializer_list<const TWindowElement*>{
-           &form.comboPort, &form.editStatus, &form.progressBlocks, &form.buttonWrite,
-           &form.labelVersion, &form.editCrc})
-    EXPECT_FALSE(shown(*gone));
-  EXPECT_TRUE(shown(form.buttonOk));
-  EXPECT_TRUE(enabled(form.formMain));
-}
-
 bool errorShown(Form& form) {
   return shown(form.labelError) && shown(form.labelCheck) && shown(form.imageMark);
 }
 
-void fireUploadError(Form& form) {
-  TData d;
-  makeInteger(d, 0);
-  fireEvent(form.upload.outEvent[Upload::outError], d);
-}
-
 // Each device behaviour as the window shows it: the success or the error
-// display (an error comes on the reader thread, the timer's or the window's
-// own; the display is the same), or "no device" in the status line.
+// display, or "no device" in the status line.
 TEST(Program, EachDeviceBehaviourShowsItsOutcome) {
   for (const TDeviceBehaviour& b : deviceBehaviours) {
     SCOPED_TRACE(b.name);
@@ -86,27 +66,30 @@ TEST(Program, EachDeviceBehaviourShowsItsOutcome) {
     if (whole) {
       EXPECT_TRUE(device.receivedAtEnd() == firmwareImage());
     }
-    char crc[8];
-    std::snprintf(crc, sizeof crc, "%04X",
-                  devsim::crc16Modbus(devsim::kCrcInitial, firmwareImage()));
     ASSERT_TRUE(program.onForm([&](Form& form) {
-      expectFinishedState(form);
+      // Only "OK" and the result are left, and the window takes input again.
+      for (const TWindowElement* gone : std::initializer_list<const TWindowElement*>{
+               &form.comboPort, &form.editStatus, &form.progressBlocks, &form.buttonWrite,
+               &form.labelVersion, &form.editCrc})
+        EXPECT_FALSE(shown(*gone));
+      EXPECT_TRUE(shown(form.buttonOk));
+      EXPECT_TRUE(enabled(form.formMain));
       EXPECT_EQ(errorShown(form), !succeeded);
       if (whole) {
         EXPECT_EQ(native(form.progressBlocks).progressPosition(), 507);
-        EXPECT_EQ(native(form.editCrc).text(), crc);
+        EXPECT_EQ(native(form.editCrc).text(),
+                  intToHex(devsim::crc16Modbus(devsim::kCrcInitial, firmwareImage()), 4));
       }
       if (succeeded) {
         // A late error after success changes nothing.
-        fireUploadError(form);
+        fireEvent(form.upload.outEvent[Upload::outError], 0);
         EXPECT_FALSE(errorShown(form));
         return true;
       }
-      // The big mark shrinks smoothed.
-      EXPECT_EQ(form.imageMark.stretchMode(), TStretchMode::Halftone);
+      EXPECT_EQ(form.imageMark.stretchMode(), TStretchMode::Halftone);  // shrunk smoothed
       // The form shows a repeated error again.
       native(form.labelError).setVisible(false);
-      fireUploadError(form);
+      fireEvent(form.upload.outEvent[Upload::outError], 0);
       EXPECT_TRUE(shown(form.labelError));
       return true;
     }));
@@ -136,8 +119,7 @@ TEST(Program, ChoosingTheSamePortTwiceAsksTheDeviceAgain) {
   }));
 }
 
-// "/ih" shows who made the program; a trace file that cannot be written is
-// said before anything else happens. Either way no window and no port.
+// "/ih", or a trace file that cannot be written: a box alone, no window, no port.
 TEST(ProgramEntry, ABoxAloneForTheInfoSwitchOrATraceThatCannotBeWritten) {
   const struct {
     std::vector<const char*> argv;
@@ -165,11 +147,9 @@ TEST(ProgramEntry, ABoxAloneForTheInfoSwitchOrATraceThatCannotBeWritten) {
 }
 
 // The program ends within a second and sends nothing more, however it is
-// closed: the form's own close during the transfer, or the task bar's close,
-// which reaches the application window and ends the loop without the form's
-// close, during the transfer or in the pause after the last answer. The
-// entry then takes the schema down while the reader still sends blocks or
-// sits in the pause. Any first argument but "/ih" starts the program.
+// closed: the form's close or the task bar's (which bypasses the form), during
+// the transfer or in the pause after the last answer. Any first argument but
+// "/ih" starts the program.
 TEST(ProgramEnd, ClosingAtAnyMomentEndsTheProgramWithinASecond) {
   struct TCase {
     const char* name;

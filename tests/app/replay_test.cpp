@@ -1,8 +1,5 @@
-// Recorded traces played back by the simulator. Each fixture in tests/traces
-// was recorded with quilmatronx-flash --trace against the simulator and shows
-// one way a device behaved; the program must send exactly what was recorded
-// and come to the same outcome. The window program's own recording plays
-// back against it too: both programs send the same bytes.
+// Recorded traces (tests/traces, each one way a device behaved) played back by
+// the simulator: the programs send exactly what was recorded, with its outcome.
 #include <gmock/gmock.h>
 
 #include <fstream>
@@ -40,8 +37,7 @@ void expectReplayedToTheEnd(TSimulatedDevice& device) {
   EXPECT_EQ(device.outcome(), SessionOutcome::Complete) << device.difference();
 }
 
-// Recorded again while replayed (compressed this time), the exchange is the
-// fixture's own.
+// Recorded again while replayed (compressed), the exchange is the fixture's.
 TEST(Replay, EachFixtureAgainstTheCommandLineUploader) {
   for (const TDeviceBehaviour& f : deviceBehaviours) {
     if (f.trace == nullptr) continue;
@@ -54,17 +50,14 @@ TEST(Replay, EachFixtureAgainstTheCommandLineUploader) {
     expectReplayedToTheEnd(device);
     const TTrace fixture = traceOf(fixturePath(f.trace));
     const TTrace recorded = traceOf(again);
-    std::ifstream file(again, std::ios::binary);
-    EXPECT_EQ(file.get(), 0x1F) << "not compressed";
-    for (Kind kind : {Kind::Written, Kind::Read}) {
+    EXPECT_EQ(fileText(again)[0], '\x1F') << "not compressed";
+    for (Kind kind : {Kind::Written, Kind::Read})
       EXPECT_EQ(recorded.bytes(device.portPath(), kind),
                 fixture.bytes(fixture.ports().front(), kind));
-    }
   }
 }
 
-// A whole upload recorded by the window program plays back against the
-// command-line uploader; the trace stays under 1 MB.
+// The window program's recording of a whole upload (under 1 MB) plays back.
 TEST(Replay, WholeUploadRecordedByTheWindowProgram) {
   const std::string trace = tempPath("whole.trace");
   {
@@ -78,8 +71,7 @@ TEST(Replay, WholeUploadRecordedByTheWindowProgram) {
     ASSERT_TRUE(program.onForm([](Form& form) { return shown(form.labelSuccess); },
                                std::chrono::seconds(60)));
   }
-  std::ifstream file(trace, std::ios::binary | std::ios::ate);
-  EXPECT_LT(file.tellg(), 1'000'000);
+  EXPECT_LT(fileText(trace).size(), 1'000'000u);
   EXPECT_THAT(traceOf(trace).recordedBy, HasSubstr("quilmatronx-bootloader 1."));
 
   TSimulatedDevice device(replaying(trace));
@@ -88,8 +80,7 @@ TEST(Replay, WholeUploadRecordedByTheWindowProgram) {
   expectReplayedToTheEnd(device);
 }
 
-// A fixture edited is no longer what the program does: the replay stops at
-// the first difference and says where, what it expected and what came.
+// An edited fixture: the replay stops at the first difference, saying where.
 TEST(Replay, AnEditedTraceFailsAtTheFirstDifferenceSayingWhere) {
   const struct {
     const char* fixture;
@@ -99,17 +90,14 @@ TEST(Replay, AnEditedTraceFailsAtTheFirstDifferenceSayingWhere) {
       // One host byte of block 1 changed.
       {"early-final-answer", [](std::string& text) { text[text.find("  >  3A B6") + 6] = 'B'; },
        R"(at host byte 5 \(trace line 11\): expected 3B.*, received 3A)"},
-      // After a lost port a host can only fail to write and close: an answer
-      // after it is no longer what happened.
+      // After a lost port a host can only fail to write and close.
       {"vanishing-device",
        [](std::string& text) {
          text.insert(text.find("  lost\n") + 7,
                      traceFormat::bytesLine(0.07, "/dev/pts/14", '<', "A"));
        },
        "trace line 45: a read after the port was lost"},
-      // Cut short (no close, as after a second interrupt), after the device
-      // line and 32 bytes of block 1: played to its last byte, and the host
-      // bytes beyond it are a difference, not the trace's end.
+      // Cut short after 32 bytes of block 1 (no close): the bytes beyond differ.
       {"early-final-answer",
        [](std::string& text) { text.resize(text.rfind('\n', text.find("  >  6C 3F 57")) + 1); },
        R"(at host byte 37 \(trace line 12\): expected nothing more, received 6C 3F 57)"},
@@ -124,9 +112,7 @@ TEST(Replay, AnEditedTraceFailsAtTheFirstDifferenceSayingWhere) {
   }
 }
 
-// The port closed and opened again (a window program at each pick, a
-// station for each unit) makes a trace of two sessions, replayed session
-// by session.
+// A port closed and opened again makes a trace of two sessions, both replayed.
 TEST(Replay, ATraceOfTwoSessionsReplays) {
   const std::string path = editedFixture("refused-device-line", [](std::string& text) {
     text += text.substr(text.find("\n    ") + 1);

@@ -1,7 +1,5 @@
-// The production station against simulated lines of units: quilmatronx-flash
-// --station as a process (its log, its screen, its exit status, the signals
-// it takes), the station in-process where the test plays the machine's ports
-// or the log's disk, and one slot stepped by the test.
+// The production station against simulated lines of units: as a process, in
+// process where the test plays the ports or the log's disk, and one slot.
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <signal.h>
@@ -50,8 +48,7 @@ std::map<std::string, std::vector<Json>> records(const std::string& log) {
   return bySlot;
 }
 
-// quilmatronx-flash --station as a child process that takes signals; its
-// output goes to a file.
+// quilmatronx-flash --station as a child that takes signals, output to a file.
 struct TStationProcess {
   const std::string output = tempPath("output");
   const pid_t pid = ::fork();
@@ -83,8 +80,7 @@ struct TStationProcess {
   std::string text() const { return fileText(output); }
 };
 
-// Units swapped in 2.5 s: time enough for a slot to hear two seconds of
-// silence.
+// Units swapped in 2.5 s: time enough for a slot to hear 2 s of silence.
 std::unique_ptr<UnitLine> startLine(const std::string& link, std::vector<LineUnit> units,
                                     bool usb = false) {
   auto line =
@@ -117,12 +113,10 @@ TEST(Station, ThreeSlotsFiveUnitsEachOneRecordPerUnit) {
   std::vector<std::vector<LineUnit>> plan(3, std::vector<LineUnit>(5));
   plan[0][1].options.wrongCrc = AnswerPick::at(100);
   plan[1][3].options.silentFrom = 200;
-  // Slow to answer, as it is to each probe while it stays on.
-  plan[2][0].reboot = 0ms;
+  plan[2][0].reboot = 0ms;  // slow to answer each probe while it stays on
   plan[2][0].options.delay = 400ms;
   plan[2][0].options.delayed = AnswerPick::at(0);
-  // Silent while its new firmware starts, then in its bootloader again:
-  // still the same unit, flashed once.
+  // Silent while its new firmware starts, then in its bootloader again: flashed once.
   plan[0][2].reboot = 800ms;
   plan[1][1].reboot = 500ms;
   plan[1][1].rebootsEvery = true;
@@ -139,15 +133,13 @@ TEST(Station, ThreeSlotsFiveUnitsEachOneRecordPerUnit) {
   for (auto& line : lines) ASSERT_TRUE(line->waitFor(120s)) << station.text();
   ::kill(station.pid, SIGINT);
   EXPECT_EQ(station.wait(10s), 1) << "a unit failed: " << station.text();
-  const auto bySlot = records(log);
-  for (size_t i = 0; i < lines.size(); ++i)
-    expectRecordsMatch(bySlot.count(args[i]) ? bySlot.at(args[i]) : std::vector<Json>{}, *lines[i],
-                       args[i]);
-  EXPECT_EQ(bySlot.at(args[0])[1]["failingBlock"], 100);
-  EXPECT_EQ(bySlot.at(args[1])[3]["failure"], "no-answer");
+  auto bySlot = records(log);
+  for (size_t i = 0; i < lines.size(); ++i) expectRecordsMatch(bySlot[args[i]], *lines[i], args[i]);
+  EXPECT_EQ(bySlot[args[0]][1]["failingBlock"], 100);
+  EXPECT_EQ(bySlot[args[1]][3]["failure"], "no-answer");
   EXPECT_THAT(station.text(), HasSubstr(args[2] + ": remove the unit  (unit 1 done"));
   EXPECT_THAT(station.text(), HasSubstr("13 passed  2 failed"));
-  EXPECT_EQ(bySlot.at(args[0])[0]["removal"], "silence=2000");
+  EXPECT_EQ(bySlot[args[0]][0]["removal"], "silence=2000");
   EXPECT_THAT(station.text(), Not(HasSubstr("\x1b["))) << "colours off a terminal";
   ::unlink(log.c_str());
 }
@@ -184,8 +176,7 @@ TEST(Station, PortThatAppearsIsArmedAndOneThatVanishesLosesItsUnit) {
   ::unlink(log.c_str());
 }
 
-// A log that cannot be opened stops the station at its start, and so do two
-// names for one port.
+// A log that cannot be opened, or two names for one port, stop the station.
 TEST(Station, LogThatCannotBeOpenedOrTwoNamesForOnePortStopTheStation) {
   const std::string station = std::string(QUIL_FLASH) + " --station ";
   TRun unusable = run(station + "COM1 --log /nonexistent-dir/station.log");
@@ -195,13 +186,13 @@ TEST(Station, LogThatCannotBeOpenedOrTwoNamesForOnePortStopTheStation) {
   const std::string target = tempPath("target"), other = tempPath("link");
   std::ofstream{target};
   ASSERT_EQ(::symlink(target.c_str(), other.c_str()), 0);
-  for (const auto& [first, second, device] :
-       {std::tuple{std::string("ttyS0"), std::string("/dev/ttyS0"), std::string("/dev/ttyS0")},
-        std::tuple{other, target, target}}) {
+  // The port is named as the second name gives it.
+  for (const auto& [first, second] :
+       {std::pair{std::string("ttyS0"), std::string("/dev/ttyS0")}, std::pair{other, target}}) {
     TRun refused = run(station + first + " " + second);
     EXPECT_EQ(refused.exitCode, 64);
     EXPECT_THAT(refused.output, HasSubstr("slots " + first + " and " + second + " are one port, " +
-                                          device + "; the station does not start"));
+                                          second + "; the station does not start"));
   }
   ::unlink(other.c_str());
   ::unlink(target.c_str());
@@ -216,8 +207,7 @@ TEST(Station, CtrlCOnceLetsTheUnitFinishTwiceOrAHangUpEndsItAtOnce) {
     SCOPED_TRACE(signals.size() * 100 + signals.back());
     std::atomic<bool> uploading{false};
     LineUnit unit;
-    // The device holds one answer back, so the upload is surely under way.
-    unit.options.delay = 1500ms;
+    unit.options.delay = 1500ms;  // one answer held back: surely under way
     unit.options.delayed = AnswerPick::at(50);
     unit.options.onLog = [&](const std::string& text) {
       if (text.find("upload begins") != std::string::npos) uploading = true;
@@ -241,8 +231,7 @@ TEST(Station, CtrlCOnceLetsTheUnitFinishTwiceOrAHangUpEndsItAtOnce) {
   }
 }
 
-// Runs body in a child process (a file-size limit of its own, a second
-// writer); succeeded() waits for it and says whether body returned true.
+// Runs body in a child process; succeeded() waits for it to return true.
 pid_t inChild(const std::function<bool()>& body) {
   const pid_t child = ::fork();
   if (child == 0) ::_exit(body() ? 0 : 1);
@@ -260,11 +249,8 @@ bool appendTimes(const std::string& path, const std::string& line, int times) {
   return kept;
 }
 
-// A disk that takes part of a record (here a file-size limit) leaves no
-// torn line: the part is taken back, and a log an older run left without a
-// line end gets one, so the next record stands on a line of its own. Two
-// stations on one log (two processes) write each record at the end under
-// the file's lock, so none overwrites another.
+// A disk that takes part of a record leaves no torn line, an older run's torn
+// line gets its line end, and two writers' records all stay whole.
 TEST(AppendFile, RecordsAreWholeAfterAShortWriteAndWithTwoWriters) {
   const std::string path = tempPath("limit.log"), torn = "{\"time\": \"2026-12-08T14:49";
   const std::string record = "{\"unit\": 1, \"detail\": \"" + std::string(300, 'x') + "\"}\n";
@@ -288,9 +274,8 @@ TEST(AppendFile, RecordsAreWholeAfterAShortWriteAndWithTwoWriters) {
   ::unlink(path.c_str());
 }
 
-// A log whose disk stops answering (a share whose server has gone): the
-// loop goes on, the other slot's upload finishes and is told, the log
-// fails at its deadline and the records go to standard error.
+// A log whose disk stops answering: the other slot's upload finishes and is
+// told, the log fails at its deadline and the records go to standard error.
 TEST(Station, LogThatHangsFreezesNeitherTheScreenNorTheOtherSlots) {
   TDispatchScope dispatch;
   runStartProcs();
@@ -302,14 +287,12 @@ TEST(Station, LogThatHangsFreezesNeitherTheScreenNorTheOtherSlots) {
       return true;
     }
   } sink;
-  LineUnit slow;
-  // Still uploading when the first unit's record hangs.
+  LineUnit slow;  // still uploading when the first unit's record hangs
   slow.options.delay = 2000ms;
   slow.options.delayed = AnswerPick::at(50);
   const std::string fast = tempPath("fast"), late = tempPath("late"), screen = tempPath("screen");
   auto fastLine = startLine(fast, {LineUnit{}});
   auto lateLine = startLine(late, {slow});
-  // Closed after the board that writes to it.
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> shown(std::fopen(screen.c_str(), "w"),
                                                               &std::fclose);
   TConsoleBoard board(shown.get(), shown.get(), false);
@@ -340,9 +323,8 @@ struct TMovingAdapter : TPortInfoSource {
   }
 };
 
-// A slot named by a link (as /dev/serial/by-id names one) records the
-// adapter behind it, and after a re-plug the new one. The record's time is
-// when the outcome was decided, not when the slot was next moved on.
+// A slot named by a link records the adapter behind it, also after a re-plug,
+// and the time the outcome was decided, not when the slot was next moved on.
 TEST(StationSlot, RecordNamesTheAdapterTheUnitWasFlashedThrough) {
   TDispatchScope dispatch;
   runStartProcs();
@@ -359,7 +341,6 @@ TEST(StationSlot, RecordNamesTheAdapterTheUnitWasFlashedThrough) {
     adapter.serial = serial;
     ASSERT_TRUE(eventually(
         "the upload", [&] { return step() || slot.flashing(); }, 30s));
-    // Decided while the slot is not moved on.
     ASSERT_TRUE(device.waitFor(30s));
     const auto ended = std::chrono::system_clock::now();
     std::this_thread::sleep_for(300ms);
@@ -368,7 +349,6 @@ TEST(StationSlot, RecordNamesTheAdapterTheUnitWasFlashedThrough) {
     EXPECT_LT(kept->Finished, ended + 100ms);
     EXPECT_EQ(kept->Adapter.SerialNumber, serial);
     EXPECT_EQ(kept->Result.outcome, TPortOutcome::Done) << kept->Result.detail;
-    // Unplugged: the slot has lost its unit and waits for the adapter.
     adapter.port.clear();
     ::unlink(link.c_str());
     EXPECT_TRUE(eventually(
@@ -376,9 +356,8 @@ TEST(StationSlot, RecordNamesTheAdapterTheUnitWasFlashedThrough) {
   }
 }
 
-// A waiting slot opens its port once: each open and close would drop and
-// raise DTR, and reset a unit whose reset is wired to it. The unit answers
-// the first probe too late; a later one, through the port kept open, hears it.
+// A waiting slot opens its port once (each open toggles DTR, which may reset
+// the unit); a probe through the port kept open hears a late answer.
 TEST(StationSlot, WaitingSlotProbesThroughThePortItOpenedOnce) {
   TDispatchScope dispatch;
   runStartProcs();
@@ -391,8 +370,7 @@ TEST(StationSlot, WaitingSlotProbesThroughThePortItOpenedOnce) {
   TStationSlot slot(unit.portPath(), noAdapter, serial);
   const auto start = std::chrono::steady_clock::now();
   slot.step(start, true);
-  // The first probe's answer window closes before its answer comes.
-  slot.step(start + 1s, true);
+  slot.step(start + 1s, true);  // the first probe's window closes unanswered
   EXPECT_TRUE(eventually("a later probe to find the unit", [&] {
     slot.step(std::chrono::steady_clock::now() + 1s, true);
     return slot.state() == TSlotState::Flashing;
@@ -401,8 +379,8 @@ TEST(StationSlot, WaitingSlotProbesThroughThePortItOpenedOnce) {
   EXPECT_EQ(serial.opens, 1);
 }
 
-// Units that reboot into their bootloader and a swap shorter than the
-// silence: the presence line, or the operator's key, tells each unit off.
+// Units that reboot into their bootloader, swapped faster than the silence:
+// the presence line, or the operator's key, tells each unit off.
 TEST(Station, PresenceLineAndKeyTellTheUnitOff) {
   for (const std::string rule : {"line=DSR", "key"}) {
     SCOPED_TRACE(rule);
@@ -418,7 +396,6 @@ TEST(Station, PresenceLineAndKeyTellTheUnitOff) {
     std::string error;
     TStationOptions options{{link}, false, log, nullptr, nullptr, &serial};
     options.removal = *TRemovalRule::parse(rule, error);
-    // The operator presses the slot's key once the unit is off.
     options.keys = [&] { return line.present() ? std::string() : std::string("1"); };
     TStation station(options);
     ASSERT_TRUE(station.openLog(error)) << error;

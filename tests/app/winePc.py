@@ -1,9 +1,7 @@
 #!/usr/bin/env python3
-"""The Windows programs as operators' PCs start them: on a Russian Windows
-(Wine with a Russian locale: code page 1251) the uploader's report, trace
-and station log go to a folder named with a letter outside that code page,
-and all it says is UTF-8; an old Windows gets one line; both .exe files
-carry their manifest.
+"""The Windows programs as operators' PCs start them: on a Russian Windows the
+files go to a folder named outside code page 1251, in UTF-8; an old Windows
+gets one line; both .exe files carry their manifest.
 Usage: winePc.py WINE_RUN WINDRES WORK_DIR FLASH_EXE BOOTLOADER_EXE"""
 import os, shutil, subprocess, sys, tempfile, time
 

@@ -1,15 +1,10 @@
 #!/usr/bin/env python3
 """The Windows .zip as an operator gets it, and its programs under Wine
-against the device simulator.
+against simulators mapped as COM ports, worked through wineWindowDriver.exe;
+each step is a test case of the XML report. Runs on a display.
 
 Usage: wineProgram.py CPACK_CONFIG DRIVER_EXE DEVSIM SHIM_SOURCE IMAGE VERSION_LINE WORK_DIR
                       REPORT_DIR
-
-Runs on a display (tests/ui/with-xvfb). Makes and unpacks the .zip, maps a
-simulator's pty as each COM port below in a Wine prefix of its own, and
-works the window program through wineWindowDriver.exe as an operator
-would; each step (see main) is one test case of a GoogleTest-style XML
-report. VERSION_LINE is the programs' product version.
 """
 import json
 import os
@@ -42,11 +37,9 @@ DEVICE_LINE = "Устройство: QX1   Текущая версия ПО: 1.0
 SUCCESS = ["ПО успешно обновлено!", "Сбросте настройки по умолчанию!"]
 ERRORS = ["Ошибка при передаче данных!", "На этом порту устройств не найдено."]
 CLOSE_LIMIT = 2.0  # seconds from the close to the end of the process
-# The upload takes under a minute and the pause after it 15 s; a program
-# that has not shown its end by then has hung.
+# The upload and its pause take under 75 s: a program not done by then hung.
 UPLOAD_LIMIT = int(os.environ.get("QUIL_WINE_UPLOAD_LIMIT", "300"))
-# The devices wait for their turn: the close tests come last.
-DEVICE_IDLE_LIMIT = 900
+DEVICE_IDLE_LIMIT = 900  # the devices wait for their turn: the close tests come last
 PROGRAM = "quilmatronx-bootloader.exe"
 FLASH = "quilmatronx-flash.exe"
 README = "readme.txt"
@@ -72,10 +65,7 @@ class Controls:
         self.raw = text
 
     def find(self, text):
-        for window in self.windows:
-            if window["text"] == text:
-                return window
-        return None
+        return next((window for window in self.windows if window["text"] == text), None)
 
     def shows(self, line):
         """A visible window has this line of text (blanks around it aside)."""
@@ -88,8 +78,7 @@ class Session:
         self.loader, self.driver, self.env = loader, driver, env
 
     def drive(self, *args, timeout=60):
-        # Through files: a Wine helper process (the desktop) that the driver
-        # happens to start inherits its output and would hold a pipe open.
+        # Through files: a Wine helper the driver starts would hold a pipe open.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             code = subprocess.run([self.loader, self.driver] + list(args), env=self.env,
                                   stdin=subprocess.DEVNULL, stdout=out, stderr=err,
@@ -186,8 +175,7 @@ def main():
                                    stderr=simulator_log)
         return process, first_line(process, 30, "the simulator")
 
-    # Through a USB-serial adapter with a latency timer: the seed cuts the
-    # device line, block answers and the final answer.
+    # Answers cut by a USB-serial adapter's latency timer.
     simulator, tty_path = simulate("--received", received_path, "--adapter", "latency",
                                    "--adapter-seed", "11")
     closing = {"transfer": simulate(), "pause": simulate("--early-final", "1")}
@@ -301,8 +289,7 @@ def main():
                     raise StepFailed(f"status {status}, report {text!r}:\n{output[-4000:]}")
 
             def session_end_keeps_the_record(how, *args):
-                # Windows ends the process soon after: the report must be
-                # written, or the station's unit logged, interrupted by then.
+                # Windows ends the process soon after: the record must be written by then.
                 record = os.path.join(work_dir, f"session-end-{len(args)}-{how}.json")
                 if os.path.exists(record):
                     os.remove(record)
@@ -325,8 +312,7 @@ def main():
                                      f"outcomes {outcomes}:\n{output[-4000:]}")
 
             def stalled_transmit_fails_in_time():
-                # The Windows port's own write limit: a block's write is
-                # cancelled at 3 s, not given the 26.6 s of its 256 bytes.
+                # The Windows port's own write limit cancels a block's write at 3 s.
                 report = os.path.join(work_dir, "stalled.json")
                 with tempfile.TemporaryFile() as log:
                     process = start(loader, os.path.join(found["folder"], FLASH), run_env, log,
@@ -362,8 +348,7 @@ def main():
                     status = ended(process, 30)
                     took = time.monotonic() - closed
                     if status is None and "fault" in logged(log):
-                        # Wine's debugger prints the faulting thread's
-                        # backtrace, then ends the program.
+                        # Wine's debugger prints a backtrace, then ends it.
                         ended(process, 120)
                     output = final_output(process, log, run_env, PROGRAM)
                     print(f"task bar close {when}: ended after {took:.1f} s, status {status}",

@@ -1,34 +1,16 @@
-// Looks at and works another program's windows the way an operator would,
-// through window messages, for the window program's end-to-end test under
-// Wine. Texts go to standard output in UTF-8.
-//
-//   texts TITLE [SECONDS]  wait for the top-level window TITLE, then print it
-//                          and every child as "class|visible|enabled|text"
-//                          (line breaks as \n, backslashes as \\),
-//                          and each combo box item as "item|text"
-//   click TITLE TEXT       click the enabled button TEXT of window TITLE
-//   choose TITLE ITEM      choose ITEM in the combo box of window TITLE
-//   close TITLE CLASS      post WM_CLOSE to the top-level window TITLE of
-//                          window class CLASS (the task bar's close)
-//   version FILE           print the version resource of FILE as Explorer
-//                          shows it: "Fixed|a.b.c.d", then "Name|value" for
-//                          its U.S. English strings
-//   hold FILE              open FILE as a scanner does, without sharing its
-//                          deletion, print "held", and keep it open until a
-//                          line (or the end) comes on standard input
-//   console-close EXE      close the console of the running program EXE as
-//                          the window's close button does: its handlers get
-//                          CTRL_CLOSE_EVENT on a thread of their own, and
-//                          the process ends once they return (as Windows
-//                          ends it)
-//   sign-out EXE           sign the session out as Windows tells the running
-//                          program EXE's hidden window: WM_QUERYENDSESSION,
-//                          then WM_ENDSESSION, after which the process is
-//                          ended; prints "answered N"
-//
-// Exit status: 0 done, 1 no such window or program, 2 no such control or
-// item, a disabled button, no version resource, or no console routine, 64
-// bad usage.
+// Works another program's windows as an operator would, for the window
+// program's test under Wine; texts go to standard output in UTF-8.
+//   texts TITLE [SECONDS]  print the window and its children as
+//                          "class|visible|enabled|text", combo items "item|text"
+//   click TITLE TEXT       click the enabled button TEXT
+//   choose TITLE ITEM      choose ITEM in the window's combo box
+//   close TITLE CLASS      post WM_CLOSE as the task bar's close does
+//   version FILE           "Fixed|a.b.c.d", then "Name|value" per U.S. string
+//   hold FILE              hold FILE open as a scanner does until a line comes
+//   console-close EXE      close EXE's console as its close button does
+//   sign-out EXE           sign the session out; prints "answered N"
+// Exit status: 0 done, 1 no such window or program, 2 no such control, item,
+// version resource or console routine, or a disabled button, 64 bad usage.
 #include <windows.h>
 
 #include <shellapi.h>  // after windows.h
@@ -51,8 +33,7 @@ std::string utf8(const std::wstring& text) {
   return result;
 }
 
-// Messages to another process's window, bounded so that a hung program
-// fails the test instead of hanging it.
+// Bounded: a hung program fails the test instead of hanging it.
 LRESULT sendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   DWORD_PTR result = 0;
   SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 10000, &result);
@@ -100,17 +81,8 @@ bool isCombo(HWND window) { return _wcsicmp(className(window).c_str(), L"ComboBo
 // One line per window: line breaks and backslashes in texts are escaped.
 std::string escaped(const std::wstring& text) {
   std::string result;
-  for (char c : utf8(text)) {
-    if (c == '\n') {
-      result += "\\n";
-    } else if (c == '\r') {
-      result += "\\r";
-    } else if (c == '\\') {
-      result += "\\\\";
-    } else {
-      result += c;
-    }
-  }
+  for (char c : utf8(text))
+    result += c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\\' ? "\\\\" : std::string(1, c);
   return result;
 }
 
@@ -128,12 +100,6 @@ void printWindow(HWND window) {
   }
 }
 
-int printTexts(HWND window) {
-  printWindow(window);
-  for (HWND child : children(window)) printWindow(child);
-  return 0;
-}
-
 int clickButton(HWND window, const std::wstring& caption) {
   for (HWND child : children(window)) {
     if (_wcsicmp(className(child).c_str(), L"Button") != 0 || windowText(child) != caption)
@@ -142,8 +108,7 @@ int clickButton(HWND window, const std::wstring& caption) {
       std::fprintf(stderr, "the button is disabled or hidden\n");
       return 2;
     }
-    // Posted: the click may start work (or a modal loop) that outlasts a
-    // sent message's time-out.
+    // Posted: the click may start work that outlasts a sent message's time-out.
     PostMessageW(child, BM_CLICK, 0, 0);
     return 0;
   }
@@ -185,9 +150,8 @@ int printVersion(const std::wstring& file) {
        {L"FileDescription", L"OriginalFilename", L"ProductName", L"ProductVersion"}) {
     wchar_t* value = nullptr;
     if (VerQueryValueW(data.data(), (std::wstring(L"\\StringFileInfo\\040904b0\\") + name).c_str(),
-                       reinterpret_cast<void**>(&value), &length)) {
+                       reinterpret_cast<void**>(&value), &length))
       std::printf("%s|%s\n", utf8(name).c_str(), escaped(value).c_str());
-    }
   }
   return 0;
 }
@@ -210,9 +174,8 @@ DWORD processOf(const std::wstring& exe) {
   entry.dwSize = sizeof entry;
   DWORD found = 0;
   for (BOOL more = Process32FirstW(snapshot, &entry); more && found == 0;
-       more = Process32NextW(snapshot, &entry)) {
+       more = Process32NextW(snapshot, &entry))
     if (_wcsicmp(entry.szExeFile, exe.c_str()) == 0) found = entry.th32ProcessID;
-  }
   CloseHandle(snapshot);
   return found;
 }
@@ -290,12 +253,15 @@ int main() {
     std::fprintf(stderr, "no window %s\n", utf8(title).c_str());
     return 1;
   }
-  if (command == L"texts") return printTexts(window);
+  if (command == L"texts") {
+    printWindow(window);
+    for (HWND child : children(window)) printWindow(child);
+    return 0;
+  }
   if (command == L"click" && argc > 3) return clickButton(window, argv[3]);
   if (command == L"choose" && argc > 3) return chooseItem(window, argv[3]);
-  if (command == L"close" && className != nullptr) {
+  if (command == L"close" && className != nullptr)
     return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 2;
-  }
   std::fprintf(stderr, "bad command\n");
   return 64;
 }

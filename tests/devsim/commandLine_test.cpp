@@ -1,5 +1,4 @@
-// The program's command line: every option lands where it belongs, and bad
-// input is refused with a reason.
+// Every option lands where it belongs; bad input is refused with a reason.
 #include "tools/devsim/commandLine.h"
 
 #include <gtest/gtest.h>
@@ -78,9 +77,8 @@ TEST(CommandLine, BadArgumentsAreRefusedWithAReason) {
 
 TEST(CommandLine, EscapesInTexts) {
   EXPECT_EQ(decodeEscapes("a\\r\\n\\t\\\\\\x00\\xfF"), std::string("a\r\n\t\\\0\xFF", 7));
-  for (const char* bad : {"\\", "\\x", "\\x4", "\\x4g", "\\u0041"}) {
+  for (const char* bad : {"\\", "\\x", "\\x4", "\\x4g", "\\u0041"})
     EXPECT_FALSE(decodeEscapes(bad)) << bad;
-  }
 }
 
 }  // namespace

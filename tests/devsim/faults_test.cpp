@@ -1,8 +1,5 @@
-// Fault modes as the host sees them on the line, where the uploader's tests
-// do not show their exact bytes. The others (silence, vanishing, delays,
-// pacing, stray bytes, a final answer without its mark, no answer to the
-// probe) each decide an outcome that those tests expect; a wrong or swapped
-// check sum's bytes are the command line's detail, checked there.
+// Fault modes' bytes on the line where the uploader's tests do not show them;
+// the other modes each decide an outcome those tests expect.
 #include "support/simulatedDevice.h"
 
 namespace {

@@ -1,5 +1,4 @@
-// A trace the simulator cannot replay is refused at the start, saying why;
-// it never plays half of it.
+// A trace the simulator cannot replay is refused at the start, saying why.
 #include <gmock/gmock.h>
 
 #include <fstream>

@@ -1,9 +1,6 @@
 #!/usr/bin/env python3
-"""The Debian package as an operator gets it, made by CPack from this build
-tree and unpacked into a root of its own; the programs run from there.
-
-Usage: debPackage.py CPACK_CONFIG IMAGE VERSION_LINE WORK_DIR REPORT_DIR
-"""
+"""The Debian package as an operator gets it, unpacked; the programs run there.
+Usage: debPackage.py CPACK_CONFIG IMAGE VERSION_LINE WORK_DIR REPORT_DIR"""
 import os
 import shutil
 import subprocess

@@ -1,6 +1,4 @@
-// Every wait in a test is bounded: a fault makes the test fail within
-// seconds, saying what did not happen, instead of hanging until the test
-// runner gives up.
+// Every wait in a test is bounded: a fault fails, saying what did not happen.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -64,10 +62,8 @@ class TTestThread {
   std::thread thread_;
 };
 
-// Runs call(), which has no limit of its own (a message loop, a wait that
-// serves the UI meanwhile), on this thread; should it outlast the limit,
-// the test program ends saying what did not happen. For example
-// EXPECT_EQ(bounded("the loop's end", [&] { return ui.runMessageLoop(); }), 0).
+// Runs call(), which has no limit of its own (a message loop), on this
+// thread; should it outlast the limit, the test program ends saying so.
 template <class Call>
 auto bounded(const std::string& what, Call call, std::chrono::milliseconds limit = WaitLimit) {
   std::promise<void> returned;

@@ -1,9 +1,6 @@
 // The ways a device behaves that every front end meets, and what each must
-// show for it. Each front end has one driver that runs every row: the
-// uploader's schema (Upload.*), quilmatronx-flash (FlashCommandLine.*), the
-// window program (Program.*) and, where a recorded trace shows the row, the
-// replay of that trace against the command line (Replay.*). A new behaviour is
-// a new row; a new front end is a new driver.
+// show. Each front end has one driver that runs every row (Upload.*,
+// FlashCommandLine.*, Program.*, Replay.* where a trace shows the row).
 #pragma once
 
 #include <chrono>
@@ -11,29 +8,20 @@
 
 #include "tools/devsim/simulatorOptions.h"
 
-// The outcome the front ends show: the command line's exit status (the
-// value) and the window's success display, error display, or "no device"
-// status; Either: as the timing gives.
+// The outcome shown, valued as the command line's exit status; Either: timing.
 enum class TShown { Done = 0, Failed = 1, NoDevice = 2, Either };
 
 struct TDeviceBehaviour {
   const char* name;
   devsim::SimulatorOptions device;
   TShown shown;
-  // The blocks the device receives; -1: as the timing gives.
-  int blocks;
-  // The command line's report: its failure word and a part of its detail
-  // ("" where the timing decides it, or the device's log tells it).
+  int blocks;  // the blocks the device receives; -1: as the timing gives
+  // The report's failure word and part of its detail ("" where timing decides).
   const char* failure = "";
   const char* detail = "";
-  // The recorded trace of tests/traces showing the same, if any.
-  const char* trace = nullptr;
-  // false: the front ends that can wait do not start the upload; the
-  // outcome comes before it.
-  bool upload = true;
-  // The outcome is shown within this long of the choice or the start: a
-  // fault's limit, not the time its bytes would take (0: not checked).
-  std::chrono::milliseconds within{0};
+  const char* trace = nullptr;          // the recording in tests/traces, if any
+  bool upload = true;                   // false: the outcome comes before the upload
+  std::chrono::milliseconds within{0};  // the outcome shown this soon (0: not checked)
 };
 
 using devsim::AnswerPick;
@@ -42,8 +30,7 @@ using std::chrono::milliseconds;
 // clang-format off
 inline const TDeviceBehaviour deviceBehaviours[] = {
     {"whole image", {}, TShown::Done, 508},
-    // Cut by a USB-serial adapter's latency timer: the device line, block
-    // answers, the final answer between the check sum and "FZ".
+    // Answers cut by a USB-serial adapter's latency timer.
     {"answers cut by an adapter",
      {.adapter = {devsim::AdapterOptions::Kind::LatencyTimer, milliseconds(16), 62, 11}},
      TShown::Done, 508, "", "", "adapter-cut-answers"},
@@ -64,16 +51,14 @@ inline const TDeviceBehaviour deviceBehaviours[] = {
      "no-answer", "no answer for 3 s after block 2", "late-answer"},
     {"device vanishing", {.vanishAt = 2}, TShown::Failed, 2, "vanished",
      "the port vanished after block 2", "vanishing-device"},
-    // The stray bytes come well after the probe's quiet gap, also when its
-    // timer is late on a loaded machine; answers slowed so the transfer is
-    // still under way.
+    // Stray bytes well after the probe's quiet gap, even on a loaded machine;
+    // slowed answers keep the transfer under way.
     {"stray bytes before the upload", {.gap = milliseconds(500), .stray = "\x01\x02"},
      TShown::Failed, 0, "wrong-answer", "", nullptr, false},
     {"stray byte during the transfer",
      {.delay = milliseconds(5), .gap = milliseconds(500), .stray = "Z"},
      TShown::Failed, -1, "wrong-answer", ", received 5A", "stray-byte"},
-    // The adapter stops taking bytes after two blocks: the write of block 3
-    // fails at its limit (3 s), not after the 26.6 s of its 256 bytes.
+    // The adapter stops taking bytes: block 3's write fails at its 3 s limit.
     {"stalled transmit", {.stallAfter = 4 + 2 * 256}, TShown::Failed, 2, "write-failed",
      "a write to the port failed or timed out in block 3", nullptr, true, milliseconds(4200)},
     {"refused device line", {.identity = "QUILMATRONXX M1 V2"}, TShown::NoDevice, 0, "refused",

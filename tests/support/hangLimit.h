@@ -1,6 +1,5 @@
-// The limit of every wait in a test, for code that has no test framework
-// at hand (the in-memory port, which the fuzzer uses too): a wait that
-// outlasts it is a hang, and the program ends saying what did not happen.
+// The limit of every wait in a test, also where no test framework is at hand
+// (the fuzzer): a wait that outlasts it is a hang, and the program ends.
 #pragma once
 
 #include <chrono>

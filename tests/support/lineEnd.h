@@ -1,5 +1,4 @@
-// One end of a serial line on a pty, read with time limits: the host's end
-// of a simulated device, or the device's end of a port a test plays itself.
+// One end of a serial line on a pty, read with time limits.
 #pragma once
 
 #include <fcntl.h>
@@ -50,8 +49,7 @@ class TLineEnd {
     return bytes;
   }
 
-  // What one read call returns once something is there (empty on time-out
-  // or hang-up), as a serial reader sees it.
+  // One read call once something is there (empty on time-out or hang-up).
   std::string readOnce(std::chrono::milliseconds timeout = std::chrono::seconds(3),
                        size_t most = 4096) {
     pollfd fd{fd_, POLLIN, 0};
@@ -66,9 +64,8 @@ class TLineEnd {
   int fd_ = -1;
 };
 
-// A pty pair whose device end the test holds: the port at portPath() has
-// nothing behind it but the test. The test keeps the port open too, so the
-// pair lives on between other opens.
+// A pty pair whose device end the test holds; it keeps the port open too, so
+// the pair lives on between other opens.
 class TPtyPair : public TLineEnd {
  public:
   TPtyPair() {

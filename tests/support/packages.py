@@ -1,5 +1,4 @@
-"""The shipped packages as the tests get them: made by CPack from a build
-tree, with the SHA-256 sum file beside each checked."""
+"""The shipped packages made by CPack, each checked against its SHA-256 file."""
 import glob
 import hashlib
 import os

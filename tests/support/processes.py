@@ -1,12 +1,10 @@
-"""Waits on the tests' child processes, each bounded: a process that does
-not do what is awaited fails the test saying so instead of hanging it."""
+"""Bounded waits on the tests' child processes: a fault fails, never hangs."""
 import select
 import subprocess
 
 
 def first_line(process, seconds, what):
-    """The first line process prints on its piped output (one write: the
-    simulators print their port so); fails when none comes in time."""
+    """The first line process prints in one write; fails when none comes in time."""
     ready, _, _ = select.select([process.stdout], [], [], seconds)
     line = process.stdout.readline() if ready else ""
     if not line:

@@ -1,6 +1,4 @@
-// A simulated device on a pty of its own for one test; it stops when it
-// goes. SimulatorTest is the simulator's own tests: the device with the
-// host's end of its line opened.
+// A simulated device for one test; SimulatorTest opens its line's host end.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -20,8 +18,7 @@ struct TSimulatedDevice : devsim::DeviceSimulator {
       : DeviceSimulator(std::move(options)) {
     if (!start()) ADD_FAILURE() << "simulator: " << error();
   }
-  // The image bytes received once the session has ended (the upload is
-  // complete, the host closed the port).
+  // The image bytes received once the session has ended.
   std::string receivedAtEnd() {
     waitFor(std::chrono::seconds(10));
     return received();
@@ -50,8 +47,8 @@ class SimulatorTest : public ::testing::Test {
     return answer == "QUILMATRONX QX1 1.00";
   }
 
-  // The expected answer after `bytes` more image bytes: the running CRC,
-  // high byte first, with "FZ" after the last block.
+  // The answer after `bytes` more image bytes: the running CRC, high byte
+  // first, "FZ" after the last block.
   std::string expectAnswer(std::string_view bytes, bool final = false) {
     crc_ = devsim::crc16Modbus(crc_, bytes);
     return std::string{static_cast<char>(crc_ >> 8), static_cast<char>(crc_ & 0xFF)} +

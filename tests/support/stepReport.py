@@ -1,5 +1,4 @@
-"""Steps of an end-to-end test script, each needing the ones before it, and
-their GoogleTest-style XML report, which scripts/test counts."""
+"""Steps of a test script, each needing those before, and their XML report."""
 from xml.sax.saxutils import quoteattr
 
 

@@ -6,7 +6,7 @@
 
 #include <atomic>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 #include "serial/trace/traceFormat.h"
@@ -20,9 +20,7 @@ inline std::string tempPath(const std::string& name) {
 
 inline std::string fileText(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
+  return {std::istreambuf_iterator<char>(file), {}};
 }
 
 // A trace file as the simulator's replay reads it.

@@ -1,14 +1,8 @@
 """A Wine prefix of its own with Linux ttys mapped as COM ports.
 
-Wine lists a port under HARDWARE\\DEVICEMAP\\SERIALCOMM once it is named in
-HKLM\\Software\\Wine\\Ports and a fresh wineserver has started. On a pty
-every WaitCommEvent fails because TIOCMGET does, so the Windows program runs
-with a small preload (tests/serial/ptyShim.c) built by the host
-compiler.
-
-Xvfb runs no window manager: Wine's X11 driver waits two seconds for one
-whenever a window it lets a manager handle goes away (a program ending takes
-four), so the prefix has Wine draw and place its windows itself.
+On a pty every WaitCommEvent fails because TIOCMGET does, so the Windows
+program runs with a preload (tests/serial/ptyShim.c). Xvfb runs no window
+manager, which Wine would wait for, so Wine places its windows itself.
 """
 import contextlib
 import os
@@ -36,9 +30,7 @@ def quiet(command, env):
 
 
 def thread_stacks(env, program):
-    """Where each thread of a running Wine program waits: the debugger's
-    backtraces of the threads of every process whose file name ends in
-    program, for a program that stopped answering."""
+    """The debugger's backtraces of every thread of the running program."""
     loader, _ = wine_tools()
     try:
         out = subprocess.run([loader, "winedbg"], input=b"bt all\nquit\n", env=env,
@@ -56,18 +48,14 @@ def build_shim(shim_source, work_dir):
     return shim
 
 
-# Wine fills freed heap blocks and checks them, so a Windows build that
-# touches freed memory faults where it does so, not somewhere later.
+# Freed heap blocks filled and checked: a use after free faults where it is.
 CHECKED_HEAP = "-all,warn+heap"
 
 
 @contextlib.contextmanager
 def com_port_prefix(work_dir, ports, debug=CHECKED_HEAP):
-    """Yields the environment for Wine programs that see each tty of the
-    dictionary ports under its port name ({"COM7": "/dev/pts/3"}).
-
-    The wineserver stays up until the block ends, so later Wine starts are
-    quick and share one window station."""
+    """Yields the environment for Wine programs that see each tty of ports
+    ({"COM7": "/dev/pts/3"}) under its name; one wineserver serves the block."""
     loader, server = wine_tools()
     prefix = tempfile.mkdtemp(prefix="wineprefix-", dir=work_dir)
     env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG=debug, WINEDLLOVERRIDES="mscoree,mshtml=")
