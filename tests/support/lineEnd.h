@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -29,9 +30,24 @@ class TLineEnd {
   }
   bool isOpen() const { return fd_ >= 0; }
 
-  // One write call; false when it did not take all the bytes.
-  bool write(std::string_view bytes) {
-    return ::write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  // False when the far end has not taken all the bytes within the time: a
+  // port that stops reading fails the test instead of hanging it.
+  bool write(std::string_view bytes, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!bytes.empty()) {
+      const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+      if (n > 0) {
+        bytes.remove_prefix(static_cast<size_t>(n));
+        continue;
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      pollfd fd{fd_, POLLOUT, 0};
+      if ((n < 0 && errno != EAGAIN) || left.count() <= 0 ||
+          ::poll(&fd, 1, static_cast<int>(left.count())) <= 0)
+        return false;
+    }
+    return true;
   }
 
   // Collects bytes until count have come or the time is up.
@@ -70,7 +86,9 @@ class TPtyPair : public TLineEnd {
  public:
   TPtyPair() {
     fd_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd_ < 0 || ::grantpt(fd_) != 0 || ::unlockpt(fd_) != 0) std::abort();
+    if (fd_ < 0 || ::grantpt(fd_) != 0 || ::unlockpt(fd_) != 0 ||
+        ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK) != 0)
+      std::abort();
     portPath_ = ::ptsname(fd_);
     portFd_ = ::open(portPath_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   }
