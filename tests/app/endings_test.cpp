@@ -4,20 +4,13 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdio>
-#include <memory>
 #include <random>
 #include <thread>
 
 #include "app/flash/flashRun.h"
-#include "app/flash/flashSchema.h"
 #include "elements/timerSeam.h"
-#include "runtime/startList.h"
+#include "flashHarness.h"
 #include "serial/fakeSerial.h"
-#include "support/boundedWait.h"
-#include "support/firmwareImage.h"
-#include "support/recorder.h"
-#include "support/simulatedDevice.h"
 #include "tools/devsim/deviceSimulator.h"
 
 namespace {
@@ -28,9 +21,8 @@ enum class TEnding { ClosePort, TwoCloses, DeviceVanishes, TearDown, Count };
 
 TEST(Endings, UploadsEndedAtRandomMomentsEndCleanlyAndAtOnce) {
   std::mt19937 random(20261207);
-  std::FILE* console = std::tmpfile();
-  TConsoleBoard board(console, console, false);
-  enableDispatch();
+  TScratchBoard console;
+  const TDispatchScope dispatch;
   for (int run = 0; run < 200; ++run) {
     const auto ending = static_cast<TEnding>(random() % static_cast<unsigned>(TEnding::Count));
     const auto moment = std::chrono::milliseconds(random() % 40);
@@ -39,7 +31,7 @@ TEST(Endings, UploadsEndedAtRandomMomentsEndCleanlyAndAtOnce) {
     options.inactivityTimeout = 2000ms;
     devsim::DeviceSimulator device(options);
     ASSERT_TRUE(device.start()) << device.error();
-    auto schema = std::make_unique<TFlashSchema>(device.portPath(), &board);
+    auto schema = std::make_unique<TFlashSchema>(device.portPath(), &console.board);
     runStartProcs();
     schema->selectPort();
     const auto never = [] { return false; };
@@ -63,9 +55,6 @@ TEST(Endings, UploadsEndedAtRandomMomentsEndCleanlyAndAtOnce) {
     schema.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
   }
-  disableDispatch();
-  board.close();  // its drawing thread writes to the file until it ends
-  std::fclose(console);
 }
 
 // A port that vanishes, keeps a line error, or takes part of block 1's one
@@ -110,25 +99,20 @@ TEST(Endings, APortThatFailsUnderTheTransferFailsItAtOnceSayingWhy) {
 
 // After an interrupt, eight ports with 1.5 s drains close side by side.
 TEST(Endings, AfterAnInterruptThePortsCloseSideBySide) {
-  std::FILE* console = std::tmpfile();
-  TConsoleBoard board(console, console, false);
-  TDispatchScope dispatch;
-  {
-    TFakeSystem serial;
-    serial.Port.OnDrain = [] { std::this_thread::sleep_for(1500ms); };
-    std::vector<std::string> ports;
-    for (int i = 1; i <= 8; ++i) ports.push_back("COM" + std::to_string(i));
-    TFlashRun run({ports, false, &board, nullptr, &serial});
-    runStartProcs();
-    const auto interrupted = [] { return 1; };
-    const auto started = std::chrono::steady_clock::now();
-    for (const TPortResult& result : run.run(interrupted))
-      EXPECT_EQ(result.outcome, TPortOutcome::Interrupted);
-    EXPECT_TRUE(run.waitForClose(interrupted));
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
-  }
-  board.close();
-  std::fclose(console);
+  TScratchBoard console;
+  const TDispatchScope dispatch;
+  TFakeSystem serial;
+  serial.Port.OnDrain = [] { std::this_thread::sleep_for(1500ms); };
+  std::vector<std::string> ports;
+  for (int i = 1; i <= 8; ++i) ports.push_back("COM" + std::to_string(i));
+  TFlashRun run({ports, false, &console.board, nullptr, &serial});
+  runStartProcs();
+  const auto interrupted = [] { return 1; };
+  const auto started = std::chrono::steady_clock::now();
+  for (const TPortResult& result : run.run(interrupted))
+    EXPECT_EQ(result.outcome, TPortOutcome::Interrupted);
+  EXPECT_TRUE(run.waitForClose(interrupted));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
 }
 
 // A console that takes no output for 10 s mid-upload (Ctrl-S) stops no upload.

@@ -23,6 +23,16 @@
 #include "support/simulatedDevice.h"
 #include "support/testFiles.h"
 
+// A console board drawing into a scratch file.
+struct TScratchBoard {
+  std::FILE* file = std::tmpfile();
+  TConsoleBoard board{file, file, false};
+  ~TScratchBoard() {
+    board.close();  // its drawing thread writes to the file until it ends
+    std::fclose(file);
+  }
+};
+
 class FlashHarness {
   using Probe = TClassMultiElementEx_21686E0;
   using Upload = TClassMultiElementEx_2168BB0;
@@ -31,10 +41,9 @@ class FlashHarness {
   // port: the port to choose; empty: the simulator's.
   explicit FlashHarness(devsim::SimulatorOptions options, const std::string& port = {})
       : simulator(std::move(options)) {
-    statusFile = std::tmpfile();
-    board = std::make_unique<TConsoleBoard>(statusFile, statusFile, false);
-    flash = std::make_unique<TFlashSchema>(port.empty() ? simulator.portPath() : port, board.get());
-    flash->progress.attach(*board, "");
+    flash =
+        std::make_unique<TFlashSchema>(port.empty() ? simulator.portPath() : port, &console.board);
+    flash->progress.attach(console.board, "");
     tap(progressFan, flash->upload.outEvent[Upload::outProgress], progressSeen, true);
     tap(doneFan, flash->upload.outEvent[Upload::outDone], done, true);
     tap(errorFan, flash->upload.outEvent[Upload::outError], errors, true);
@@ -46,8 +55,6 @@ class FlashHarness {
     flash->stop();
     dispatch.reset();
     flash.reset();
-    board.reset();  // its drawing thread writes to the file until it ends
-    std::fclose(statusFile);
   }
 
   // Chooses the port and waits for the probe.
@@ -66,18 +73,13 @@ class FlashHarness {
     return flash->outcome.waitPast(TFlashStage::Found, std::chrono::seconds(60),
                                    [] { return false; });
   }
-  // Waits until the upload reported done or an error.
-  testing::AssertionResult waitForOutcome() {
-    return eventually(
-        "the upload's outcome", [&] { return doneCount() + errorCount() > 0; },
-        std::chrono::seconds(10));
-  }
 
   // What the status line printed, UTF-8.
-  std::string statusText() const {
-    EXPECT_TRUE(board->flush(std::chrono::seconds(5))) << "the console output was not written";
-    std::fflush(statusFile);
-    return fileText("/proc/self/fd/" + std::to_string(::fileno(statusFile)));
+  std::string statusText() {
+    EXPECT_TRUE(console.board.flush(std::chrono::seconds(5)))
+        << "the console output was not written";
+    std::fflush(console.file);
+    return fileText("/proc/self/fd/" + std::to_string(::fileno(console.file)));
   }
   std::vector<int32_t> progress() const {
     std::vector<int32_t> values;
@@ -101,8 +103,7 @@ class FlashHarness {
   }
 
   TSimulatedDevice simulator;
-  std::FILE* statusFile = nullptr;
-  std::unique_ptr<TConsoleBoard> board;
+  TScratchBoard console;
   std::unique_ptr<TFlashSchema> flash;
   TSharedRecorder progressSeen, done, errors, messages;
   TZKHub progressFan, doneFan, errorFan, messageFan;

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <future>
 #include <memory>
@@ -51,19 +50,6 @@ Json entry(const Json& report, const std::string& port) {
   return Json::object();
 }
 
-// Runs the program seeing only the given ports (a private mount hides the
-// machine's own); false where there are no private mounts.
-bool withExtraPorts(const std::vector<TSimulatedDevice*>& devices, const std::string& options,
-                    TRun& result) {
-  static const bool possible = run("unshare --mount true").exitCode == 0;
-  if (!possible) return false;
-  result =
-      run("unshare --mount sh -c 'mount -t tmpfs none /sys/class/tty && "
-          "QUILMATRONX_EXTRA_PORTS=" +
-          ports(devices, ":") + " " QUIL_FLASH " " + options + "'");
-  return true;
-}
-
 // Every mode's exit status for each outcome, and the report's agreeing.
 TEST(FlashCommandLine, ExitStatusOfEveryModeForEachOutcome) {
   const devsim::SimulatorOptions good{}, failing{.wrongCrc = AnswerPick::at(3)},
@@ -85,6 +71,7 @@ TEST(FlashCommandLine, ExitStatusOfEveryModeForEachOutcome) {
       {"--list --probe", {good, silent}, 0, "QUILMATRONX QX1 1.00"},
       {"--list --probe", {refused}, 2, "no device: refused device line"},
   };
+  static const bool privateMounts = run("unshare --mount true").exitCode == 0;
   // Side by side: most of the time is the silent devices' 3 s.
   std::vector<std::future<void>> runs;
   for (const auto& c : cases) {
@@ -97,7 +84,12 @@ TEST(FlashCommandLine, ExitStatusOfEveryModeForEachOutcome) {
       const std::string options = c.mode + " --report " + report;
       TRun r;
       if (c.mode.rfind("--all", 0) == 0 || c.mode.rfind("--list", 0) == 0) {
-        if (!withExtraPorts(devices, options, r)) return;  // no private mounts here
+        if (!privateMounts) return;
+        // The program sees only the given ports: a private mount hides the machine's own.
+        r =
+            run("unshare --mount sh -c 'mount -t tmpfs none /sys/class/tty && "
+                "QUILMATRONX_EXTRA_PORTS=" +
+                ports(devices, ":") + " " QUIL_FLASH " " + options + "'");
       } else {
         r = run(QUIL_FLASH " " + options + " " + ports(devices));
       }
@@ -162,7 +154,6 @@ TEST(FlashCommandLine, EachDeviceBehaviourInOneRun) {
   const TRun r = run(QUIL_FLASH " --report " + report + " --trace " + trace + " " + ports(devices));
   EXPECT_EQ(r.exitCode, 1) << r.output;
   const Json json = Json::parse(fileText(report));
-  EXPECT_EQ(json["exitStatus"], 1);
   ASSERT_EQ(json["ports"].size(), devices.size());
   const TTrace traced = traceOf(trace);
   const std::regex sent(
@@ -286,21 +277,6 @@ TEST(FlashCommandLine, InterruptWritesTheReportAndASecondOneEndsTheRunAtOnce) {
   }
 }
 
-// --byte-writes writes each image byte by itself.
-TEST(FlashCommandLine, ByteWritesWriteEachByteByItself) {
-  TSimulatedDevice device;
-  const std::string trace = tempPath("trace.txt");
-  const TRun r = run(QUIL_FLASH " --byte-writes --trace " + trace + " " + device.portPath());
-  EXPECT_EQ(r.exitCode, 0) << r.output;
-  EXPECT_TRUE(device.receivedAtEnd() == firmwareImage());
-  std::vector<size_t> sizes;
-  for (const TTraceEntry& e : traceOf(trace).entries)
-    if (e.kind == Kind::Written) sizes.push_back(e.bytes.size());
-  // "VERS", the image, "PUSK".
-  ASSERT_EQ(sizes.size(), 130050u);
-  EXPECT_EQ(std::count(sizes.begin() + 1, sizes.end() - 1, 1u), 130048);
-}
-
 // Whoever reads the output goes away early: every upload still ends, and the
 // report, exit status and standard error say output was lost.
 TEST(FlashCommandLine, AClosedOutputPipeLosesOutputNotUploads) {
@@ -365,8 +341,9 @@ TEST(FlashCommandLine, TheReportIsTheRunsOwnAndWhole) {
 }  // namespace
 
 // Serial traffic is no activity to the system: the run holds logind's
-// inhibitor, here a stand-in that notes what it is asked and when it ends.
-TEST(FlashCommandLine, TheRunKeepsTheMachineAwakeUntilItEnds) {
+// inhibitor, here a stand-in that notes what it is asked and when it ends;
+// --byte-writes writes each image byte by itself.
+TEST(FlashCommandLine, AByteByByteRunKeepsTheMachineAwakeUntilItEnds) {
   const std::string folder = tempPath("bin");
   ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
   const std::string log = folder + "/inhibit.log";
@@ -375,9 +352,18 @@ TEST(FlashCommandLine, TheRunKeepsTheMachineAwakeUntilItEnds) {
                       << "\ncat > /dev/null\necho released >> " << log << "\n";
   ASSERT_EQ(chmod(fake.c_str(), 0700), 0);
   TSimulatedDevice device;
-  const TRun r = run("env PATH=" + folder + ":$PATH " QUIL_FLASH " " + device.portPath());
+  const std::string trace = tempPath("trace.txt");
+  const TRun r = run("env PATH=" + folder + ":$PATH " QUIL_FLASH " --byte-writes --trace " + trace +
+                     " " + device.portPath());
   ASSERT_EQ(r.exitCode, 0) << r.output;
   EXPECT_EQ(fileText(log),
             "--what=idle:sleep --who=Quilmatronx --why=Firmware upload --mode=block cat\n"
             "released\n");
+  EXPECT_TRUE(device.receivedAtEnd() == firmwareImage());
+  std::vector<size_t> sizes;
+  for (const TTraceEntry& e : traceOf(trace).entries)
+    if (e.kind == TTraceEntry::Kind::Written) sizes.push_back(e.bytes.size());
+  // "VERS", the image, "PUSK".
+  ASSERT_EQ(sizes.size(), 130050u);
+  EXPECT_EQ(std::count(sizes.begin() + 1, sizes.end() - 1, 1u), 130048);
 }

@@ -98,13 +98,6 @@ class TRunningProgram {
       return true;
     });
   }
-  int pressOk() {
-    onForm([&](Form& form) {
-      ui_->click(*form.buttonOk.nativeControl());
-      return true;
-    });
-    return join();
-  }
   int join() {
     entry_->join();
     return exitCode_;

@@ -1,14 +1,16 @@
-// The simulator's normal exchange over a pty, and how the session ends.
+// The simulator over a pty: its exchange, how a session ends, fault modes' bytes on the line.
 #include <random>
 
 #include "support/simulatedDevice.h"
 
 namespace {
 
+using devsim::AnswerPick;
 using devsim::SessionOutcome;
 using namespace std::chrono_literals;
 
 using Session = SimulatorTest;
+using Faults = SimulatorTest;
 
 TEST_F(Session, WholeUploadHoweverTheHostSplitsItsWrites) {
   start({.model = "M1", .firmware = "V2"});
@@ -42,7 +44,6 @@ TEST_F(Session, HostMayReopenAndProbeAgainBeforeTheUpload) {
   ASSERT_TRUE(probe());
   host().close();
   host().open(simulator().portPath());
-  ASSERT_TRUE(host().isOpen());
   ASSERT_TRUE(probe());
   const std::string bytes = "VEXX" + block(1).substr(4);
   ASSERT_TRUE(host().write(bytes));
@@ -64,6 +65,32 @@ TEST_F(Session, EndsAfterTheInactivityTimeOutOrWhenStopped) {
   EXPECT_TRUE(other.waitFor(0ms));
   EXPECT_EQ(other.outcome(), SessionOutcome::Stopped);
   EXPECT_FALSE(other.start());
+}
+
+TEST_F(Faults, SplitAnswersArriveInTwoReads) {
+  start({.gap = 300ms, .split = AnswerPick::all(), .earlyFinal = 2});
+  ASSERT_TRUE(host().write("VERS"));
+  EXPECT_EQ(host().readOnce(), "QUILMATRON");
+  EXPECT_EQ(host().readOnce(), "X QX1 1.00");
+  ASSERT_TRUE(host().write(block(1)));
+  const std::string answer = expectAnswer(block(1));
+  EXPECT_EQ(host().readOnce(), answer.substr(0, 1));
+  EXPECT_EQ(host().readOnce(), answer.substr(1));
+  ASSERT_TRUE(host().write(block(2)));
+  const std::string final = expectAnswer(block(2), true);
+  EXPECT_EQ(host().readOnce(), final.substr(0, 2));
+  EXPECT_EQ(host().readOnce(), "FZ");
+}
+
+TEST_F(Faults, EarlyFinalAnswerThenStartIsAnIncompleteUpload) {
+  start({.earlyFinal = 2});
+  ASSERT_TRUE(probe());
+  ASSERT_TRUE(sendBlocks(1, 1));
+  ASSERT_TRUE(host().write(block(2)));
+  EXPECT_EQ(host().read(4), expectAnswer(block(2), true));
+  ASSERT_TRUE(host().write("PUSK"));
+  EXPECT_TRUE(ended(SessionOutcome::IncompleteUpload));
+  EXPECT_EQ(simulator().received(), image_.substr(0, 512));
 }
 
 }  // namespace
