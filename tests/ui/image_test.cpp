@@ -62,9 +62,7 @@ TEST_F(ImageTest, WithoutABitmapOnlyTheBackgroundIsPaintedAndDrawIsNotCalled) {
   EXPECT_EQ(ops[0].Rect, (TRect{0, 0, 30, 20}));
   EXPECT_EQ(draws, 0);
 
-  TBitmap flat = solidBitmap(5, 1);
-  flat.Height = 0;  // zero height counts as empty
-  image->setBitmap(flat);
+  image->setBitmap(TBitmap{5, 0, std::vector<uint32_t>(5)});  // zero height counts as empty
   EXPECT_EQ(ui().paint(*image->nativeControl()).size(), 1u);
   EXPECT_EQ(draws, 0);
 }
