@@ -163,18 +163,13 @@ TEST_F(Backend, ControlsAreCreatedHiddenAndTheStyleReportsTheirState) {
 }
 
 TEST_F(Backend, ChildrenSitAtTheirRectanglesInTheFormsClientArea) {
-  struct TCase {
-    const char* className;
-    uint32_t style;
-    TRect bounds;
-  };
-  const TCase cases[] = {{WinClass::Static, Styles::Label, {110, 55, 382, 75}},
-                         {WinClass::Button, Styles::Button, {5, 50, 90, 80}},
-                         {WinClass::Edit, Styles::Edit, {110, 10, 430, 35}},
-                         {WinClass::Progress, Styles::Progress, {5, 90, 605, 120}}};
-  for (const TCase& c : cases) {
-    EXPECT_EQ(child(c.className, c.style, c.bounds, &events)->bounds(), c.bounds) << c.className;
-  }
+  const std::tuple<const char*, uint32_t, TRect> cases[] = {
+      {WinClass::Static, Styles::Label, {110, 55, 382, 75}},
+      {WinClass::Button, Styles::Button, {5, 50, 90, 80}},
+      {WinClass::Edit, Styles::Edit, {110, 10, 430, 35}},
+      {WinClass::Progress, Styles::Progress, {5, 90, 605, 120}}};
+  for (const auto& [className, style, bounds] : cases)
+    EXPECT_EQ(child(className, style, bounds, &events)->bounds(), bounds) << className;
   // A drop-down list reports the closed box it was given, not its list.
   auto combo = child(WinClass::ComboBox, Styles::Combo, {10, 10, 95, 34}, &events);
   combo->addItem("COM1");

@@ -23,31 +23,26 @@ struct ImageTest : UiTest {
 }  // namespace
 
 TEST_F(ImageTest, ThePictureKeepsItsProportionsWithBandsInTheBackgroundColour) {
-  struct TCase {
-    TSize control, picture;
-    uint8_t halftone;
-    TRect shown, firstBand, secondBand;
-  };
-  const TCase cases[] = {
+  const std::tuple<TSize, TSize, uint8_t, TRect, TRect, TRect> cases[] = {
       // round(0.5) is 0: no side bands
       {{15, 14}, {4, 4}, 1, {0, 0, 15, 14}, {0, 0, 0, 14}, {15, 0, 15, 14}},
       {{100, 100}, {200, 100}, 1, {0, 25, 100, 75}, {0, 0, 100, 25}, {0, 75, 100, 100}},
       {{100, 50}, {290, 290}, 0, {25, 0, 75, 50}, {0, 0, 25, 50}, {75, 0, 100, 50}},
   };
-  for (const TCase& c : cases) {
-    auto image = make(c.control.width, c.control.height);
-    image->setBitmap(solidBitmap(c.picture.width, c.picture.height));
-    image->setHalftone(c.halftone);
+  for (const auto& [control, picture, halftone, shown, firstBand, secondBand] : cases) {
+    auto image = make(control.width, control.height);
+    image->setBitmap(solidBitmap(picture.width, picture.height));
+    image->setHalftone(halftone);
     image->init();
     const std::vector<TPaintOp> ops = ui().paint(*image->nativeControl());
     ASSERT_EQ(ops.size(), 3u);
-    EXPECT_EQ(ops[0].Rect, c.firstBand);
-    EXPECT_EQ(ops[1].Rect, c.secondBand);
+    EXPECT_EQ(ops[0].Rect, firstBand);
+    EXPECT_EQ(ops[1].Rect, secondBand);
     EXPECT_EQ(ops[1].Color, 0x00FFFFFFu);
     EXPECT_EQ(ops[2].Kind, TPaintOp::TKind::Bitmap);
-    EXPECT_EQ(ops[2].Rect, c.shown);
-    EXPECT_EQ(ops[2].Mode, c.halftone ? TStretchMode::Halftone : TStretchMode::ColorOnColor);
-    EXPECT_EQ(ops[2].BitmapSize, c.picture);
+    EXPECT_EQ(ops[2].Rect, shown);
+    EXPECT_EQ(ops[2].Mode, halftone ? TStretchMode::Halftone : TStretchMode::ColorOnColor);
+    EXPECT_EQ(ops[2].BitmapSize, picture);
   }
 }
 
