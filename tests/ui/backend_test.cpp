@@ -256,9 +256,7 @@ TEST_F(Backend, ProgressPositionsAreClampedIntoTheRange) {
 TEST_F(Backend, CloseRequestsAreReportedAndTheWindowStays) {
   driver::userClose(*system, *form);
   form->close();
-  ASSERT_EQ(formEvents.closeRequests.size(), 2u);
-  EXPECT_TRUE(formEvents.closeRequests[0]);
-  EXPECT_FALSE(formEvents.closeRequests[1]);
+  EXPECT_EQ(formEvents.closeRequests, (std::vector<bool>{true, false}));  // the user, the program
   EXPECT_TRUE(form->isVisible());
 }
 
