@@ -3,14 +3,6 @@
 #include "uiFixture.h"
 
 namespace {
-TBitmap solidBitmap(int32_t width, int32_t height) {
-  TBitmap bitmap;
-  bitmap.Width = width;
-  bitmap.Height = height;
-  bitmap.Pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0x336699);
-  return bitmap;
-}
-
 struct ImageTest : UiTest {
   std::unique_ptr<TZKImage> make(int32_t width, int32_t height) {
     auto image = std::make_unique<TZKImage>(formControl());
@@ -31,7 +23,8 @@ TEST_F(ImageTest, ThePictureKeepsItsProportionsWithBandsInTheBackgroundColour) {
   };
   for (const auto& [control, picture, halftone, shown, firstBand, secondBand] : cases) {
     auto image = make(control.width, control.height);
-    image->setBitmap(solidBitmap(picture.width, picture.height));
+    const auto pixels = static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height);
+    image->setBitmap(TBitmap{picture.width, picture.height, std::vector<uint32_t>(pixels)});
     image->setHalftone(halftone);
     image->init();
     const std::vector<TPaintOp> ops = ui().paint(*image->nativeControl());
