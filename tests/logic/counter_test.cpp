@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr int32_t IntMax = std::numeric_limits<int32_t>::max();
-
 struct Counter : ::testing::Test {
   TDispatchScope on;
   TZKCounter counter;
@@ -33,7 +31,7 @@ TEST_F(Counter, AStepPastMaxWrapsOntoMin) {
 }
 
 TEST_F(Counter, ConcurrentStepsLoseNoCountAndFireDistinctValues) {
-  counter.Max = IntMax;
+  counter.Max = std::numeric_limits<int32_t>::max();
   constexpr int PerThread = 20000;
   const auto stepper = [&] {
     for (int i = 0; i < PerThread; ++i) fireEvent(makeEventLink<&TZKCounter::inNext>(&counter));
