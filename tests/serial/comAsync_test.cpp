@@ -122,7 +122,6 @@ TEST_F(ComAsyncTest, TheUploadersSettingsReachThePort) {
   open("COM2");
   // No flag but these: DTR and RTS control are 0 too.
   EXPECT_EQ(system.Port.Settings.Flags, serial::flag::Binary | serial::flag::AbortOnError);
-  EXPECT_EQ(system.Port.Mask, serial::EvRxChar);
   const TSerialTimeouts& t = system.Port.Timeouts;
   EXPECT_EQ(t.ReadIntervalTimeout, 0xFFFFFFFFu);
   EXPECT_EQ(t.ReadTotalTimeoutConstant, 0u);
