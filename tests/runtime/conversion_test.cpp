@@ -43,7 +43,6 @@ TEST(Conversion, ToIntegerToIndexToBool) {
 
 TEST(Chains, CopyStopsAfterNull) {
   const TData c = integerData(3);
-  // NULL ends the copy.
   const TData a = chained(stringData(std::string("a\0", 2)), chained(TData{}, c));
   TData copy;
   copyChain(copy, a);
