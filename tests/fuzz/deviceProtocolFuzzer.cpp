@@ -1,6 +1,5 @@
-// Arbitrary host bytes against the simulator's protocol, with fault modes
-// picked from the input: it must never read past what it received, count
-// more than the image, or answer a block it has not received.
+// Any host bytes against the simulator's protocol, fault modes picked from the input: it must never
+// read past what it received, count more than the image, or answer a block it has not received.
 #include <cstdint>
 #include <cstdlib>
 

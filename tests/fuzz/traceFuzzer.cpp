@@ -1,6 +1,5 @@
-// Arbitrary text as a trace file: the parser must not crash, and what it
-// accepts, written out again by the format's own writer, must read back the
-// same (the replay plays exactly what the file says).
+// Any text as a trace file: no crash, and what parses, rewritten by the format's own writer, reads
+// back the same (the replay plays exactly what the file says).
 #include <cstdint>
 #include <cstdlib>
 #include <string>

@@ -61,11 +61,6 @@ class TFuzzRun {
       if (i + 1 == bytes.size() || ((cuts >> i) & 1) != 0) answer(std::exchange(piece, {}));
     }
   }
-  bool routedToUpload() {
-    TData route;
-    schema.probe.varPoint(route, 0);
-    return toInteger(route) == 1;
-  }
   bool decided() const { return done.received.size() + errors.received.size() > 0; }
 
   void answer(std::string bytes) {
@@ -167,7 +162,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       default:
         if (!std::exchange(started, true)) {
           run.schema.startUpload();
-          waiting = run.routedToUpload();
+          TData route;  // 1: the probe routes the answers to the upload
+          run.schema.probe.varPoint(route, 0);
+          waiting = toInteger(route) == 1;
         }
         break;
     }

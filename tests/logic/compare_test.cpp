@@ -12,11 +12,7 @@ using namespace TCompareType;
 
 TEST(CompareData, FirstOperandKindDecides) {
   const TData nan = realData(std::numeric_limits<double>::quiet_NaN());
-  const struct {
-    TData a, b;
-    uint8_t type;
-    bool result;
-  } cases[] = {
+  const std::tuple<TData, TData, uint8_t, bool> cases[] = {
       {integerData(3), integerData(3), Equal, true},
       {integerData(3), integerData(4), Equal, false},
       {integerData(3), integerData(4), NotEqual, true},
@@ -32,9 +28,9 @@ TEST(CompareData, FirstOperandKindDecides) {
       {integerData(0), TData{}, Equal, true},
       {nan, nan, Equal, false},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(compareData(c.a, c.b, c.type), c.result)
-        << toString(c.a) << " " << int{c.type} << " " << toString(c.b);
+  for (const auto& [a, b, type, result] : cases) {
+    EXPECT_EQ(compareData(a, b, type), result)
+        << toString(a) << " " << int{type} << " " << toString(b);
   }
 }
 

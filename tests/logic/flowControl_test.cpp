@@ -44,8 +44,7 @@ TEST(Latch, TheFirstDecisionWinsAfterAPassUnderWayAndNothingFollows) {
   latch.outDecided[0] = decided.link(0);
   latch.outDecided[1] = decided.link(1);
   latch.outClosed = closed.link();
-  std::atomic<bool> passing{false};
-  std::atomic<bool> passEnded{false};
+  std::atomic<bool> passing{false}, passEnded{false};
   passed.onReceive = [&](TData&, uint16_t) {
     passing = true;
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
@@ -99,9 +98,8 @@ TEST(Latch, ADecisionInsideAPassOnTheSameThreadDoesNotWaitForItself) {
   TDispatchScope on;
   TZKLatch latch;
   latch.setCounts(1, 1);
-  TRecorder decided;
+  TRecorder decided, passed;
   latch.outDecided[0] = decided.link();
-  TRecorder passed;
   latch.outPass[0] = passed.link();
   passed.onReceive = [&](TData&, uint16_t) {
     fireEvent(makeEventLink<&TZKLatch::inDecide>(&latch), 1);

@@ -17,10 +17,8 @@ TEST(StrMask, WholeTextsCaseFoldedWildcardsOnlyInTheMask) {
   mask.outTrue = out.link(1);
   mask.outFalse = out.link(0);
   mask.outPrefix = out.link(2);
-  const struct {
-    std::string pattern, text;
-    uint16_t match;  // 1 = outTrue, 0 = outFalse, 2 = outPrefix
-  } cases[] = {
+  // The mask, the text and the output: 1 = outTrue, 0 = outFalse, 2 = outPrefix.
+  const std::tuple<std::string, std::string, uint16_t> cases[] = {
       {"QUILMATRONX", "QuilmatronX", 1},
       {"QUILMATRONX", "QUILMATRONX ", 0},
       {"QUILMATRONX", "QUILMATRON", 2},
@@ -36,15 +34,15 @@ TEST(StrMask, WholeTextsCaseFoldedWildcardsOnlyInTheMask) {
       {"A#", "a", 2},
       {"*Z", "abc", 2},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE("\"" + c.pattern + "\" \"" + c.text + "\"");
-    mask.Mask = c.pattern;
+  for (const auto& [pattern, text, match] : cases) {
+    SCOPED_TRACE("\"" + pattern + "\" \"" + text + "\"");
+    mask.Mask = pattern;
     out.received.clear();
     out.indexes.clear();
-    fireEvent(makeEventLink<&TZKStrMask::inCompare>(&mask), c.text);
+    fireEvent(makeEventLink<&TZKStrMask::inCompare>(&mask), text);
     ASSERT_EQ(out.received.size(), 1u);
-    EXPECT_EQ(out.received[0].StrValue, c.text);  // as received, not folded
-    EXPECT_EQ(out.indexes[0], c.match);
+    EXPECT_EQ(out.received[0].StrValue, text);  // as received, not folded
+    EXPECT_EQ(out.indexes[0], match);
   }
 }
 

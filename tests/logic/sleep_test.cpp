@@ -13,11 +13,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-TEST(Sleep, WaitsAtLeastTheDelayThenPassesTheValueOn) {
+struct SleepTest : ::testing::Test {
   TDispatchScope on;
   TZKSleep sleep;
   TRecorder out;
-  sleep.outEnd = out.link();
+  SleepTest() { sleep.outEnd = out.link(); }
+};
+
+TEST_F(SleepTest, WaitsAtLeastTheDelayThenPassesTheValueOn) {
   sleep.Delay = 30'000;
   const auto start = Clock::now();
   fireEvent(makeEventLink<&TZKSleep::inSleep>(&sleep), "done");
@@ -27,12 +30,8 @@ TEST(Sleep, WaitsAtLeastTheDelayThenPassesTheValueOn) {
 }
 
 // A close stopping the serial reader must not wait out the 15-second pause after an upload.
-TEST(Sleep, AStopRequestForItsThreadEndsItAtOnceWithoutPassingOn) {
-  TDispatchScope on;
-  TZKSleep sleep;
-  TRecorder out;
+TEST_F(SleepTest, AStopRequestForItsThreadEndsItAtOnceWithoutPassingOn) {
   sleep.Delay = 15'000'000;
-  sleep.outEnd = out.link();
   std::stop_source owner;
   TTestThread sleeper("the pause", [&] {
     TStopScope scope(owner.get_token());

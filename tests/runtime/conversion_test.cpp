@@ -13,11 +13,7 @@ TEST(Conversion, ToIntegerToIndexToBool) {
   TData broken;
   broken.Kind = TDataKind::Break;
   broken.IntValue = 5;
-  const struct {
-    TData value;
-    int32_t integer, index;
-    bool boolean;
-  } cases[] = {
+  const std::tuple<TData, int32_t, int32_t, bool> cases[] = {
       {stringData("-12x"), -12, -12, true},
       {stringData("x12"), 0, -1, true},
       {stringData(" 12"), 0, -1, true},
@@ -33,12 +29,12 @@ TEST(Conversion, ToIntegerToIndexToBool) {
       {TData{}, 0, -1, true},
       {broken, 0, -1, true},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(int{c.value.Kind});
-    SCOPED_TRACE(toString(c.value));
-    EXPECT_EQ(toInteger(c.value), c.integer);
-    EXPECT_EQ(toIndex(c.value), c.index);
-    EXPECT_EQ(toBool(c.value), c.boolean);
+  for (const auto& [value, integer, index, boolean] : cases) {
+    SCOPED_TRACE(int{value.Kind});
+    SCOPED_TRACE(toString(value));
+    EXPECT_EQ(toInteger(value), integer);
+    EXPECT_EQ(toIndex(value), index);
+    EXPECT_EQ(toBool(value), boolean);
   }
   EXPECT_EQ(toReal(broken), 0.0);
   EXPECT_EQ(toString(broken), "");
@@ -47,7 +43,6 @@ TEST(Conversion, ToIntegerToIndexToBool) {
 
 TEST(Chains, CopyStopsAfterNull) {
   const TData c = integerData(3);
-  // NULL ends the copy.
   const TData a = chained(stringData(std::string("a\0", 2)), chained(TData{}, c));
   TData copy;
   copyChain(copy, a);

@@ -5,7 +5,7 @@
 
 namespace {
 
-TEST(Reading, DefaultBeatsEventDataUnlessZero) {
+TEST(Reading, LinkedAnswerThenDefaultThenEventData) {
   TDispatchScope on;
   TData e = integerData(7);
   EXPECT_EQ(readInteger(e, TEventLink{}, 5), 5);
@@ -18,13 +18,11 @@ TEST(Reading, DefaultBeatsEventDataUnlessZero) {
   EXPECT_EQ(readString(s, TEventLink{}, "dflt"), "dflt");
   EXPECT_EQ(readString(s, TEventLink{}, ""), "text");
   EXPECT_EQ(kindOf(s), TDataKind::Null);
-}
 
-TEST(Reading, LinkedAnswerWinsAndBreakMeansUnlinked) {
-  TDispatchScope on;
+  // A linked answer wins; a Break answer counts as unlinked.
   TProvider p;
   p.answer = integerData(11);
-  TData e = integerData(7);
+  e = integerData(7);
   EXPECT_EQ(readInteger(e, p.link(), 5), 11);
   EXPECT_EQ(kindOf(e), TDataKind::Integer);
 

@@ -11,20 +11,16 @@ TEST(Hub, FiresInOrderEachWithTheIncomingValue) {
   TDispatchScope on;
   TZKHub hub;
   hub.setOutCount(3);
-  std::vector<int> order;
-  TRecorder first, second, third;
-  first.onReceive = [&](TData& d, uint16_t) {
-    order.push_back(1);
-    makeString(d, "changed");
+  TRecorder out;
+  out.onReceive = [](TData& d, uint16_t index) {
+    if (index == 1) makeString(d, "changed");
   };
-  second.onReceive = [&](TData&, uint16_t) { order.push_back(2); };
-  third.onReceive = [&](TData&, uint16_t) { order.push_back(3); };
-  hub.outEvent = {first.link(), second.link(), third.link()};
+  hub.outEvent = {out.link(1), out.link(2), out.link(3)};
   TData d = stringData("in");
   hub.inWork(d, 0);
-  EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
-  EXPECT_EQ(second.received[0].StrValue, "in");
-  EXPECT_EQ(third.received[0].StrValue, "in");
+  EXPECT_EQ(out.indexes, (std::vector<uint16_t>{1, 2, 3}));
+  EXPECT_EQ(out.received[1].StrValue, "in");
+  EXPECT_EQ(out.received[2].StrValue, "in");
   EXPECT_EQ(d.StrValue, "in");
 }
 
@@ -39,7 +35,6 @@ TEST(Commutator, TheLinkedIndexChoosesTheOutputAndReceiverChangesStayThere) {
   sw.dataOutput = output.link();
   output.answer = integerData(1);
   fireEvent(makeEventLink<&TZKCommutator::inWork>(&sw), "bytes");
-  EXPECT_EQ(a.received.size(), 0u);
   ASSERT_EQ(b.received.size(), 1u);
   EXPECT_EQ(b.received[0].StrValue, "bytes");
   output.answer = integerData(0);

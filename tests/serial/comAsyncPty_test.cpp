@@ -33,13 +33,13 @@ struct ComAsyncPtyTest : TLoggedPort, ::testing::Test {
   TPtyPair peer;
 
   void open() { TLoggedPort::open(peer.portPath()); }
-  std::string opened() const { return "open=" + std::to_string(devicePortNumber(peer.portPath())); }
 };
 
 // 38462 Bd both ways, not 38400.
 TEST_F(ComAsyncPtyTest, TheUploadersSettingsAreOnTheLine) {
   open();
-  EXPECT_EQ(log.entries(), (Strings{"opening", opened()}));
+  EXPECT_EQ(log.entries(),
+            (Strings{"opening", "open=" + std::to_string(devicePortNumber(peer.portPath()))}));
   termios2 t{};
   ASSERT_EQ(::ioctl(peer.portFd(), TCGETS2, &t), 0);
   EXPECT_EQ(t.c_cflag & (CBAUD | CBAUD << IBSHIFT),

@@ -1,7 +1,5 @@
-// The Linux reader against a fixture tree laid out as sysfs and udev lay
-// out a USB adapter (ttyUSB below its interface), a CDC modem (ttyACM: the
-// interface is the device), a built-in port known only by its by-path link,
-// and a virtual console without a driver.
+// The Linux reader on a fake sysfs and udev tree: a USB adapter (ttyUSB below its interface), a
+// CDC modem (the interface is the device), a port known only by its by-path link, a driverless tty.
 #include <gtest/gtest.h>
 #include <unistd.h>
 

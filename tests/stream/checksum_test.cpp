@@ -1,6 +1,5 @@
-// Hexadecimal text as the elements read it. The check-sum element and the
-// byte-to-hex element are on the path of every block: the device simulator
-// computes the check sum on its own, and a fault fails every whole upload.
+// Hexadecimal text as the elements read it; the check-sum and byte-to-hex elements are on every
+// block's path and the simulator sums on its own, so a fault there fails every whole upload.
 #include <gtest/gtest.h>
 
 #include "elements/hexText.h"

@@ -88,7 +88,6 @@ class ManualTimer : public ::testing::Test {
 // The watchdog's way: no automatic stop, ticks until stopped.
 TEST_F(ManualTimer, RunsUntilStoppedAndStopAlwaysFires) {
   timer.inStop(none, 1);  // stopped already: still fires, stops nothing
-  EXPECT_TRUE(TManualTimers::stops.empty());
   timer.inStart(none, 0);
   TManualTimers::tick(100);
   timer.inStop(none, 1);
@@ -116,9 +115,7 @@ TEST_F(ManualTimer, ATickArrivingWhileOneIsHandledIsDropped) {
     if (nested++ > 0) return;
     TTestThread other("a second tick", [] { TManualTimers::tick(); });
   });
-  TManualTimers::tick();
-  EXPECT_EQ(log.text(), "T");
-  TManualTimers::tick();
+  TManualTimers::tick(2);
   EXPECT_EQ(log.text(), "TT");
 }
 

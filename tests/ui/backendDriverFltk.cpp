@@ -44,8 +44,7 @@ void xdotool(const std::string& arguments) {
 }
 
 struct TPoint {
-  int x = 0;
-  int y = 0;
+  int x = 0, y = 0;
 };
 
 // Root coordinates of a point of the control.

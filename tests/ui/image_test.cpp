@@ -3,14 +3,6 @@
 #include "uiFixture.h"
 
 namespace {
-TBitmap solidBitmap(int32_t width, int32_t height) {
-  TBitmap bitmap;
-  bitmap.Width = width;
-  bitmap.Height = height;
-  bitmap.Pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0x336699);
-  return bitmap;
-}
-
 struct ImageTest : UiTest {
   std::unique_ptr<TZKImage> make(int32_t width, int32_t height) {
     auto image = std::make_unique<TZKImage>(formControl());
@@ -23,31 +15,27 @@ struct ImageTest : UiTest {
 }  // namespace
 
 TEST_F(ImageTest, ThePictureKeepsItsProportionsWithBandsInTheBackgroundColour) {
-  struct TCase {
-    TSize control, picture;
-    uint8_t halftone;
-    TRect shown, firstBand, secondBand;
-  };
-  const TCase cases[] = {
+  const std::tuple<TSize, TSize, uint8_t, TRect, TRect, TRect> cases[] = {
       // round(0.5) is 0: no side bands
       {{15, 14}, {4, 4}, 1, {0, 0, 15, 14}, {0, 0, 0, 14}, {15, 0, 15, 14}},
       {{100, 100}, {200, 100}, 1, {0, 25, 100, 75}, {0, 0, 100, 25}, {0, 75, 100, 100}},
       {{100, 50}, {290, 290}, 0, {25, 0, 75, 50}, {0, 0, 25, 50}, {75, 0, 100, 50}},
   };
-  for (const TCase& c : cases) {
-    auto image = make(c.control.width, c.control.height);
-    image->setBitmap(solidBitmap(c.picture.width, c.picture.height));
-    image->setHalftone(c.halftone);
+  for (const auto& [control, picture, halftone, shown, firstBand, secondBand] : cases) {
+    auto image = make(control.width, control.height);
+    const auto pixels = static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height);
+    image->setBitmap(TBitmap{picture.width, picture.height, std::vector<uint32_t>(pixels)});
+    image->setHalftone(halftone);
     image->init();
     const std::vector<TPaintOp> ops = ui().paint(*image->nativeControl());
     ASSERT_EQ(ops.size(), 3u);
-    EXPECT_EQ(ops[0].Rect, c.firstBand);
-    EXPECT_EQ(ops[1].Rect, c.secondBand);
+    EXPECT_EQ(ops[0].Rect, firstBand);
+    EXPECT_EQ(ops[1].Rect, secondBand);
     EXPECT_EQ(ops[1].Color, 0x00FFFFFFu);
     EXPECT_EQ(ops[2].Kind, TPaintOp::TKind::Bitmap);
-    EXPECT_EQ(ops[2].Rect, c.shown);
-    EXPECT_EQ(ops[2].Mode, c.halftone ? TStretchMode::Halftone : TStretchMode::ColorOnColor);
-    EXPECT_EQ(ops[2].BitmapSize, c.picture);
+    EXPECT_EQ(ops[2].Rect, shown);
+    EXPECT_EQ(ops[2].Mode, halftone ? TStretchMode::Halftone : TStretchMode::ColorOnColor);
+    EXPECT_EQ(ops[2].BitmapSize, picture);
   }
 }
 
@@ -62,9 +50,7 @@ TEST_F(ImageTest, WithoutABitmapOnlyTheBackgroundIsPaintedAndDrawIsNotCalled) {
   EXPECT_EQ(ops[0].Rect, (TRect{0, 0, 30, 20}));
   EXPECT_EQ(draws, 0);
 
-  TBitmap flat = solidBitmap(5, 1);
-  flat.Height = 0;  // zero height counts as empty
-  image->setBitmap(flat);
+  image->setBitmap(TBitmap{5, 0, std::vector<uint32_t>(5)});  // zero height counts as empty
   EXPECT_EQ(ui().paint(*image->nativeControl()).size(), 1u);
   EXPECT_EQ(draws, 0);
 }

@@ -21,9 +21,8 @@ TEST_F(UiTest, TabMovesTheFocusInCreationOrderSkippingHiddenAndDisabledControls)
   TZKButton first(formControl()), hidden(formControl()), second(formControl());
   TZKEdit third(formControl());
   hidden.Visible = 0;
-  for (TZKWin* element : std::initializer_list<TZKWin*>{&first, &hidden, &second, &third}) {
+  for (TZKWin* element : std::initializer_list<TZKWin*>{&first, &hidden, &second, &third})
     element->init();
-  }
   enableTabNavigation(formControl());
   formControl()->setVisible(true);
 

@@ -51,11 +51,11 @@ TEST_F(UiTest, TextsAndPositionsFromAnotherThreadDoNotWaitAndReadBackAtOnce) {
 }
 
 namespace {
-// Little-endian fields as {value, bytes} pairs.
-std::string fields(std::initializer_list<std::pair<uint32_t, int>> values) {
+// 32-bit little-endian words.
+std::string words(std::initializer_list<uint32_t> values) {
   std::string s;
-  for (const auto& [value, bytes] : values) {
-    for (int i = 0; i < bytes; ++i) s.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+  for (const uint32_t value : values) {
+    for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
   }
   return s;
 }
@@ -63,22 +63,11 @@ std::string fields(std::initializer_list<std::pair<uint32_t, int>> values) {
 
 // The program's bitmap is a 32-bit file; its resource on Windows a bare DIB.
 TEST(Bitmaps, DecodesBottomUpFilesAndBareDibsAndRejectsTruncatedOnes) {
-  // Bottom row first: blue, green / red, white.
-  const std::string rows = fields({{0x0000FF, 4}, {0x00FF00, 4}, {0xFF0000, 4}, {0xFFFFFF, 4}});
-  // A 32-bit 2x2 DIB's info header, then the rows; the file adds its own header.
-  const std::string info = fields({{40, 4},
-                                   {2, 4},
-                                   {2, 4},
-                                   {1, 2},
-                                   {32, 2},
-                                   {0, 4},
-                                   {16, 4},
-                                   {0, 4},
-                                   {0, 4},
-                                   {0, 4},
-                                   {0, 4}}) +
-                           rows;
-  const std::string file = "BM" + fields({{14 + 56, 4}, {0, 4}, {14 + 40, 4}}) + info;
+  // A 32-bit 2x2 DIB's info header (one plane, 32 bits: 0x00200001), then its rows, bottom
+  // first: blue, green / red, white. The file adds its own header.
+  const std::string info = words({40, 2, 2, 0x00200001, 0, 16, 0, 0, 0, 0}) +
+                           words({0x0000FF, 0x00FF00, 0xFF0000, 0xFFFFFF});
+  const std::string file = "BM" + words({14 + 56, 0, 14 + 40}) + info;
   for (const std::string& bytes : {file, info}) {
     const TBitmap bitmap = decodeBitmap(bytes);
     ASSERT_EQ(bitmap.Width, 2);
