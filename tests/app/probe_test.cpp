@@ -45,6 +45,15 @@ TEST(Probe, IdentityStatusAndRouting) {
   }
 }
 
+// The port's bytes written so far are `bytes`, within the bounded wait.
+bool wrote(TFakePort& port, const std::string& bytes) {
+  return eventually(bytes, [&] {
+    bool written = false;
+    port.set([&] { written = port.Written == bytes; });
+    return written;
+  });
+}
+
 std::atomic<uintptr_t> gapTimer{0};  // the quiet gap's timer, ticked by hand
 
 // The platform's timer swapped for one that only the test ticks.
@@ -96,11 +105,7 @@ TEST(Probe, ADeviceLineStillBeingJoinedAtTheLimitCounts) {
   runStartProcs();
   std::vector<TPortResult> results;
   TTestThread running("the probe", [&] { results = run.run([] { return 0; }); });
-  ASSERT_TRUE(eventually("VERS", [&] {
-    bool written = false;
-    serial.Port.set([&] { written = serial.Port.Written == "VERS"; });
-    return written;
-  }));
+  ASSERT_TRUE(wrote(serial.Port, "VERS"));
   serial.Port.pushEvent(serial::EvRxChar, "QUILMATRONX QX1 1.00");
   ASSERT_TRUE(eventually("the gap's start", [] { return gapTimer != 0; }));
   std::this_thread::sleep_for(probeTimeout + std::chrono::milliseconds(300));
@@ -108,6 +113,25 @@ TEST(Probe, ADeviceLineStillBeingJoinedAtTheLimitCounts) {
   running.join();
   ASSERT_EQ(results.size(), 1u);
   EXPECT_EQ(results[0].outcome, TPortOutcome::Found) << results[0].detail;
+}
+
+// Pieces of an answer to the port's last choice belong to no answer after it
+// is chosen again.
+TEST(Probe, ChoosingThePortAgainForgetsTheLastAnswersPieces) {
+  const THandTicks hand;
+  const TDispatchScope dispatch;
+  TFakeSystem serial;
+  TFlashSchema schema("COM1", nullptr, serial);
+  runStartProcs();
+  schema.selectPort();
+  ASSERT_TRUE(wrote(serial.Port, "VERS"));
+  serial.Port.pushEvent(serial::EvRxChar, "QUIL");
+  ASSERT_TRUE(eventually("the gap's start", [] { return gapTimer != 0; }));
+  schema.selectPort();
+  ASSERT_TRUE(wrote(serial.Port, "VERSVERS"));
+  serial.Port.pushEvent(serial::EvRxChar, "QUILMATRONX QX1 1.00\r\n");
+  EXPECT_EQ(schema.outcome.waitPast(TFlashStage::Probing, 2s, [] { return false; }),
+            TFlashStage::Found);
 }
 
 TEST(Probe, PortThatDoesNotOpenSaysNoDeviceAndWritesNothing) {
