@@ -63,26 +63,19 @@ struct TManualTimers {
 
 class ManualTimer : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_ = timerSeam();
-    timerSeam() = TTimerSeam{&TManualTimers::start, &TManualTimers::stop};
+  ManualTimer() {
     TManualTimers::starts.clear();
     TManualTimers::stops.clear();
     TManualTimers::failing = false;
     log.attach(timer);
   }
-  void TearDown() override {
-    timer.setEnable(false);  // while the manual seam is still installed
-    timerSeam() = saved_;
-  }
+  ~ManualTimer() override { timer.setEnable(false); }  // while the manual seam is still installed
 
+  TTimerSeamScope manual{{&TManualTimers::start, &TManualTimers::stop}};
   TDispatchScope dispatch;
   TTimerLog log;  // outlives the timer
   TZKMMTimer timer;
   TData none;
-
- private:
-  TTimerSeam saved_{};
 };
 
 // The watchdog's way: no automatic stop, ticks until stopped.
