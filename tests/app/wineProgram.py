@@ -175,19 +175,16 @@ def main():
                                    stderr=simulator_log)
         return process, first_line(process, 30, "the simulator")
 
-    # Answers cut by a USB-serial adapter's latency timer.
-    simulator, tty_path = simulate("--received", received_path, "--adapter", "latency",
-                                   "--adapter-seed", "11")
-    closing = {"transfer": simulate(), "pause": simulate("--early-final", "1")}
-    held_simulator, held_tty_path = simulate()
-    console_simulator, console_tty_path = simulate("--baud", "38462")
-    # The transmit stops after two blocks: block 3's write must not wait.
-    stall_simulator, stall_tty_path = simulate("--stall-after", str(4 + 2 * 256))
-    station_end = {how: simulate("--baud", "38462") for how in STATION_END_PORTS}
-    ports = {PORT: tty_path, HELD_PORT: held_tty_path, CONSOLE_PORT: console_tty_path,
-             STALL_PORT: stall_tty_path}
-    ports.update({CLOSE_PORTS[when]: closing[when][1] for when in closing})
-    ports.update({STATION_END_PORTS[how]: station_end[how][1] for how in station_end})
+    paced = ["--baud", "38462"]
+    simulators = {port: simulate(*options) for port, options in {
+        # Answers cut by a USB-serial adapter's latency timer.
+        PORT: ["--received", received_path, "--adapter", "latency", "--adapter-seed", "11"],
+        CLOSE_PORTS["transfer"]: [], CLOSE_PORTS["pause"]: ["--early-final", "1"],
+        HELD_PORT: [], CONSOLE_PORT: paced,
+        # The transmit stops after two blocks: block 3's write must not wait.
+        STALL_PORT: ["--stall-after", str(4 + 2 * 256)],
+        **{port: paced for port in STATION_END_PORTS.values()}}.items()}
+    ports = {port: tty for port, (_, tty) in simulators.items()}
     form_process = None
     steps.run("ZipHoldsTheProgramsAndTheReadMe", zip_made)
     try:
@@ -248,13 +245,21 @@ def main():
                 print(f"upload to the success text: {time.monotonic() - began:.1f} s", flush=True)
 
             def image_received():
-                status = ended(simulator, 60)
+                status = ended(simulators[PORT][0], 60)
                 if status != 0:
                     raise StepFailed(f"the simulator ended with status {status}")
                 with open(received_path, "rb") as f:
                     received = f.read()
                 if received != image:
                     raise StepFailed(f"received {len(received)} bytes that differ from the image")
+
+            def run_flash(*args, meanwhile=lambda process: None):
+                """The command-line uploader's exit status and output (what meanwhile returns)."""
+                with tempfile.TemporaryFile() as log:
+                    process = start(loader, os.path.join(found["folder"], FLASH), run_env, log, *args)
+                    result = meanwhile(process)
+                    status = ended(process, 60)
+                    return status, final_output(process, log, run_env, FLASH), result
 
             def held_report_replaced():
                 folder = os.path.join(work_dir, "held")
@@ -268,9 +273,7 @@ def main():
                 try:
                     if first_line(holder, 60, "the driver holding the report") != "held":
                         raise StepFailed("the report could not be held open")
-                    with tempfile.TemporaryFile() as log:
-                        process = start(loader, os.path.join(found["folder"], FLASH), run_env, log,
-                                        "--probe-only", "--report", windows_path(report), HELD_PORT)
+                    def let_go_once_written(process):
                         deadline = time.monotonic() + 60
                         while (os.listdir(folder) == ["report.json"] and process.poll() is None
                                and time.monotonic() < deadline):
@@ -278,8 +281,9 @@ def main():
                         time.sleep(1)
                         holder.stdin.write(b"\n")
                         holder.stdin.flush()
-                        status = ended(process, 60)
-                        output = final_output(process, log, run_env, FLASH)
+
+                    status, output, _ = run_flash("--probe-only", "--report", windows_path(report),
+                                                  HELD_PORT, meanwhile=let_go_once_written)
                 finally:
                     holder.stdin.close()
                     stop(holder, grace=30)
@@ -293,13 +297,12 @@ def main():
                 record = os.path.join(work_dir, f"session-end-{len(args)}-{how}.json")
                 if os.path.exists(record):
                     os.remove(record)
-                with tempfile.TemporaryFile() as log:
-                    process = start(loader, os.path.join(found["folder"], FLASH), run_env, log,
-                                    *args[:-1], windows_path(record), args[-1])
+                def end_session(process):
                     time.sleep(6)  # the probe, then a few paced blocks
-                    code, out, err = ui.drive(how, FLASH)
-                    ended(process, 30)
-                    output = final_output(process, log, run_env, FLASH)
+                    return ui.drive(how, FLASH)
+
+                _, output, (code, out, err) = run_flash(*args[:-1], windows_path(record), args[-1],
+                                                        meanwhile=end_session)
                 outcomes = []
                 if os.path.exists(record):
                     with open(record) as f:
@@ -314,11 +317,7 @@ def main():
             def stalled_transmit_fails_in_time():
                 # The Windows port's own write limit cancels a block's write at 3 s.
                 report = os.path.join(work_dir, "stalled.json")
-                with tempfile.TemporaryFile() as log:
-                    process = start(loader, os.path.join(found["folder"], FLASH), run_env, log,
-                                    "--report", windows_path(report), STALL_PORT)
-                    status = ended(process, 60)
-                    output = final_output(process, log, run_env, FLASH)
+                status, output, _ = run_flash("--report", windows_path(report), STALL_PORT)
                 with open(report) as f:
                     port = json.load(f)["ports"][0]
                 print(f"stalled transmit: {port.get('failure')} after {port.get('seconds')} s",
@@ -340,7 +339,7 @@ def main():
                     ui.wait_for(FORM, lambda v: v.find(WRITE)["enabled"], 60, "the device line")
                     ui.act("click", FORM, WRITE)
                     if when == "pause":
-                        if ended(closing[when][0], 60) is None:
+                        if ended(simulators[CLOSE_PORTS[when]][0], 60) is None:
                             raise StepFailed("the device did not get PUSK")
                     time.sleep(2)
                     ui.act("close", FORM, "App")
@@ -379,8 +378,7 @@ def main():
             if form_process is not None:
                 stop(form_process)
     finally:
-        for process in [simulator, held_simulator, console_simulator, stall_simulator] + \
-                [p for p, _ in closing.values()] + [p for p, _ in station_end.values()]:
+        for process, _ in simulators.values():
             stop(process)
 
     if steps.failed:

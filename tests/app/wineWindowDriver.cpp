@@ -22,16 +22,9 @@
 #include <thread>
 #include <vector>
 
-namespace {
+#include "runtime/windowsText.h"
 
-std::string utf8(const std::wstring& text) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string result(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), result.data(), size,
-                      nullptr, nullptr);
-  return result;
-}
+namespace {
 
 // Bounded: a hung program fails the test instead of hanging it.
 LRESULT sendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -81,14 +74,15 @@ bool isCombo(HWND window) { return _wcsicmp(className(window).c_str(), L"ComboBo
 // One line per window: line breaks and backslashes in texts are escaped.
 std::string escaped(const std::wstring& text) {
   std::string result;
-  for (char c : utf8(text))
+  for (char c : utf8FromWide(text))
     result += c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\\' ? "\\\\" : std::string(1, c);
   return result;
 }
 
 void printWindow(HWND window) {
-  std::printf("%s|%d|%d|%s\n", utf8(className(window)).c_str(), IsWindowVisible(window) ? 1 : 0,
-              IsWindowEnabled(window) ? 1 : 0, escaped(windowText(window)).c_str());
+  std::printf("%s|%d|%d|%s\n", utf8FromWide(className(window)).c_str(),
+              IsWindowVisible(window) ? 1 : 0, IsWindowEnabled(window) ? 1 : 0,
+              escaped(windowText(window)).c_str());
   if (!isCombo(window)) return;
   const auto count = sendTo(window, CB_GETCOUNT, 0, 0);
   for (LRESULT i = 0; i < count; ++i) {
@@ -151,7 +145,7 @@ int printVersion(const std::wstring& file) {
     wchar_t* value = nullptr;
     if (VerQueryValueW(data.data(), (std::wstring(L"\\StringFileInfo\\040904b0\\") + name).c_str(),
                        reinterpret_cast<void**>(&value), &length))
-      std::printf("%s|%s\n", utf8(name).c_str(), escaped(value).c_str());
+      std::printf("%s|%s\n", utf8FromWide(name).c_str(), escaped(value).c_str());
   }
   return 0;
 }
@@ -186,7 +180,7 @@ int closeConsole(const std::wstring& exe) {
   const DWORD id = processOf(exe);
   const HANDLE process = id == 0 ? nullptr : OpenProcess(PROCESS_ALL_ACCESS, FALSE, id);
   if (process == nullptr) {
-    std::fprintf(stderr, "no running %s\n", utf8(exe).c_str());
+    std::fprintf(stderr, "no running %s\n", utf8FromWide(exe).c_str());
     return 1;
   }
   const auto routine = reinterpret_cast<LPTHREAD_START_ROUTINE>(
@@ -214,7 +208,7 @@ int signOut(const std::wstring& exe) {
   const HANDLE process =
       id == processOf(exe) ? OpenProcess(PROCESS_ALL_ACCESS, FALSE, id) : nullptr;
   if (process == nullptr) {
-    std::fprintf(stderr, "no window of a running %s\n", utf8(exe).c_str());
+    std::fprintf(stderr, "no window of a running %s\n", utf8FromWide(exe).c_str());
     return 1;
   }
   DWORD_PTR answer = 0, ended = 0;
@@ -250,7 +244,7 @@ int main() {
   const wchar_t* className = command == L"close" && argc > 3 ? argv[3] : nullptr;
   HWND window = findWindow(className, title, seconds);
   if (window == nullptr) {
-    std::fprintf(stderr, "no window %s\n", utf8(title).c_str());
+    std::fprintf(stderr, "no window %s\n", utf8FromWide(title).c_str());
     return 1;
   }
   if (command == L"texts") {
