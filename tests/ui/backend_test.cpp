@@ -470,7 +470,7 @@ TEST_F(Backend, DestroyingTheWindowSystemReleasesACallerStillQueued) {
     raw->invokeSync([&] { ran = true; });
     returned = true;
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the call is queued by then
+  ASSERT_TRUE(eventually("the queued call", [&] { return own->queuedCalls() == 1; }));
   own.reset();
   caller.join();
   EXPECT_TRUE(returned);
