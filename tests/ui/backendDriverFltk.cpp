@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <thread>
+#include <utility>
 
 #include "backendDriver.h"
 #include "ui/os/fltk/backend.h"
@@ -31,6 +32,7 @@ bool loopUntil(const std::function<bool()>& done, double seconds) {
 
 // xdotool on another thread while the UI loop runs, then the UI thread handles what it caused.
 void xdotool(const std::string& arguments) {
+  Fl::flush();
   std::atomic<bool> finished{false};
   std::atomic<int> status{-1};
   std::thread runner([&] {
@@ -43,12 +45,8 @@ void xdotool(const std::string& arguments) {
   loopUntil([] { return false; }, 0.3);
 }
 
-struct TPoint {
-  int x = 0, y = 0;
-};
-
 // Root coordinates of a point of the control.
-TPoint rootPoint(TNativeControl& control, int x, int y) {
+std::pair<int, int> rootPoint(TNativeControl& control, int x, int y) {
   Fl_Widget* widget = nativeWidget(control);
   const Fl_Window* window = widget->as_window() != nullptr ? widget->as_window() : widget->window();
   if (widget == window) return {window->x() + x, window->y() + y};
@@ -58,8 +56,8 @@ TPoint rootPoint(TNativeControl& control, int x, int y) {
 // The pointer to the control's middle; --sync waits for a move, so it leaves first.
 std::string pointAt(TNativeControl& control) {
   const Fl_Widget* widget = nativeWidget(control);
-  const TPoint at = rootPoint(control, widget->w() / 2, widget->h() / 2);
-  return "mousemove 0 0 mousemove --sync " + std::to_string(at.x) + " " + std::to_string(at.y);
+  const auto [x, y] = rootPoint(control, widget->w() / 2, widget->h() / 2);
+  return "mousemove 0 0 mousemove --sync " + std::to_string(x) + " " + std::to_string(y);
 }
 
 // xdotool binds a keyless character to a spare key only for the press, and a busy window
@@ -95,10 +93,7 @@ void settle(TWindowSystem&) {
   loopUntil([] { return false; }, 0.2);
 }
 
-void click(TWindowSystem&, TNativeControl& control) {
-  Fl::flush();
-  xdotool(pointAt(control) + " click 1");
-}
+void click(TWindowSystem&, TNativeControl& control) { xdotool(pointAt(control) + " click 1"); }
 
 // Without a window manager the keyboard follows the pointer.
 void type(TWindowSystem&, TNativeControl& control, const std::string& text) {
@@ -113,7 +108,6 @@ void chooseItem(TWindowSystem&, TNativeControl& combo, int32_t index) {
   const int32_t steps = index - combo.selectedIndex();
   std::string keys;
   for (int32_t i = 0; i < std::abs(steps); ++i) keys += steps < 0 ? " key Up" : " key Down";
-  Fl::flush();
   xdotool(pointAt(combo) + " click 1 sleep 0.5" + keys + " key Return");
 }
 
@@ -122,7 +116,6 @@ void pressDown(TWindowSystem&, TNativeControl& combo) { xdotool(pointAt(combo) +
 void userClose(TWindowSystem&, TNativeControl& window) { nativeWidget(window)->do_callback(); }
 
 void drag(TWindowSystem&, TNativeControl& control, int dx, int dy) {
-  Fl::flush();
   xdotool(pointAt(control) + " mousedown 1 sleep 0.2 mousemove_relative --sync " +
           std::to_string(dx) + " " + std::to_string(dy) + " sleep 0.2 mouseup 1");
 }
@@ -150,8 +143,8 @@ std::string tooltipText(TNativeTooltip&, TNativeControl& owner) {
 std::optional<int> listRoom(TNativeControl&) { return std::nullopt; }
 
 std::optional<TColor> pixel(TNativeControl& control, int x, int y) {
-  const TPoint at = rootPoint(control, x, y);
-  XImage* image = XGetImage(fl_display, RootWindow(fl_display, fl_screen), at.x, at.y, 1, 1,
+  const auto [rootX, rootY] = rootPoint(control, x, y);
+  XImage* image = XGetImage(fl_display, RootWindow(fl_display, fl_screen), rootX, rootY, 1, 1,
                             AllPlanes, ZPixmap);
   if (image == nullptr) return std::nullopt;
   const unsigned long rgb = XGetPixel(image, 0, 0);

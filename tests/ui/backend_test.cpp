@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <ranges>
 #include <thread>
 #include <vector>
 
@@ -73,12 +74,11 @@ TControlSpec controlParams(const char* className, uint32_t style, TRect bounds,
 // Pixels darker than mid grey (text strokes) in a part of the control.
 int darkPixels(TNativeControl& control, TRect area) {
   int dark = 0;
-  for (int y = area.top; y < area.bottom; ++y) {
+  for (int y = area.top; y < area.bottom; ++y)
     for (int x = area.left; x < area.right; ++x) {
       const TColor c = driver::pixel(control, x, y).value_or(0xFFFFFF);
       dark += (c & 0xFF) + ((c >> 8) & 0xFF) + (c >> 16) < 300 ? 1 : 0;
     }
-  }
   return dark;
 }
 
@@ -417,8 +417,7 @@ TEST_F(Backend, CallsFromAnotherThreadRunInOrderWhileTheUiThreadWaitsForThatThre
   bounded("the calls while the UI thread waits",
           [&] { system->waitPumping([&] { return finished.load(); }); });
   worker.join();
-  ASSERT_EQ(order.size(), 507u);
-  for (size_t i = 0; i < order.size(); ++i) ASSERT_EQ(order[i], static_cast<int32_t>(i + 1));
+  EXPECT_TRUE(std::ranges::equal(order, std::views::iota(1, 508)));
   EXPECT_TRUE(allOnUiThread);
   int nested = 0;  // on the UI thread a call runs at once
   system->invokeSync([&] { system->invokeSync([&] { ++nested; }); });
