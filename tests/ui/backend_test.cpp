@@ -265,7 +265,6 @@ TEST_F(Backend, KeysReachTheHandlerFirstAndTabMovesNoFocus) {
   ASSERT_FALSE(events.focus.empty());
   EXPECT_TRUE(events.focus.back());
   edit->setSelection(2, 2);  // characters, not bytes of any encoding
-  EXPECT_EQ(edit->caretPosition(), 2);
   driver::type(*system, *edit, "яxab");
   // The consumed character never reached the edit, the replaced one did not.
   EXPECT_EQ(edit->text(), cp("Пояacрт"));
@@ -304,20 +303,19 @@ TEST_F(Backend, AUsersPickIsReportedOnceAfterTheBoxShowsItAndAProgramsPickNever)
 }
 
 TEST_F(Backend, AClickReachesTheButtonButNotThroughADisabledForm) {
-  TRecordingEvents labelEvents;
   auto button = child(WinClass::Button, Styles::Button, {5, 50, 90, 80}, &events, cp("Записать"));
   driver::click(*system, *button);
   EXPECT_EQ(events.clicks, 1);
   EXPECT_EQ(events.count(TMouseAction::Down), 1);
   EXPECT_EQ(events.count(TMouseAction::Up), 1);
   // A label with SS_NOTIFY reports clicks as well.
-  auto label = child(WinClass::Static, Styles::Label, {110, 55, 380, 75}, &labelEvents, "Port");
+  auto label = child(WinClass::Static, Styles::Label, {110, 55, 380, 75}, &events, "Port");
   driver::click(*system, *label);
-  EXPECT_EQ(labelEvents.clicks, 1);
+  EXPECT_EQ(events.clicks, 2);
   if (!driver::NativeInput) return;  // sent straight to the button, past the form
   form->setEnabled(false);
   driver::click(*system, *button);
-  EXPECT_EQ(events.clicks, 1);
+  EXPECT_EQ(events.clicks, 2);
   EXPECT_TRUE(button->isEnabled());  // its controls keep their look
 }
 
