@@ -101,8 +101,6 @@ void type(TWindowSystem&, TNativeControl& control, const std::string& text) {
   xdotool(pointAt(control) + " type --delay 30 '" + text + "'");
 }
 
-void pressTab(TWindowSystem&, TNativeControl& control) { xdotool(pointAt(control) + " key Tab"); }
-
 void chooseItem(TWindowSystem&, TNativeControl& combo, int32_t index) {
   // The list opens with the selected item lit; the arrows move the light.
   const int32_t steps = index - combo.selectedIndex();

@@ -34,10 +34,6 @@ void type(TWindowSystem& system, TNativeControl& control, const std::string& tex
   }
 }
 
-void pressTab(TWindowSystem& system, TNativeControl& control) {
-  headless(system).press(control, 9, 9);
-}
-
 void chooseItem(TWindowSystem& system, TNativeControl& combo, int32_t index) {
   combo.setFocus();  // the user's click
   headless(system).chooseItem(combo, index);

@@ -48,10 +48,6 @@ void type(TWindowSystem&, TNativeControl& control, const std::string& text) {
     key(nativeWindow(control), c < 0x80 ? static_cast<WPARAM>(towupper(c)) : 0, c);
 }
 
-void pressTab(TWindowSystem&, TNativeControl& control) {
-  key(nativeWindow(control), VK_TAB, L'\t');
-}
-
 void chooseItem(TWindowSystem&, TNativeControl& combo, int32_t index) {
   combo.setFocus();  // the user's click
   const int32_t steps = index - combo.selectedIndex();
