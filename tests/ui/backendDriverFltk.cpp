@@ -9,10 +9,9 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <thread>
+#include <future>
 #include <utility>
 
 #include "backendDriver.h"
@@ -21,27 +20,19 @@
 namespace driver {
 namespace {
 // Runs the UI loop until done() or the time is up.
-bool loopUntil(const std::function<bool()>& done, double seconds) {
+void loopUntil(const std::function<bool()>& done, double seconds) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    Fl::wait(0.02);
-  }
-  return true;
+  while (!done() && std::chrono::steady_clock::now() <= end) Fl::wait(0.02);
 }
 
 // xdotool on another thread while the UI loop runs, then the UI thread handles what it caused.
 void xdotool(const std::string& arguments) {
   Fl::flush();
-  std::atomic<bool> finished{false};
-  std::atomic<int> status{-1};
-  std::thread runner([&] {
-    status = std::system(("timeout 20 xdotool " + arguments).c_str());
-    finished = true;
-  });
-  loopUntil([&] { return finished.load(); }, 25.0);
-  runner.join();
-  EXPECT_EQ(status, 0) << "xdotool " << arguments;
+  auto status = std::async(
+      std::launch::async, [&] { return std::system(("timeout 20 xdotool " + arguments).c_str()); });
+  loopUntil([&] { return status.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+            25.0);
+  EXPECT_EQ(status.get(), 0) << "xdotool " << arguments;
   loopUntil([] { return false; }, 0.3);
 }
 

@@ -40,16 +40,14 @@ TEST_F(UiTest, ComboSelectionReportsTheTextAndTheItemDataZeroUntilSet) {
   fireEvent(makeEventLink<&TZKComboBox::inAdd>(&combo), std::string("COM9"));
   TRecorder selected;
   combo.outSelect = selected.link();
-  const auto second = [&](size_t i) {
-    return selected.received[i].Next ? selected.received[i].Next->IntValue : -1;
-  };
   ui().chooseItem(*combo.nativeControl(), 0);
   ui().chooseItem(*combo.nativeControl(), 1);
   ASSERT_EQ(selected.received.size(), 2u);
-  EXPECT_EQ(selected.received[0].StrValue, "COM4");
-  EXPECT_EQ(second(0), 4);
-  EXPECT_EQ(selected.received[1].StrValue, "COM9");
-  EXPECT_EQ(second(1), 0);  // the item data is 0 until set
+  for (const auto& [i, text, data] : {std::tuple{0, "COM4", 4}, std::tuple{1, "COM9", 0}}) {
+    EXPECT_EQ(selected.received[i].StrValue, text);
+    ASSERT_NE(selected.received[i].Next, nullptr);
+    EXPECT_EQ(selected.received[i].Next->IntValue, data);
+  }
 }
 
 // The bar starts empty: a range from 1 showed a sliver before the first block.
