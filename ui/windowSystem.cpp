@@ -187,6 +187,12 @@ void TWindowSystem::bindToCurrentThread() {
   pending_->uiThread = std::this_thread::get_id();
 }
 
+size_t TWindowSystem::queuedCalls() const {
+  std::lock_guard lock(pending_->mutex);
+  return static_cast<size_t>(
+      std::ranges::count_if(pending_->queue, [](const TQueued& q) { return q.call != nullptr; }));
+}
+
 TColor TWindowSystem::systemColor(int32_t index) { return systemColorRgb(index); }
 
 namespace {

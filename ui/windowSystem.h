@@ -31,6 +31,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -286,6 +287,8 @@ class TWindowSystem {
   bool isUiThread() const;
   // Tests: makes the calling thread the UI thread.
   void bindToCurrentThread();
+  // Tests: the synchronous calls waiting for the UI thread. Any thread.
+  size_t queuedCalls() const;
 
  protected:
   // Makes the UI thread call pumpPending() soon (a posted message, Fl::awake).

@@ -16,9 +16,8 @@ std::unique_ptr<TWindowSystem> createSystem();
 void settle(TWindowSystem& system);
 // The left button down and up on the middle of the control.
 void click(TWindowSystem& system, TNativeControl& control);
-// Characters typed into the focused control, UTF-8.
+// Characters typed into the focused control, UTF-8; a tab is the Tab key.
 void type(TWindowSystem& system, TNativeControl& control, const std::string& text);
-void pressTab(TWindowSystem& system, TNativeControl& control);
 // The user picks the item from the box's list, one step from the selection.
 void chooseItem(TWindowSystem& system, TNativeControl& combo, int32_t index);
 // The down arrow key on the box while its list is closed.

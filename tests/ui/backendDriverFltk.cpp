@@ -9,10 +9,10 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <thread>
+#include <future>
+#include <utility>
 
 #include "backendDriver.h"
 #include "ui/os/fltk/backend.h"
@@ -20,35 +20,24 @@
 namespace driver {
 namespace {
 // Runs the UI loop until done() or the time is up.
-bool loopUntil(const std::function<bool()>& done, double seconds) {
+void loopUntil(const std::function<bool()>& done, double seconds) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    Fl::wait(0.02);
-  }
-  return true;
+  while (!done() && std::chrono::steady_clock::now() <= end) Fl::wait(0.02);
 }
 
 // xdotool on another thread while the UI loop runs, then the UI thread handles what it caused.
 void xdotool(const std::string& arguments) {
-  std::atomic<bool> finished{false};
-  std::atomic<int> status{-1};
-  std::thread runner([&] {
-    status = std::system(("timeout 20 xdotool " + arguments).c_str());
-    finished = true;
-  });
-  loopUntil([&] { return finished.load(); }, 25.0);
-  runner.join();
-  EXPECT_EQ(status, 0) << "xdotool " << arguments;
+  Fl::flush();
+  auto status = std::async(
+      std::launch::async, [&] { return std::system(("timeout 20 xdotool " + arguments).c_str()); });
+  loopUntil([&] { return status.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+            25.0);
+  EXPECT_EQ(status.get(), 0) << "xdotool " << arguments;
   loopUntil([] { return false; }, 0.3);
 }
 
-struct TPoint {
-  int x = 0, y = 0;
-};
-
 // Root coordinates of a point of the control.
-TPoint rootPoint(TNativeControl& control, int x, int y) {
+std::pair<int, int> rootPoint(TNativeControl& control, int x, int y) {
   Fl_Widget* widget = nativeWidget(control);
   const Fl_Window* window = widget->as_window() != nullptr ? widget->as_window() : widget->window();
   if (widget == window) return {window->x() + x, window->y() + y};
@@ -58,8 +47,8 @@ TPoint rootPoint(TNativeControl& control, int x, int y) {
 // The pointer to the control's middle; --sync waits for a move, so it leaves first.
 std::string pointAt(TNativeControl& control) {
   const Fl_Widget* widget = nativeWidget(control);
-  const TPoint at = rootPoint(control, widget->w() / 2, widget->h() / 2);
-  return "mousemove 0 0 mousemove --sync " + std::to_string(at.x) + " " + std::to_string(at.y);
+  const auto [x, y] = rootPoint(control, widget->w() / 2, widget->h() / 2);
+  return "mousemove 0 0 mousemove --sync " + std::to_string(x) + " " + std::to_string(y);
 }
 
 // xdotool binds a keyless character to a spare key only for the press, and a busy window
@@ -95,10 +84,7 @@ void settle(TWindowSystem&) {
   loopUntil([] { return false; }, 0.2);
 }
 
-void click(TWindowSystem&, TNativeControl& control) {
-  Fl::flush();
-  xdotool(pointAt(control) + " click 1");
-}
+void click(TWindowSystem&, TNativeControl& control) { xdotool(pointAt(control) + " click 1"); }
 
 // Without a window manager the keyboard follows the pointer.
 void type(TWindowSystem&, TNativeControl& control, const std::string& text) {
@@ -106,14 +92,11 @@ void type(TWindowSystem&, TNativeControl& control, const std::string& text) {
   xdotool(pointAt(control) + " type --delay 30 '" + text + "'");
 }
 
-void pressTab(TWindowSystem&, TNativeControl& control) { xdotool(pointAt(control) + " key Tab"); }
-
 void chooseItem(TWindowSystem&, TNativeControl& combo, int32_t index) {
   // The list opens with the selected item lit; the arrows move the light.
   const int32_t steps = index - combo.selectedIndex();
   std::string keys;
   for (int32_t i = 0; i < std::abs(steps); ++i) keys += steps < 0 ? " key Up" : " key Down";
-  Fl::flush();
   xdotool(pointAt(combo) + " click 1 sleep 0.5" + keys + " key Return");
 }
 
@@ -122,7 +105,6 @@ void pressDown(TWindowSystem&, TNativeControl& combo) { xdotool(pointAt(combo) +
 void userClose(TWindowSystem&, TNativeControl& window) { nativeWidget(window)->do_callback(); }
 
 void drag(TWindowSystem&, TNativeControl& control, int dx, int dy) {
-  Fl::flush();
   xdotool(pointAt(control) + " mousedown 1 sleep 0.2 mousemove_relative --sync " +
           std::to_string(dx) + " " + std::to_string(dy) + " sleep 0.2 mouseup 1");
 }
@@ -150,8 +132,8 @@ std::string tooltipText(TNativeTooltip&, TNativeControl& owner) {
 std::optional<int> listRoom(TNativeControl&) { return std::nullopt; }
 
 std::optional<TColor> pixel(TNativeControl& control, int x, int y) {
-  const TPoint at = rootPoint(control, x, y);
-  XImage* image = XGetImage(fl_display, RootWindow(fl_display, fl_screen), at.x, at.y, 1, 1,
+  const auto [rootX, rootY] = rootPoint(control, x, y);
+  XImage* image = XGetImage(fl_display, RootWindow(fl_display, fl_screen), rootX, rootY, 1, 1,
                             AllPlanes, ZPixmap);
   if (image == nullptr) return std::nullopt;
   const unsigned long rgb = XGetPixel(image, 0, 0);

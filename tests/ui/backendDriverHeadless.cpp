@@ -30,13 +30,8 @@ void click(TWindowSystem& system, TNativeControl& control) {
 void type(TWindowSystem& system, TNativeControl& control, const std::string& text) {
   for (const char c : utf8To1251(text)) {
     const auto character = static_cast<unsigned char>(c);
-    const int32_t virtualKey = character < 0x80 ? std::toupper(character) : 0;
-    headless(system).press(control, virtualKey, character);
+    headless(system).press(control, character < 0x80 ? std::toupper(character) : 0, character);
   }
-}
-
-void pressTab(TWindowSystem& system, TNativeControl& control) {
-  headless(system).press(control, 9, 9);
 }
 
 void chooseItem(TWindowSystem& system, TNativeControl& combo, int32_t index) {

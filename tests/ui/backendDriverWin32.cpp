@@ -20,10 +20,12 @@ void pumpMessages() {
   }
 }
 
+// A key pressed and released, then what it caused.
 void key(HWND window, WPARAM virtualKey, wchar_t character) {
   if (virtualKey != 0) SendMessageW(window, WM_KEYDOWN, virtualKey, 0);
   if (character != 0) SendMessageW(window, WM_CHAR, character, 0);
   if (virtualKey != 0) SendMessageW(window, WM_KEYUP, virtualKey, 0);
+  pumpMessages();
 }
 }  // namespace
 
@@ -42,30 +44,18 @@ void click(TWindowSystem&, TNativeControl& control) {
 }
 
 void type(TWindowSystem&, TNativeControl& control, const std::string& text) {
-  for (const wchar_t c : cp1251ToWide(utf8To1251(text))) {
+  for (const wchar_t c : cp1251ToWide(utf8To1251(text)))
     key(nativeWindow(control), c < 0x80 ? static_cast<WPARAM>(towupper(c)) : 0, c);
-  }
-  pumpMessages();
-}
-
-void pressTab(TWindowSystem&, TNativeControl& control) {
-  key(nativeWindow(control), VK_TAB, L'\t');
-  pumpMessages();
 }
 
 void chooseItem(TWindowSystem&, TNativeControl& combo, int32_t index) {
   combo.setFocus();  // the user's click
   const int32_t steps = index - combo.selectedIndex();
-  for (int32_t i = 0; i < std::abs(steps); ++i) {
-    SendMessageW(nativeWindow(combo), WM_KEYDOWN, steps < 0 ? VK_UP : VK_DOWN, 0);
-  }
-  pumpMessages();
+  for (int32_t i = 0; i < std::abs(steps); ++i)
+    key(nativeWindow(combo), steps < 0 ? VK_UP : VK_DOWN, 0);
 }
 
-void pressDown(TWindowSystem&, TNativeControl& combo) {
-  SendMessageW(nativeWindow(combo), WM_KEYDOWN, VK_DOWN, 0);
-  pumpMessages();
-}
+void pressDown(TWindowSystem&, TNativeControl& combo) { key(nativeWindow(combo), VK_DOWN, 0); }
 
 void userClose(TWindowSystem&, TNativeControl& window) {
   SendMessageW(nativeWindow(window), WM_CLOSE, 0, 0);

@@ -4,7 +4,7 @@
 #include "ui/zkProgressBar.h"
 #include "uiFixture.h"
 
-TEST_F(UiTest, LabelAutoSizeFitsTheTextAndDocksWithAlign) {
+TEST_F(UiTest, LabelAutoSizeFitsTheTextAndTopDockedLabelsStack) {
   TZKLabel loose(formControl());
   loose.Left = 4;
   loose.Top = 6;
@@ -14,14 +14,18 @@ TEST_F(UiTest, LabelAutoSizeFitsTheTextAndDocksWithAlign) {
   EXPECT_EQ(native(loose).bounds(),
             (TRect{4, 6, 4 + 5 * HeadlessCharWidth + 1, 6 - fontHeight(8) + 1}));
 
-  TZKLabel top(formControl());
-  top.Align = 2;
-  top.Font = makeFontRec("Arial", 12, 0, 0, 1);
-  top.Caption = "Status";
-  top.setAutoSize(1);
-  top.init();
-  const TSize client = formControl()->clientSize();
-  EXPECT_EQ(native(top).bounds(), (TRect{0, 0, client.width, -fontHeight(12) + 1}));
+  // The error texts: docked at the top, one under the other, across the client width.
+  TZKLabel upper(formControl()), lower(formControl());
+  for (TZKLabel* label : {&upper, &lower}) {
+    label->Align = 2;
+    label->Font = makeFontRec("Arial", 12, 0, 0, 1);
+    label->Caption = "Status";
+    label->setAutoSize(1);
+    label->init();
+  }
+  const int32_t width = formControl()->clientSize().width, height = -fontHeight(12) + 1;
+  EXPECT_EQ(native(upper).bounds(), (TRect{0, 0, width, height}));
+  EXPECT_EQ(native(lower).bounds(), (TRect{0, height, width, 2 * height}));
 }
 
 // The port list: the program's settings, items added as its port names come.
@@ -36,16 +40,14 @@ TEST_F(UiTest, ComboSelectionReportsTheTextAndTheItemDataZeroUntilSet) {
   fireEvent(makeEventLink<&TZKComboBox::inAdd>(&combo), std::string("COM9"));
   TRecorder selected;
   combo.outSelect = selected.link();
-  const auto second = [&](size_t i) {
-    return selected.received[i].Next ? selected.received[i].Next->IntValue : -1;
-  };
   ui().chooseItem(*combo.nativeControl(), 0);
   ui().chooseItem(*combo.nativeControl(), 1);
   ASSERT_EQ(selected.received.size(), 2u);
-  EXPECT_EQ(selected.received[0].StrValue, "COM4");
-  EXPECT_EQ(second(0), 4);
-  EXPECT_EQ(selected.received[1].StrValue, "COM9");
-  EXPECT_EQ(second(1), 0);  // the item data is 0 until set
+  for (const auto& [i, text, data] : {std::tuple{0, "COM4", 4}, std::tuple{1, "COM9", 0}}) {
+    EXPECT_EQ(selected.received[i].StrValue, text);
+    ASSERT_NE(selected.received[i].Next, nullptr);
+    EXPECT_EQ(selected.received[i].Next->IntValue, data);
+  }
 }
 
 // The bar starts empty: a range from 1 showed a sliver before the first block.

@@ -9,8 +9,6 @@ TEST_F(UiTest, StartFiresCreateBeforeTheFormShows) {
   TRecorder create;
   create.onReceive = [&](TData&, uint16_t) { visibleAtCreate = native(*form).isVisible(); };
   form->outCreate = create.link();
-  EXPECT_FALSE(native(*form).isVisible());  // init keeps it hidden
-  EXPECT_EQ(form->Visible, 1);
   disableDispatch();
   startApplication(*form);
   ASSERT_EQ(create.received.size(), 1u);
@@ -40,15 +38,8 @@ TEST_F(UiTest, NothingFiresAfterCloseNotEvenFromOtherThreads) {
   EXPECT_TRUE(changes.received.empty());
 }
 
-TEST_F(UiTest, ClosingTheApplicationWindowEndsTheLoopWithoutTheProtocol) {
-  TRecorder closed;
-  form->outClose = closed.link();
-  ui().userClose(*ApplicationWindow);
-  EXPECT_TRUE(ui().quitRequested());
-  EXPECT_TRUE(closed.received.empty());
-}
-
-TEST_F(UiTest, ApplicationWindowCarriesCaptionIconAndFollowsTheForm) {
+// The task-bar window follows the form; its close ends the loop without the form's protocol.
+TEST_F(UiTest, TheApplicationWindowFollowsTheFormPassesFocusOnAndEndsTheLoopOnClose) {
   form->setCaption("Quilmatronx bootloader");
   EXPECT_EQ(native(*form).text(), "Quilmatronx bootloader");
   EXPECT_EQ(ApplicationWindow->text(), "Quilmatronx bootloader");
@@ -62,6 +53,19 @@ TEST_F(UiTest, ApplicationWindowCarriesCaptionIconAndFollowsTheForm) {
   EXPECT_EQ(ApplicationWindow->bounds().left, 200);
   EXPECT_EQ(ApplicationWindow->bounds().top, 150);
   EXPECT_EQ(ApplicationWindow->bounds().width(), 616);
+
+  TZKEdit first(formControl()), second(formControl());
+  first.init();
+  second.init();
+  second.nativeControl()->setFocus();
+  ApplicationWindow->setFocus();
+  EXPECT_EQ(ui().focusedControl(), second.nativeControl());
+
+  TRecorder closed;
+  form->outClose = closed.link();
+  ui().userClose(*ApplicationWindow);
+  EXPECT_TRUE(ui().quitRequested());
+  EXPECT_TRUE(closed.received.empty());
 }
 
 TEST_F(UiTest, DragByClientMovesTheFormOnAnyButton) {
@@ -71,13 +75,4 @@ TEST_F(UiTest, DragByClientMovesTheFormOnAnyButton) {
   form->DragByClient = 0;
   ui().mouse(*formControl(), {TMouseAction::Down, 1, KeyState::LeftButton, 0, 0});
   EXPECT_EQ(native(*form).Drags, 1);
-}
-
-TEST_F(UiTest, FocusGivenToTheApplicationWindowGoesToTheLastFocusedControl) {
-  TZKEdit first(formControl()), second(formControl());
-  first.init();
-  second.init();
-  second.nativeControl()->setFocus();
-  ApplicationWindow->setFocus();
-  EXPECT_EQ(ui().focusedControl(), second.nativeControl());
 }

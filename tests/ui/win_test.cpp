@@ -1,4 +1,4 @@
-// The child element base: colours and fonts, tab navigation, docking, its end with the form.
+// The child element base: colours and fonts, tab navigation, its end with the form.
 #include "ui/zkButton.h"
 #include "ui/zkEdit.h"
 #include "ui/zkLabel.h"
@@ -54,18 +54,4 @@ TEST_F(UiTest, AnElementOutlivingItsWindowDoesNotFreeItTwice) {
   TData hide = integerData(0);
   label.inSetVisible(hide, 0);  // harmless on a control that is gone
   EXPECT_EQ(label.Visible, 0);
-}
-
-// The error texts: two labels docked at the top, one under the other.
-TEST_F(UiTest, TopDockedLabelsStackInCreationOrderAcrossTheClientWidth) {
-  TZKLabel upper(formControl()), lower(formControl());
-  for (TZKLabel* label : {&upper, &lower}) {
-    label->Width = 30;
-    label->Height = 24;
-    label->Align = 2;
-    label->init();
-  }
-  const int32_t width = formControl()->clientSize().width;
-  EXPECT_EQ(native(upper).bounds(), (TRect{0, 0, width, 24}));
-  EXPECT_EQ(native(lower).bounds(), (TRect{0, 24, width, 48}));
 }

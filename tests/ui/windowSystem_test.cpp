@@ -54,15 +54,14 @@ namespace {
 // 32-bit little-endian words.
 std::string words(std::initializer_list<uint32_t> values) {
   std::string s;
-  for (const uint32_t value : values) {
+  for (const uint32_t value : values)
     for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-  }
   return s;
 }
 }  // namespace
 
-// The program's bitmap is a 32-bit file; its resource on Windows a bare DIB.
-TEST(Bitmaps, DecodesBottomUpFilesAndBareDibsAndRejectsTruncatedOnes) {
+// The program's bitmap is a 32-bit file, its resource on Windows a bare DIB; its icon has 48 px.
+TEST(Bitmaps, DecodesBottomUpFilesBareDibsAndTheIconAndRejectsTruncatedOnes) {
   // A 32-bit 2x2 DIB's info header (one plane, 32 bits: 0x00200001), then its rows, bottom
   // first: blue, green / red, white. The file adds its own header.
   const std::string info = words({40, 2, 2, 0x00200001, 0, 16, 0, 0, 0, 0}) +
@@ -76,9 +75,7 @@ TEST(Bitmaps, DecodesBottomUpFilesAndBareDibsAndRejectsTruncatedOnes) {
     EXPECT_TRUE(decodeBitmap(bytes.substr(0, bytes.size() - 1)).empty());
   }
   EXPECT_TRUE(decodeBitmap("BM").empty());
-}
 
-TEST(Bitmaps, TheProgramIconDecodesAtFortyEightPixels) {
   std::ifstream in(QUIL_ICON_FILE, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   const TBitmap icon = decodeIcon(bytes);
