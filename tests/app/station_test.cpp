@@ -33,14 +33,14 @@ using devsim::LineUnit;
 using devsim::SessionOutcome;
 using devsim::UnitLine;
 using ::testing::HasSubstr;
-using ::testing::Not;
 using Json = nlohmann::json;
 using namespace std::chrono_literals;
 
-// The log's records by slot, in the order written.
+// The log's records by slot, in the order written; the log is removed.
 std::map<std::string, std::vector<Json>> records(const std::string& log) {
   std::map<std::string, std::vector<Json>> bySlot;
   std::istringstream lines(fileText(log));
+  ::unlink(log.c_str());
   for (std::string line; std::getline(lines, line);) {
     const Json record = Json::parse(line);
     bySlot[record["slot"]].push_back(record);
@@ -89,6 +89,29 @@ std::unique_ptr<UnitLine> startLine(const std::string& link, std::vector<LineUni
   return line;
 }
 
+// A unit that holds back its answer number `at` for `delay`.
+LineUnit slowUnit(std::chrono::milliseconds delay, int at) {
+  LineUnit unit;
+  unit.options.delay = delay;
+  unit.options.delayed = AnswerPick::at(at);
+  return unit;
+}
+
+// Runs the station in process until done() holds, then stops it as one Ctrl-C does.
+void runStation(TStation& station, TStationExit exit, const std::function<bool()>& done) {
+  std::string error;
+  ASSERT_TRUE(station.openLog(error)) << error;
+  const auto run = [&] { return station.run([&] { return done() ? 1 : 0; }); };
+  EXPECT_EQ(bounded("the station's end", run, 90s), exit);
+}
+
+// Dispatch on and the start procedures run, as in the station's own process.
+class Station : public ::testing::Test {
+  TDispatchScope dispatch_;
+  void SetUp() override { runStartProcs(); }
+};
+using StationSlot = Station;
+
 // Every unit's record matches what the unit itself received, once.
 void expectRecordsMatch(const std::vector<Json>& slotRecords, const UnitLine& line,
                         const std::string& slot) {
@@ -109,13 +132,12 @@ void expectRecordsMatch(const std::vector<Json>& slotRecords, const UnitLine& li
   }
 }
 
-TEST(Station, ThreeSlotsFiveUnitsEachOneRecordPerUnit) {
+TEST_F(Station, ThreeSlotsFiveUnitsEachOneRecordPerUnit) {
   std::vector<std::vector<LineUnit>> plan(3, std::vector<LineUnit>(5));
   plan[0][1].options.wrongCrc = AnswerPick::at(100);
   plan[1][3].options.silentFrom = 200;
+  plan[2][0] = slowUnit(400ms, 0);
   plan[2][0].reboot = 0ms;  // slow to answer each probe while it stays on
-  plan[2][0].options.delay = 400ms;
-  plan[2][0].options.delayed = AnswerPick::at(0);
   // Silent while its new firmware starts, then in its bootloader again: flashed once.
   plan[0][2].reboot = 800ms;
   plan[1][1].reboot = 500ms;
@@ -140,13 +162,10 @@ TEST(Station, ThreeSlotsFiveUnitsEachOneRecordPerUnit) {
   EXPECT_THAT(station.text(), HasSubstr(args[2] + ": remove the unit  (unit 1 done"));
   EXPECT_THAT(station.text(), HasSubstr("13 passed  2 failed"));
   EXPECT_EQ(bySlot[args[0]][0]["removal"], "silence=2000");
-  EXPECT_THAT(station.text(), Not(HasSubstr("\x1b["))) << "colours off a terminal";
-  ::unlink(log.c_str());
+  EXPECT_THAT(station.text(), ::testing::Not(HasSubstr("\x1b["))) << "colours off a terminal";
 }
 
-TEST(Station, PortThatAppearsIsArmedAndOneThatVanishesLosesItsUnit) {
-  TDispatchScope dispatch;
-  runStartProcs();
+TEST_F(Station, PortThatAppearsIsArmedAndOneThatVanishesLosesItsUnit) {
   const std::string first = tempPath("usb0"), later = tempPath("usb1"), log = tempPath("plug.log");
   std::vector<LineUnit> units(2);
   units[0].options.vanishAt = 100;
@@ -155,29 +174,23 @@ TEST(Station, PortThatAppearsIsArmedAndOneThatVanishesLosesItsUnit) {
   ports.made = {first, later};
   TStation station(
       {{}, true, log, nullptr, nullptr, &ports, nullptr, {TRemovalRule::TKind::PortGone}});
-  std::string error;
-  ASSERT_TRUE(station.openLog(error)) << error;
-  std::atomic<int> stops{0};
-  TTestThread running(
-      "the station", [&] { EXPECT_EQ(station.run([&] { return stops.load(); }), 1); }, 20s);
-  // Made once the station has flashed a port it found at its start.
-  ASSERT_TRUE(eventually(
-      "the first unit", [&] { return !line->reports().empty(); }, 20s));
-  auto appearing = startLine(later, std::vector<LineUnit>(1), true);
-  EXPECT_TRUE(line->waitFor(60s) && appearing->waitFor(30s)) << "a line did not end";
-  stops = 1;
-  running.join();
+  std::unique_ptr<UnitLine> appearing;
+  runStation(station, StationUnitFailed, [&] {
+    // Made once the station has flashed a port it found at its start.
+    if (!appearing && !line->reports().empty())
+      appearing = startLine(later, std::vector<LineUnit>(1), true);
+    return appearing && line->waitFor(0ms) && appearing->waitFor(0ms);
+  });
   auto bySlot = records(log);
   ASSERT_EQ(bySlot[first].size(), 2u);
   EXPECT_EQ(bySlot[first][0]["failure"], "vanished");
   EXPECT_EQ(bySlot[first][1]["outcome"], "done");
   ASSERT_EQ(bySlot[later].size(), 1u);
   EXPECT_EQ(bySlot[later][0]["outcome"], "done");
-  ::unlink(log.c_str());
 }
 
 // A log that cannot be opened, or two names for one port, stop the station.
-TEST(Station, LogThatCannotBeOpenedOrTwoNamesForOnePortStopTheStation) {
+TEST_F(Station, LogThatCannotBeOpenedOrTwoNamesForOnePortStopTheStation) {
   const std::string station = std::string(QUIL_FLASH) + " --station ";
   TRun unusable = run(station + "COM1 --log /nonexistent-dir/station.log");
   EXPECT_EQ(unusable.exitCode, 4);
@@ -199,16 +212,14 @@ TEST(Station, LogThatCannotBeOpenedOrTwoNamesForOnePortStopTheStation) {
 }
 
 // A hang-up (the terminal closed, SSH dropped) ends as a second Ctrl-C does.
-TEST(Station, CtrlCOnceLetsTheUnitFinishTwiceOrAHangUpEndsItAtOnce) {
+TEST_F(Station, CtrlCOnceLetsTheUnitFinishTwiceOrAHangUpEndsItAtOnce) {
   for (const auto& [signals, exitCode, outcome] :
        {std::tuple{std::vector{SIGINT}, 0, std::string("done")},
         std::tuple{std::vector{SIGINT, SIGINT}, 130, std::string("interrupted")},
         std::tuple{std::vector{SIGHUP}, 130, std::string("interrupted")}}) {
     SCOPED_TRACE(signals.size() * 100 + signals.back());
     std::atomic<bool> uploading{false};
-    LineUnit unit;
-    unit.options.delay = 1500ms;  // one answer held back: surely under way
-    unit.options.delayed = AnswerPick::at(50);
+    LineUnit unit = slowUnit(1500ms, 50);  // one answer held back: surely under way
     unit.options.onLog = [&](const std::string& text) {
       if (text.find("upload begins") != std::string::npos) uploading = true;
     };
@@ -227,7 +238,6 @@ TEST(Station, CtrlCOnceLetsTheUnitFinishTwiceOrAHangUpEndsItAtOnce) {
     const auto bySlot = records(log);
     ASSERT_EQ(bySlot.count(link), 1u) << station.text();
     EXPECT_EQ(bySlot.at(link).back()["outcome"], outcome);
-    ::unlink(log.c_str());
   }
 }
 
@@ -276,9 +286,7 @@ TEST(AppendFile, RecordsAreWholeAfterAShortWriteAndWithTwoWriters) {
 
 // A log whose disk stops answering: the other slot's upload finishes and is
 // told, the log fails at its deadline and the records go to standard error.
-TEST(Station, LogThatHangsFreezesNeitherTheScreenNorTheOtherSlots) {
-  TDispatchScope dispatch;
-  runStartProcs();
+TEST_F(Station, LogThatHangsFreezesNeitherTheScreenNorTheOtherSlots) {
   struct THangingSink : TRecordSink {
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
@@ -287,9 +295,7 @@ TEST(Station, LogThatHangsFreezesNeitherTheScreenNorTheOtherSlots) {
       return true;
     }
   } sink;
-  LineUnit slow;  // still uploading when the first unit's record hangs
-  slow.options.delay = 2000ms;
-  slow.options.delayed = AnswerPick::at(50);
+  const LineUnit slow = slowUnit(2000ms, 50);  // still uploading when the first record hangs
   const std::string fast = tempPath("fast"), late = tempPath("late"), screen = tempPath("screen");
   auto fastLine = startLine(fast, {LineUnit{}});
   auto lateLine = startLine(late, {slow});
@@ -297,11 +303,7 @@ TEST(Station, LogThatHangsFreezesNeitherTheScreenNorTheOtherSlots) {
                                                               &std::fclose);
   TConsoleBoard board(shown.get(), shown.get(), false);
   TStation station({{fast, late}, false, "share.log", &board, nullptr, nullptr, &sink});
-  std::string error;
-  ASSERT_TRUE(station.openLog(error)) << error;
-  TTestThread running(
-      "the station", [&] { EXPECT_EQ(station.run([] { return 0; }), StationLogFailed); }, 40s);
-  running.join();
+  runStation(station, StationLogFailed, [] { return false; });
   EXPECT_FALSE(station.logEnded()) << "the hanging append was waited for";
   ASSERT_EQ(lateLine->reports().size(), 1u);
   EXPECT_EQ(lateLine->reports()[0].outcome, SessionOutcome::Complete);
@@ -325,9 +327,7 @@ struct TMovingAdapter : TPortInfoSource {
 
 // A slot named by a link records the adapter behind it, also after a re-plug,
 // and the time the outcome was decided, not when the slot was next moved on.
-TEST(StationSlot, RecordNamesTheAdapterTheUnitWasFlashedThrough) {
-  TDispatchScope dispatch;
-  runStartProcs();
+TEST_F(StationSlot, RecordNamesTheAdapterTheUnitWasFlashedThrough) {
   const std::string link = tempPath("by-id");
   TMovingAdapter adapter;
   TStationSlot slot(link, adapter, platformSerialSystem(), {TRemovalRule::TKind::PortGone});
@@ -358,13 +358,8 @@ TEST(StationSlot, RecordNamesTheAdapterTheUnitWasFlashedThrough) {
 
 // A waiting slot opens its port once (each open toggles DTR, which may reset
 // the unit); a probe through the port kept open hears a late answer.
-TEST(StationSlot, WaitingSlotProbesThroughThePortItOpenedOnce) {
-  TDispatchScope dispatch;
-  runStartProcs();
-  devsim::SimulatorOptions late;
-  late.delay = 1000ms;
-  late.delayed = AnswerPick::at(0);
-  TSimulatedDevice unit(late);
+TEST_F(StationSlot, WaitingSlotProbesThroughThePortItOpenedOnce) {
+  TSimulatedDevice unit(slowUnit(1000ms, 0).options);
   TMovingAdapter noAdapter;
   devsim::FixtureSerial serial(platformSerialSystem());
   TStationSlot slot(unit.portPath(), noAdapter, serial);
@@ -383,11 +378,9 @@ TEST(StationSlot, WaitingSlotProbesThroughThePortItOpenedOnce) {
 
 // Units that reboot into their bootloader, swapped faster than the silence:
 // the presence line, or the operator's key, tells each unit off.
-TEST(Station, PresenceLineAndKeyTellTheUnitOff) {
+TEST_F(Station, PresenceLineAndKeyTellTheUnitOff) {
   for (const std::string rule : {"line=DSR", "key"}) {
     SCOPED_TRACE(rule);
-    TDispatchScope dispatch;
-    runStartProcs();
     const std::string link = tempPath("fixture"), log = tempPath("fixture.log");
     std::vector<LineUnit> units(3);
     for (LineUnit& unit : units) unit.reboot = 600ms;
@@ -400,18 +393,11 @@ TEST(Station, PresenceLineAndKeyTellTheUnitOff) {
     options.removal = *TRemovalRule::parse(rule, error);
     options.keys = [&] { return line.present() ? std::string() : std::string("1"); };
     TStation station(options);
-    ASSERT_TRUE(station.openLog(error)) << error;
-    std::atomic<int> stops{0};
-    TTestThread running(
-        "the station", [&] { EXPECT_EQ(station.run([&] { return stops.load(); }), 0); }, 60s);
-    EXPECT_TRUE(line.waitFor(50s)) << "the line did not end";
-    stops = 1;
-    running.join();
+    runStation(station, StationNoFailure, [&] { return line.waitFor(0ms); });
     const auto bySlot = records(log);
     ASSERT_EQ(bySlot.count(link), 1u);
     expectRecordsMatch(bySlot.at(link), line, link);
     EXPECT_EQ(bySlot.at(link)[0]["removal"], rule);
-    ::unlink(log.c_str());
   }
 }
 
