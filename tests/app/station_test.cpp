@@ -7,7 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <fstream>
 #include <functional>
 #include <future>
@@ -78,6 +77,7 @@ struct TStationProcess {
     return status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
   }
   std::string text() const { return fileText(output); }
+  bool shows(const std::string& part) const { return text().find(part) != std::string::npos; }
 };
 
 // Units swapped in 2.5 s: time enough for a slot to hear 2 s of silence.
@@ -189,23 +189,22 @@ TEST_F(Station, PortThatAppearsIsArmedAndOneThatVanishesLosesItsUnit) {
   EXPECT_EQ(bySlot[later][0]["outcome"], "done");
 }
 
-// A log that cannot be opened, or two names for one port, stop the station.
+// A log that cannot be opened, or two names for one port (named as the
+// second name gives it), stop the station.
 TEST_F(Station, LogThatCannotBeOpenedOrTwoNamesForOnePortStopTheStation) {
-  const std::string station = std::string(QUIL_FLASH) + " --station ";
-  TRun unusable = run(station + "COM1 --log /nonexistent-dir/station.log");
-  EXPECT_EQ(unusable.exitCode, 4);
-  EXPECT_THAT(unusable.output, HasSubstr("cannot write the log /nonexistent-dir/station.log: No "
-                                         "such file or directory; the station does not start"));
   const std::string target = tempPath("target"), other = tempPath("link");
   std::ofstream{target};
   ASSERT_EQ(::symlink(target.c_str(), other.c_str()), 0);
-  // The port is named as the second name gives it.
-  for (const auto& [first, second] :
-       {std::pair{std::string("ttyS0"), std::string("/dev/ttyS0")}, std::pair{other, target}}) {
-    TRun refused = run(station + first + " " + second);
-    EXPECT_EQ(refused.exitCode, 64);
-    EXPECT_THAT(refused.output, HasSubstr("slots " + first + " and " + second + " are one port, " +
-                                          second + "; the station does not start"));
+  using TRow = std::tuple<std::string, int, std::string>;
+  for (const auto& [args, exitCode, message] :
+       {TRow{"COM1 --log /nonexistent-dir/station.log", 4,
+             "cannot write the log /nonexistent-dir/station.log: No such file or directory"},
+        TRow{"ttyS0 /dev/ttyS0", 64, "slots ttyS0 and /dev/ttyS0 are one port, /dev/ttyS0"},
+        TRow{other + " " + target, 64,
+             "slots " + other + " and " + target + " are one port, " + target}}) {
+    const TRun refused = run(std::string(QUIL_FLASH) + " --station " + args);
+    EXPECT_EQ(refused.exitCode, exitCode);
+    EXPECT_THAT(refused.output, HasSubstr(message + "; the station does not start"));
   }
   ::unlink(other.c_str());
   ::unlink(target.c_str());
@@ -218,20 +217,16 @@ TEST_F(Station, CtrlCOnceLetsTheUnitFinishTwiceOrAHangUpEndsItAtOnce) {
         std::tuple{std::vector{SIGINT, SIGINT}, 130, std::string("interrupted")},
         std::tuple{std::vector{SIGHUP}, 130, std::string("interrupted")}}) {
     SCOPED_TRACE(signals.size() * 100 + signals.back());
-    std::atomic<bool> uploading{false};
-    LineUnit unit = slowUnit(1500ms, 50);  // one answer held back: surely under way
-    unit.options.onLog = [&](const std::string& text) {
-      if (text.find("upload begins") != std::string::npos) uploading = true;
-    };
     const std::string link = tempPath("stop"), log = tempPath("stop.log");
-    auto line = startLine(link, {unit});
+    auto line = startLine(link, {slowUnit(1500ms, 50)});  // an answer held back: surely under way
     TStationProcess station({link, "--log", log});
-    ASSERT_TRUE(eventually("the upload", uploading, 10s)) << station.text();
+    ASSERT_TRUE(eventually(
+        "the upload", [&] { return station.shows("flashing"); }, 10s))
+        << station.text();
     ::kill(station.pid, signals[0]);
     // Signals do not queue: a second press comes once the first is seen.
     if (signals.size() == 2) {
-      EXPECT_TRUE(eventually("the stop",
-                             [&] { return station.text().find("stopping") != std::string::npos; }));
+      EXPECT_TRUE(eventually("the stop", [&] { return station.shows("stopping"); }));
       ::kill(station.pid, signals[1]);
     }
     EXPECT_EQ(station.wait(20s), exitCode) << station.text();
