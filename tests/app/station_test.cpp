@@ -8,7 +8,7 @@
 
 #include <fstream>
 #include <functional>
-#include <future>
+#include <latch>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -85,10 +85,7 @@ std::unique_ptr<UnitLine> startLine(const std::string& link, std::vector<LineUni
 
 // A unit that holds back its answer number `at` for `delay`.
 LineUnit slowUnit(std::chrono::milliseconds delay, int at) {
-  LineUnit unit;
-  unit.options.delay = delay;
-  unit.options.delayed = AnswerPick::at(at);
-  return unit;
+  return {.options = {.delay = delay, .delayed = AnswerPick::at(at)}};
 }
 
 // Runs the station in process until done() holds, then stops it as one Ctrl-C does.
@@ -135,8 +132,7 @@ TEST_F(Station, ThreeSlotsFiveUnitsEachOneRecordPerUnit) {
   plan[2][0].reboot = 0ms;  // slow to answer each probe while it stays on
   // Silent while its new firmware starts, then in its bootloader again: flashed once.
   plan[0][2].reboot = 800ms;
-  plan[1][1].reboot = 500ms;
-  plan[1][1].rebootsEvery = true;
+  plan[1][1] = {.reboot = 500ms, .rebootsEvery = true};
   plan[2][2].reboot = 300ms;
   std::vector<std::unique_ptr<UnitLine>> lines;
   std::vector<std::string> args;
@@ -162,9 +158,7 @@ TEST_F(Station, ThreeSlotsFiveUnitsEachOneRecordPerUnit) {
 
 TEST_F(Station, PortThatAppearsIsArmedAndOneThatVanishesLosesItsUnit) {
   const std::string first = tempPath("usb0"), later = tempPath("usb1"), log = tempPath("plug.log");
-  std::vector<LineUnit> units(2);
-  units[0].options.vanishAt = 100;
-  auto line = startLine(first, units, true);
+  auto line = startLine(first, {{.options = {.vanishAt = 100}}, {}}, true);
   devsim::FixtureSerial ports(platformSerialSystem());
   ports.made = {first, later};
   TStation station(
@@ -278,17 +272,15 @@ TEST(AppendFile, RecordsAreWholeAfterAShortWriteAndWithTwoWriters) {
 // told, the log fails at its deadline and the records go to standard error.
 TEST_F(Station, LogThatHangsFreezesNeitherTheScreenNorTheOtherSlots) {
   struct THangingSink : TRecordSink {
-    std::promise<void> release;
-    std::shared_future<void> released = release.get_future().share();
+    std::latch released{1};
     bool append(const std::string&, std::string&) override {
       released.wait();
       return true;
     }
   } sink;
-  const LineUnit slow = slowUnit(2000ms, 50);  // still uploading when the first record hangs
   const std::string fast = tempPath("fast"), late = tempPath("late"), screen = tempPath("screen");
   auto fastLine = startLine(fast, {LineUnit{}});
-  auto lateLine = startLine(late, {slow});
+  auto lateLine = startLine(late, {slowUnit(2000ms, 50)});  // under way as the first record hangs
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> shown(std::fopen(screen.c_str(), "w"),
                                                               &std::fclose);
   TConsoleBoard board(shown.get(), shown.get(), false);
@@ -303,7 +295,7 @@ TEST_F(Station, LogThatHangsFreezesNeitherTheScreenNorTheOtherSlots) {
   EXPECT_THAT(text, HasSubstr("cannot write the log share.log: the disk did not take a record "
                               "within 3 s; the station flashes nothing more"));
   EXPECT_THAT(text, ::testing::MatchesRegex("(.|\n)*(unrecorded: \\{(.|\n)*){2}"));
-  sink.release.set_value();
+  sink.released.count_down();
 }
 
 // The port-information double: one adapter, wherever the test puts it.
@@ -372,9 +364,7 @@ TEST_F(Station, PresenceLineAndKeyTellTheUnitOff) {
   for (const std::string rule : {"line=DSR", "key"}) {
     SCOPED_TRACE(rule);
     const std::string link = tempPath("fixture"), log = tempPath("fixture.log");
-    std::vector<LineUnit> units(3);
-    for (LineUnit& unit : units) unit.reboot = 600ms;
-    UnitLine line({link, units, 800ms, 2000ms});
+    UnitLine line({link, std::vector<LineUnit>(3, {.reboot = 600ms}), 800ms, 2000ms});
     ASSERT_TRUE(line.start()) << line.error();
     devsim::FixtureSerial serial(platformSerialSystem());
     serial.present = [&](const std::string&) { return line.present(); };
