@@ -144,13 +144,8 @@ class TDispatchScope {
 };
 
 // A timer seam in place of the installed one until the scope ends.
-class TTimerSeamScope {
- public:
-  explicit TTimerSeamScope(TTimerSeam seam) : saved_(timerSeam()) { timerSeam() = seam; }
-  ~TTimerSeamScope() { timerSeam() = saved_; }
-  TTimerSeamScope(const TTimerSeamScope&) = delete;
-  TTimerSeamScope& operator=(const TTimerSeamScope&) = delete;
-
- private:
-  const TTimerSeam saved_;
+struct TTimerSeamScope {
+  const TTimerSeam saved = timerSeam();
+  explicit TTimerSeamScope(TTimerSeam seam) { timerSeam() = seam; }
+  ~TTimerSeamScope() { timerSeam() = saved; }
 };
