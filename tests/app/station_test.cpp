@@ -177,8 +177,7 @@ TEST_F(Station, PortThatAppearsIsArmedAndOneThatVanishesLosesItsUnit) {
   EXPECT_EQ(bySlot[later].at(0)["outcome"], "done");
 }
 
-// A log that cannot be opened, or two names for one port (named as the
-// second name gives it), stop the station.
+// An unwritable log, or two names for one port (named as the second gives it), stop the station.
 TEST_F(Station, LogThatCannotBeOpenedOrTwoNamesForOnePortStopTheStation) {
   const std::string target = tempPath("target"), other = tempPath("link");
   std::ofstream{target};
@@ -344,8 +343,7 @@ TEST_F(StationSlot, WaitingSlotProbesThroughThePortItOpenedOnce) {
   const auto start = std::chrono::steady_clock::now();
   slot.step(start, true);
   slot.step(start + 1s, true);  // the first probe's window closes unanswered
-  // The slot's clock stands still for the later probe, so its window stays
-  // open however late the machine lets the answer through.
+  // The slot's clock stands still: the later probe's window stays open however late the answer.
   EXPECT_TRUE(eventually("a later probe to find the unit", [&] {
     slot.step(start + 3s, true);
     return slot.state() == TSlotState::Flashing;
