@@ -19,7 +19,6 @@
 #include "support/boundedWait.h"
 #include "support/firmwareImage.h"
 #include "support/recorder.h"
-#include "support/sharedRecorder.h"
 #include "support/simulatedDevice.h"
 #include "support/testFiles.h"
 

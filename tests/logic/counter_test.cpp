@@ -7,7 +7,6 @@
 #include "elements/zkCounter.h"
 #include "support/boundedWait.h"
 #include "support/recorder.h"
-#include "support/sharedRecorder.h"
 
 namespace {
 

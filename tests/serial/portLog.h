@@ -11,7 +11,6 @@
 #include "serial/zkComAsync.h"
 #include "support/boundedWait.h"
 #include "support/recorder.h"
-#include "support/sharedRecorder.h"
 
 using Strings = std::vector<std::string>;
 

@@ -10,7 +10,6 @@
 #include "elements/zkMMTimer.h"
 #include "support/boundedWait.h"
 #include "support/recorder.h"
-#include "support/sharedRecorder.h"
 #include "ui/windowSystem.h"
 
 namespace {

@@ -9,7 +9,6 @@
 #include "elements/zkEventFromData.h"
 #include "support/boundedWait.h"
 #include "support/recorder.h"
-#include "support/sharedRecorder.h"
 
 namespace {
 
