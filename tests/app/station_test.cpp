@@ -48,18 +48,24 @@ std::map<std::string, std::vector<Json>> records(const std::string& log) {
 // quilmatronx-flash --station as a child that takes signals, output to a file.
 struct TStationProcess {
   const std::string output = tempPath("output");
-  const pid_t pid = ::fork();
+  std::string command = "exec " QUIL_FLASH " --station";
+  pid_t pid = 0;
   int status = -1;
 
+  // The command is made before the fork: the child of a threaded process only execs.
   TStationProcess(const std::vector<std::string>& slots, const std::string& log) {
-    std::string command = "exec " QUIL_FLASH " --station --log " + log;
+    command += " --log " + log;
     for (const std::string& slot : slots) command += " " + slot;
-    if (pid != 0) return;
-    ::execl("/bin/sh", "sh", "-c", (command + " >" + output + " 2>&1").c_str(), nullptr);
+    command += " >" + output + " 2>&1";
+    if ((pid = ::fork()) != 0) return;
+    ::execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
     ::_exit(127);
   }
   ~TStationProcess() {
-    if (status < 0) ::kill(pid, SIGKILL), ::waitpid(pid, nullptr, 0);
+    if (status < 0) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
     ::unlink(output.c_str());
   }
   // The exit status; -1 when it has not ended within the limit.
