@@ -156,6 +156,14 @@ TClassMultiElementEx_2168BB0::TClassMultiElementEx_2168BB0(TZKMultiElementEx* co
   latchOutcome.outClosed = makeEventLink<&TZKMMTimer::inStop>(&timerWatch, 1);
 }
 
+void TClassMultiElementEx_2168BB0::writeEachByte() {
+  collectBlock.Size = 1;
+  // Nothing is left to flush at a block's end, and the sender must not touch
+  // the collector once the block's last byte is out: the device's answer may
+  // already be starting the next block on the reader's thread.
+  hubNextBlock.outEvent[2] = {};
+}
+
 TClassMultiElementEx_2168BB0::~TClassMultiElementEx_2168BB0() { stopThreads(); }
 
 void TClassMultiElementEx_2168BB0::stopThreads() { timerWatch.setEnable(false); }

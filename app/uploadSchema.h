@@ -47,7 +47,7 @@ class TClassMultiElementEx_2168BB0 : public TClassMultiBase {
                                 void* parentSchema);
   // Writes each image byte by itself, as soon as it is counted, instead of
   // each block in one write: for a device that needs the gaps between bytes.
-  void writeEachByte() { collectBlock.Size = 1; }
+  void writeEachByte();
 
   void* ParentSchema;
   // Members in creation order; C++ destroys them in reverse, the boundary

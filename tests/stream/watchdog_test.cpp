@@ -1,13 +1,17 @@
-// The upload's watchdog on the real timer, with the test as the device.
+// The upload with the test as its device: the watchdog on the real timer, and
+// block 1's answer arriving while block 1 is still ending.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <optional>
 #include <thread>
 
 #include "app/uploadSchema.h"
 #include "elements/hexText.h"
 #include "elements/zkEventFromData.h"
 #include "support/boundedWait.h"
+#include "support/firmwareImage.h"
 #include "support/recorder.h"
 
 namespace {
@@ -81,6 +85,43 @@ TEST(UploadWatchdog, SilenceFailsTwoToThreeSecondsAfterTheLastAnswerWhateverOthe
   std::this_thread::sleep_for(1200ms);
   EXPECT_EQ(schema.counterSeconds.Count.load(), seconds) << "the watchdog still ticks";
   EXPECT_EQ(c.errors.values().size(), 1u);
+}
+
+// With each byte written by itself, the device may answer block 1 once its
+// last byte is out, and the answer starts block 2 on the reader's thread
+// while the sender is still ending block 1. Here the answer comes at the end
+// of block 1's loop, the last point the sender passes; the sanitizer reports
+// any element both threads then touch. The flag is relaxed so that it does
+// not order the two threads.
+TEST(ByteWrites, BlockOnesAnswerMayStartBlockTwoBeforeTheSenderHasEndedBlockOne) {
+  TDispatchScope on;
+  TWatchedUpload upload;
+  TSharedRecorder sent, blockEnds;
+  upload.container.outEvent[Upload::outSend] = sent.link();
+  auto& schema = *static_cast<Upload*>(upload.container.Current->Owner);
+  schema.writeEachByte();
+  schema.loopBlock.outEnd = blockEnds.link();
+  const std::thread::id sender = std::this_thread::get_id();
+  std::atomic<bool> answered{false};
+  std::optional<TTestThread> reader;
+  blockEnds.onReceive = [&](TData&, uint16_t) {
+    if (std::this_thread::get_id() != sender) return;
+    reader.emplace("the reader", [&] {
+      upload.answer();
+      answered.store(true, std::memory_order_relaxed);
+    });
+    EXPECT_TRUE(eventually("block 2", [&] { return answered.load(std::memory_order_relaxed); }));
+  };
+  TData none;
+  upload.container.inWork(none, Upload::inUpload);
+  reader.reset();
+
+  std::string bytes;
+  for (const TData& d : sent.values()) {
+    EXPECT_EQ(d.StrValue.size(), 1u);
+    bytes += d.StrValue;
+  }
+  EXPECT_TRUE(bytes == firmwareImage().substr(0, 512)) << bytes.size() << " bytes sent";
 }
 
 }  // namespace
