@@ -91,8 +91,8 @@ TEST(UploadWatchdog, SilenceFailsTwoToThreeSecondsAfterTheLastAnswerWhateverOthe
 // last byte is out, and the answer starts block 2 on the reader's thread
 // while the sender is still ending block 1. Here the answer comes at the end
 // of block 1's loop, the last point the sender passes; the sanitizer reports
-// any element both threads then touch. The flag is relaxed so that it does
-// not order the two threads.
+// any element both threads then touch. The flag is set relaxed so that it
+// does not order the two threads.
 TEST(ByteWrites, BlockOnesAnswerMayStartBlockTwoBeforeTheSenderHasEndedBlockOne) {
   TDispatchScope on;
   TWatchedUpload upload;
@@ -110,7 +110,7 @@ TEST(ByteWrites, BlockOnesAnswerMayStartBlockTwoBeforeTheSenderHasEndedBlockOne)
       upload.answer();
       answered.store(true, std::memory_order_relaxed);
     });
-    EXPECT_TRUE(eventually("block 2", [&] { return answered.load(std::memory_order_relaxed); }));
+    EXPECT_TRUE(eventually("block 2", answered));
   };
   TData none;
   upload.container.inWork(none, Upload::inUpload);
